@@ -1,0 +1,7 @@
+// Settings table of the Cyclics saver: keys, labels, defaults, ranges and
+// built-in presets.
+#pragma once
+
+#include "framework/settings/settings.h"
+
+extern const orvo::settings::SaverSettings kCyclicsSettings;

@@ -1,0 +1,30 @@
+// The animation host: the saver window procedure that turns the shell's
+// window into an animation driven by a 1 ms timer, generic over the
+// current saver's hooks.
+#pragma once
+
+#include "framework/host/saver_module.h"
+#include "orvo/win_user.h"
+
+namespace orvo::host {
+
+// Makes `module` the program's saver. `default_proc` is the shell's
+// DefaultSaverProc, which receives every message the host does not handle.
+void Install(const SaverModule& module, WNDPROC default_proc);
+const SaverModule& CurrentModule();
+bool HasModule();
+
+// The deliverable's window procedure, handed to the shell.
+LRESULT SaverWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+
+// Host state for the saver's hooks, valid from set-up to tear-down.
+HWND Window();
+HDC DC();
+int Width();
+int Height();
+// INI file, section and password key name loaded from the string table at set-up.
+const char* IniFile();
+const char* Section();
+const char* PasswordKey();
+
+}  // namespace orvo::host

@@ -1,0 +1,179 @@
+// Block fills and 8-bit device-independent bitmaps on the emulated display.
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <cstring>
+
+#include "gdi_objects.h"
+#include "orvo/win_gdi.h"
+
+namespace orvo::platform {
+namespace {
+
+// Fills [x0, x1) x [y0, y1) with one slot, clipped.
+void FillBlock(DeviceContext& dc, long x0, long y0, long x1, long y1, std::uint8_t slot) {
+  Surface* s = TargetSurface(dc);
+  if (s == nullptr) return;
+  y0 = std::max<long>(y0, 0);
+  y1 = std::min<long>(y1, s->height());
+  for (long y = y0; y < y1; ++y) {
+    const int row = static_cast<int>(y);
+    ForEachClippedSpan(dc, *s, row, x0, x1, [&](int a, int b) {
+      std::memset(s->row(row) + a, slot, static_cast<std::size_t>(b - a));
+    });
+  }
+  if (y0 < y1) s->MarkDirty(static_cast<int>(y0), static_cast<int>(y1));
+}
+
+// What a bitmap's pixel values mean in this DC: a slot for each of the 256 values.
+bool ColourMap(const DeviceContext& dc, const BITMAPINFO* info, UINT usage,
+               std::array<std::uint8_t, 256>* map) {
+  const BITMAPINFOHEADER& h = info->bmiHeader;
+  const DWORD used = h.biClrUsed == 0 || h.biClrUsed > 256 ? 256 : h.biClrUsed;
+  if (usage == DIB_PAL_COLORS) {
+    const auto* table = reinterpret_cast<const WORD*>(
+        reinterpret_cast<const BYTE*>(info) + h.biSize);
+    for (DWORD v = 0; v < 256; ++v) {
+      const WORD index = v < used ? table[v] : 0;
+      (*map)[v] = ResolveColor(dc, PALETTEINDEX(index));
+    }
+    return true;
+  }
+  if (usage == DIB_RGB_COLORS) {
+    const auto* table = reinterpret_cast<const RGBQUAD*>(
+        reinterpret_cast<const BYTE*>(info) + h.biSize);
+    for (DWORD v = 0; v < 256; ++v) {
+      const RGBQUAD q = v < used ? table[v] : RGBQUAD{0, 0, 0, 0};
+      (*map)[v] = static_cast<std::uint8_t>(NearestStaticSlot(RGB(q.rgbRed, q.rgbGreen, q.rgbBlue)));
+    }
+    return true;
+  }
+  return false;
+}
+
+bool Supported(const BITMAPINFO* info) {
+  if (info == nullptr) return false;
+  const BITMAPINFOHEADER& h = info->bmiHeader;
+  return h.biSize >= 40 && h.biBitCount == 8 && h.biCompression == BI_RGB && h.biWidth > 0 &&
+         h.biHeight != 0 && h.biPlanes == 1;
+}
+
+std::size_t DibStride(const BITMAPINFOHEADER& h) {
+  return ((static_cast<std::size_t>(h.biWidth) * 8 + 31) / 32) * 4;
+}
+
+}  // namespace
+}  // namespace orvo::platform
+
+using namespace orvo::platform;
+
+BOOL PatBlt(HDC hdc, int x, int y, int width, int height, DWORD rop) {
+  DeviceContext* dc = FindDC(hdc);
+  if (dc == nullptr) return FALSE;
+  long x0 = x, x1 = static_cast<long>(x) + width, y0 = y, y1 = static_cast<long>(y) + height;
+  if (x1 < x0) std::swap(x0, x1);
+  if (y1 < y0) std::swap(y0, y1);
+  std::uint8_t slot = 0;
+  switch (rop) {
+    case BLACKNESS: slot = 0; break;
+    case WHITENESS: slot = 255; break;
+    case PATCOPY: {
+      const Brush* brush = FindBrush(dc->brush);
+      if (brush == nullptr || brush->null) return TRUE;
+      slot = ResolveColor(*dc, brush->color);
+      break;
+    }
+    default: return FALSE;
+  }
+  FillBlock(*dc, x0, y0, x1, y1, slot);
+  return TRUE;
+}
+
+int SetDIBitsToDevice(HDC hdc, int x, int y, DWORD width, DWORD height, int src_x, int src_y,
+                      UINT start_scan, UINT scan_lines, const void* bits,
+                      const BITMAPINFO* info, UINT usage) {
+  DeviceContext* dc = FindDC(hdc);
+  if (dc == nullptr || bits == nullptr || !Supported(info)) return 0;
+  Surface* s = TargetSurface(*dc);
+  if (s == nullptr) return 0;
+  std::array<std::uint8_t, 256> map;
+  if (!ColourMap(*dc, info, usage, &map)) return 0;
+  const BITMAPINFOHEADER& h = info->bmiHeader;
+  const bool bottom_up = h.biHeight > 0;
+  const long dib_height = std::labs(static_cast<long>(h.biHeight));
+  const std::size_t stride = DibStride(h);
+  const auto* data = static_cast<const std::uint8_t*>(bits);
+  const long w = std::min<long>(static_cast<long>(std::min<DWORD>(width, 0x7FFFFFFF)),
+                                static_cast<long>(h.biWidth) - src_x);
+  const long rows = static_cast<long>(std::min<DWORD>(height, 0x7FFFFFFF));
+  if (w <= 0 || src_x < 0) return 0;
+  int top = s->height(), bottom = 0;
+  for (long i = 0; i < rows; ++i) {
+    // Bottom-up bitmaps count their source origin from the bottom row.
+    const long dib_row = bottom_up ? static_cast<long>(src_y) + rows - 1 - i
+                                   : static_cast<long>(src_y) + i;
+    if (dib_row < 0 || dib_row >= dib_height) continue;
+    if (dib_row < static_cast<long>(start_scan) ||
+        dib_row >= static_cast<long>(start_scan) + static_cast<long>(scan_lines)) {
+      continue;
+    }
+    const long dest_y = static_cast<long>(y) + i;
+    if (dest_y < 0 || dest_y >= s->height()) continue;
+    const std::uint8_t* src = data + static_cast<std::size_t>(dib_row - start_scan) * stride + src_x;
+    std::uint8_t* dst = s->row(static_cast<int>(dest_y));
+    ForEachClippedSpan(*dc, *s, static_cast<int>(dest_y), x, static_cast<long>(x) + w,
+                       [&](int a, int b) {
+                         for (int px = a; px < b; ++px) dst[px] = map[src[px - x]];
+                       });
+    top = std::min(top, static_cast<int>(dest_y));
+    bottom = std::max(bottom, static_cast<int>(dest_y) + 1);
+  }
+  s->MarkDirty(top, bottom);
+  return static_cast<int>(scan_lines);
+}
+
+int StretchDIBits(HDC hdc, int x, int y, int width, int height, int src_x, int src_y,
+                  int src_width, int src_height, const void* bits, const BITMAPINFO* info,
+                  UINT usage, DWORD rop) {
+  DeviceContext* dc = FindDC(hdc);
+  if (dc == nullptr || bits == nullptr || !Supported(info) || rop != SRCCOPY) return 0;
+  if (width == 0 || height == 0 || src_width <= 0 || src_height <= 0) return 0;
+  Surface* s = TargetSurface(*dc);
+  if (s == nullptr) return 0;
+  std::array<std::uint8_t, 256> map;
+  if (!ColourMap(*dc, info, usage, &map)) return 0;
+  const BITMAPINFOHEADER& h = info->bmiHeader;
+  const bool bottom_up = h.biHeight > 0;
+  const long dib_height = std::labs(static_cast<long>(h.biHeight));
+  const std::size_t stride = DibStride(h);
+  const auto* data = static_cast<const std::uint8_t*>(bits);
+  // A negative destination extent mirrors the image.
+  const bool mirror_x = width < 0, mirror_y = height < 0;
+  const long w = std::labs(static_cast<long>(width)), hh = std::labs(static_cast<long>(height));
+  const long left = mirror_x ? static_cast<long>(x) - w + 1 : x;
+  const long top_row = mirror_y ? static_cast<long>(y) - hh + 1 : y;
+  int top = s->height(), bottom = 0;
+  for (long i = 0; i < hh; ++i) {
+    const long dest_y = top_row + i;
+    if (dest_y < 0 || dest_y >= s->height()) continue;
+    const long step_y = mirror_y ? hh - 1 - i : i;
+    const long source_row = step_y * src_height / hh;  // 0 = top of the source rectangle
+    const long dib_row = bottom_up ? static_cast<long>(src_y) + src_height - 1 - source_row
+                                   : static_cast<long>(src_y) + source_row;
+    if (dib_row < 0 || dib_row >= dib_height) continue;
+    const std::uint8_t* src = data + static_cast<std::size_t>(dib_row) * stride;
+    std::uint8_t* dst = s->row(static_cast<int>(dest_y));
+    ForEachClippedSpan(*dc, *s, static_cast<int>(dest_y), left, left + w, [&](int a, int b) {
+      for (int px = a; px < b; ++px) {
+        const long step_x = mirror_x ? w - 1 - (px - left) : px - left;
+        const long sx = static_cast<long>(src_x) + step_x * src_width / w;
+        if (sx < 0 || sx >= h.biWidth) continue;
+        dst[px] = map[src[sx]];
+      }
+    });
+    top = std::min(top, static_cast<int>(dest_y));
+    bottom = std::max(bottom, static_cast<int>(dest_y) + 1);
+  }
+  s->MarkDirty(top, bottom);
+  return static_cast<int>(hh);
+}

@@ -1,0 +1,55 @@
+// The window manager's records (platform-internal).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "orvo/backend.h"
+#include "orvo/display.h"
+#include "orvo/win_user.h"
+
+namespace orvo::platform {
+
+struct WindowRecord {
+  HWND hwnd = nullptr;
+  NativeId native = 0;
+  std::string class_name;
+  std::string title;
+  WNDPROC proc = nullptr;
+  UINT class_style = 0;
+  DWORD style = 0;
+  DWORD ex_style = 0;
+  HWND parent = nullptr;
+  HINSTANCE instance = nullptr;
+  int width = 0;   // client size
+  int height = 0;
+  Surface surface;   // the frame buffer: slot numbers
+  HDC own_dc = nullptr;
+  bool needs_paint = false;
+  bool needs_erase = false;
+  bool destroying = false;
+  std::uint32_t presented_version = 0;  // slot colours last sent to the screen
+  HIMC input_context = nullptr;         // associated input context
+  // Double-click detection (classes with CS_DBLCLKS).
+  int last_click_button = 0;
+  DWORD last_click_time = 0;
+  int last_click_x = 0;
+  int last_click_y = 0;
+};
+
+// Our own window behind a handle, or nullptr (foreign or no window).
+WindowRecord* FindWindowRecord(HWND hwnd);
+
+// Presents every window whose frame buffer or colours changed.
+void PresentAll();
+
+// Every window of this process, in creation order.
+std::vector<WindowRecord*> AllWindows();
+
+// Forgets the messages and timers of a window that is going away.
+void ForgetWindowMessages(HWND hwnd);
+
+// Changes a window's client size (its frame buffer is cleared to black).
+void ResizeWindowRecord(WindowRecord& window, int width, int height);
+
+}  // namespace orvo::platform

@@ -36,3 +36,20 @@ function(orvo_add_subdirectories)
     endif()
   endforeach()
 endfunction()
+
+# orvo_add_saver(NAME SYMBOL)
+# The saver's library (every .cpp of its folder) and its program, which
+# runs the shell on the X11 back end with the FLTK dialog view.
+function(orvo_add_saver name symbol)
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_library(orvo_saver_${name} STATIC ${sources})
+  add_library(orvo::saver_${name} ALIAS orvo_saver_${name})
+  target_include_directories(orvo_saver_${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(orvo_saver_${name} PUBLIC orvo::framework)
+
+  add_executable(${name} ${PROJECT_SOURCE_DIR}/shell/program_main.cpp)
+  target_compile_definitions(${name} PRIVATE
+    ORVO_SAVER_HEADER="savers/${name}/${name}_saver.h" ORVO_SAVER_MODULE=${symbol})
+  target_link_libraries(${name} PRIVATE orvo_saver_${name} orvo::shell orvo::program_backends)
+  install(TARGETS ${name} RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/orvo)
+endfunction()

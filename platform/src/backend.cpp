@@ -1,7 +1,11 @@
 #include "orvo/backend.h"
 
+#include "window_internal.h"
+
 #include <cstdio>
 #include <cstdlib>
+
+#include "orvo/win_user.h"
 
 namespace orvo::platform {
 namespace {
@@ -12,7 +16,12 @@ std::unique_ptr<Backend>& Slot() {
 }  // namespace
 
 void InstallBackend(std::unique_ptr<Backend> backend) {
+  // Windows of the old display cannot outlive it.
+  if (Slot()) {
+    for (WindowRecord* w : AllWindows()) DestroyWindow(w->hwnd);
+  }
   Slot() = std::move(backend);
+  ResetQueue();
   ResetDisplay();
 }
 

@@ -246,6 +246,8 @@ bool Retrieve(MSG* out, HWND hwnd, UINT lo, UINT hi, bool remove) {
 
 }  // namespace
 
+void ResetQueue() { TheQueue() = Queue{}; }
+
 void ForgetWindowMessages(HWND hwnd) {
   Queue& q = TheQueue();
   std::erase_if(q.posted, [hwnd](const MSG& m) { return m.hwnd == hwnd; });

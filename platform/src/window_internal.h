@@ -49,6 +49,9 @@ std::vector<WindowRecord*> AllWindows();
 // Forgets the messages and timers of a window that is going away.
 void ForgetWindowMessages(HWND hwnd);
 
+// Empties the message queue and the timers (a fresh display).
+void ResetQueue();
+
 // Changes a window's client size (its frame buffer is cleared to black).
 void ResizeWindowRecord(WindowRecord& window, int width, int height);
 

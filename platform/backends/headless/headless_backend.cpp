@@ -66,6 +66,8 @@ class HeadlessBackend final : public orvo::platform::Backend {
   }
 
   void DestroyNativeWindow(NativeId id) override {
+    auto it = windows_.find(id);
+    if (it != windows_.end() && it->second.ours) retired_[id] = std::move(it->second);
     windows_.erase(id);
     std::erase(stacking_, id);
     if (foreground_ == id) foreground_ = 0;
@@ -279,6 +281,7 @@ class HeadlessBackend final : public orvo::platform::Backend {
   Options options_;
   std::uint32_t clock_;
   std::map<NativeId, VirtualWindow> windows_;
+  std::map<NativeId, VirtualWindow> retired_;  // our destroyed windows, as last presented
   std::vector<NativeId> stacking_;  // bottom to top
   NativeId next_id_ = 0x200001;
   NativeId foreground_ = 0;
@@ -346,7 +349,10 @@ void ResizeWindow(HWND hwnd, int width, int height) { B().Resize(Id(hwnd), width
 Frame PresentedFrame(HWND hwnd) {
   Frame f;
   auto it = B().windows_.find(Id(hwnd));
-  if (it == B().windows_.end()) return f;
+  if (it == B().windows_.end()) {
+    it = B().retired_.find(Id(hwnd));
+    if (it == B().retired_.end()) return f;
+  }
   f.width = it->second.width;
   f.height = it->second.height;
   f.stride = static_cast<std::size_t>(std::max(f.width, 0));

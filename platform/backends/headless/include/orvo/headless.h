@@ -54,7 +54,8 @@ HWND CreateForeignWindow(int width, int height, const char* class_name, const ch
 void DestroyForeignWindow(HWND hwnd);
 void ResizeWindow(HWND hwnd, int width, int height);
 
-// What was last presented of a window, and the hardware colours.
+// What was last presented of a window (also after it was destroyed), and
+// the hardware colours.
 struct Frame {
   int width = 0;
   int height = 0;

@@ -1,0 +1,24 @@
+// The entry of every saver program: the X11 display, the FLTK dialog view,
+// then the shell. Compiled once per program with its module.
+#include <cstdio>
+#include <string>
+
+#include ORVO_SAVER_HEADER
+#include "orvo/x11_backend.h"
+#include "shell/program.h"
+#ifdef ORVO_HAVE_FLTK_VIEW
+#include "orvo/fltk_dialog_view.h"
+#endif
+
+int main(int argc, char** argv) {
+  std::string error;
+  if (!orvo::platform::InstallX11Backend(&error)) {
+    std::fprintf(stderr, "%s: %s\n", ORVO_SAVER_MODULE.program, error.c_str());
+    return 1;
+  }
+#ifdef ORVO_HAVE_FLTK_VIEW
+  orvo::platform::InstallFltkDialogView();
+#endif
+  const std::string tail = orvo::shell::CommandTail(argc, argv);
+  return orvo::shell::RunProgram(ORVO_SAVER_MODULE, tail.c_str());
+}

@@ -1,0 +1,60 @@
+// The saver shell: process entry and run modes, the saver window's
+// procedures, and the password hooks. One set of state per process.
+#pragma once
+
+#include "orvo/platform.h"
+
+namespace orvo::shell {
+
+inline constexpr const char* kSaverClass = "WindowsScreenSaverClass";
+inline constexpr const char* kFullScreenTitle = "Screen Saver";
+inline constexpr const char* kPreviewTitle = "Preview";
+inline constexpr UINT kVerifyPasswordMessage = WM_APP;  // 0x8000
+inline constexpr DWORD kMouseMoveThreshold = 4;
+inline constexpr DWORD kNoVerificationYet = 0xFFFFFFFF;
+
+using VerifyFunction = BOOL (*)(HWND);
+using ChangePasswordFunction = DWORD (*)(LPCSTR provider, HWND parent, DWORD, LPVOID);
+using AssociateFunction = HIMC (*)(HWND, HIMC);
+
+struct ShellState {
+  HINSTANCE instance = nullptr;
+  HWND window = nullptr;
+  bool preview = false;
+  bool closing = false;
+  bool verifying = false;
+  HMODULE password_module = nullptr;
+  VerifyFunction verify = nullptr;
+  HMODULE ime_module = nullptr;
+  AssociateFunction associate = nullptr;
+  HIMC saved_context = nullptr;
+  POINT last_cursor{0, 0};
+  DWORD mouse_threshold = kMouseMoveThreshold;
+  DWORD last_verification = kNoVerificationYet;
+  bool window_destroyed = false;  // WM_DESTROY was seen (creation refused or run ended)
+};
+
+ShellState& State();
+// Back to the state of a fresh process (tests run several saver runs).
+void ResetState();
+
+// Process entry: `tail` is the command line after the program's name.
+// Returns the exit code (-1 where the run mode says so).
+int SaverEntry(HINSTANCE instance, const char* tail);
+
+// Creates the saver window (a preview inside `parent`, or full screen) and
+// runs the message loop; returns the quit code.
+int RunSaver(HWND parent);
+
+// The decimal window handle after the switch letter at the start of `text`.
+HWND ParseWindowHandle(const char* text);
+
+LRESULT ShellWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+LRESULT DefaultSaverProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+
+void LoadPasswordHook();
+void UnloadPasswordHook();
+BOOL VerifyBeforeClose(HWND hwnd);
+void ChangePassword(HWND parent);
+
+}  // namespace orvo::shell

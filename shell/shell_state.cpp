@@ -1,0 +1,12 @@
+#include "shell/shell.h"
+
+namespace orvo::shell {
+
+ShellState& State() {
+  static ShellState state;
+  return state;
+}
+
+void ResetState() { State() = ShellState{}; }
+
+}  // namespace orvo::shell

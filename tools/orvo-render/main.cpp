@@ -1,0 +1,16 @@
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tools/orvo-render/render.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  orvo::render::Options options;
+  std::string error;
+  if (!orvo::render::ParseArguments(args, &options, &error)) {
+    std::fprintf(stderr, "orvo-render: %s\n", error.c_str());
+    return 2;
+  }
+  return orvo::render::Render(options);
+}

@@ -1,0 +1,270 @@
+#include "tools/orvo-render/render.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string_view>
+
+#include "framework/host/saver_module.h"
+#include "framework/settings/settings.h"
+#include "orvo/headless.h"
+#include "orvo/platform.h"
+#include "orvo/resources.h"
+#include "savers/beziers/beziers_saver.h"
+#include "savers/cyclics/cyclics_saver.h"
+#include "savers/pattern/pattern_saver.h"
+#include "savers/plasma/plasma_saver.h"
+#include "savers/polygon/polygon_saver.h"
+#include "savers/spheres/spheres_saver.h"
+#include "savers/stain/stain_saver.h"
+#include "savers/stars/stars_saver.h"
+#include "savers/vortex/vortex_saver.h"
+#include "shell/program.h"
+#include "shell/shell.h"
+#include "tools/orvo-render/image_files.h"
+
+namespace orvo::render {
+namespace {
+
+const SaverModule* const kSavers[] = {&kPatternSaver, &kStainSaver,   &kCyclicsSaver,
+                                      &kStarsSaver,   &kSpheresSaver, &kVortexSaver,
+                                      &kPolygonSaver, &kBeziersSaver, &kPlasmaSaver};
+
+const SaverModule* FindSaver(const std::string& name) {
+  for (const SaverModule* m : kSavers) {
+    if (name == m->program) return m;
+  }
+  return nullptr;
+}
+
+bool ParseNumber(const std::string& text, unsigned long long max, unsigned long long* out) {
+  if (text.empty() || text.size() > 20) return false;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  errno = 0;
+  const unsigned long long v = std::strtoull(text.c_str(), nullptr, 10);
+  if (errno != 0 || v > max) return false;
+  *out = v;
+  return true;
+}
+
+IndexedImage Capture(HWND window) {
+  GdiFlush();
+  IndexedImage image;
+  const headless::Frame frame = headless::PresentedFrame(window);
+  image.width = frame.width;
+  image.height = frame.height;
+  image.pixels.resize(static_cast<std::size_t>(frame.width) * frame.height);
+  for (int y = 0; y < frame.height; ++y) {
+    for (int x = 0; x < frame.width; ++x) {
+      image.pixels[static_cast<std::size_t>(y) * frame.width + x] = frame.pixels[y * frame.stride + x];
+    }
+  }
+  image.colours = headless::PresentedColours();
+  return image;
+}
+
+// A temporary configuration folder, removed when the run ends.
+struct TemporaryFolder {
+  std::string path;
+  ~TemporaryFolder() {
+    if (!path.empty()) {
+      std::error_code ignored;
+      std::filesystem::remove_all(path, ignored);
+    }
+  }
+};
+
+}  // namespace
+
+const char* Usage() {
+  return "usage: orvo-render SAVER [--size WxH] [--clock T0] [--period MS] [--timers N] "
+         "[--config DIR] [--set KEY=VALUE]... [--png FILE] [--gif FILE [--every K]]";
+}
+
+bool ParseArguments(const std::vector<std::string>& args, Options* o, std::string* error) {
+  if (args.empty()) {
+    *error = "no saver named (one of pattern, stain, cyclics, stars, spheres, vortex, polygon, "
+             "beziers, plasma)";
+    return false;
+  }
+  bool every_given = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](std::string* out) {
+      if (i + 1 >= args.size()) {
+        *error = a + " needs a value";
+        return false;
+      }
+      *out = args[++i];
+      return true;
+    };
+    std::string v;
+    unsigned long long n = 0;
+    if (a == "--size") {
+      if (!value(&v)) return false;
+      const auto x = v.find('x');
+      unsigned long long w = 0, h = 0;
+      if (x == std::string::npos || !ParseNumber(v.substr(0, x), 16384, &w) ||
+          !ParseNumber(v.substr(x + 1), 16384, &h) || w == 0 || h == 0) {
+        *error = "--size must be WxH with both between 1 and 16384, not \"" + v + "\"";
+        return false;
+      }
+      o->width = static_cast<int>(w);
+      o->height = static_cast<int>(h);
+    } else if (a == "--clock") {
+      if (!value(&v)) return false;
+      if (!ParseNumber(v, 0xFFFFFFFFull, &n)) {
+        *error = "--clock must be a number of milliseconds below 2^32, not \"" + v + "\"";
+        return false;
+      }
+      o->clock = static_cast<std::uint32_t>(n);
+    } else if (a == "--period") {
+      if (!value(&v)) return false;
+      if (!ParseNumber(v, 86400000, &n)) {
+        *error = "--period must be a number of milliseconds up to 86400000, not \"" + v + "\"";
+        return false;
+      }
+      o->period = static_cast<std::uint32_t>(n);
+    } else if (a == "--timers") {
+      if (!value(&v)) return false;
+      if (!ParseNumber(v, 100000000, &n)) {
+        *error = "--timers must be a count up to 100000000, not \"" + v + "\"";
+        return false;
+      }
+      o->timers = static_cast<long>(n);
+    } else if (a == "--every") {
+      if (!value(&v)) return false;
+      if (!ParseNumber(v, 100000000, &n) || n == 0) {
+        *error = "--every must be a count of at least 1, not \"" + v + "\"";
+        return false;
+      }
+      o->every = static_cast<long>(n);
+      every_given = true;
+    } else if (a == "--config") {
+      if (!value(&o->config_dir)) return false;
+      if (!std::filesystem::is_directory(o->config_dir)) {
+        *error = "--config: no such folder: " + o->config_dir;
+        return false;
+      }
+    } else if (a == "--set") {
+      if (!value(&v)) return false;
+      const auto eq = v.find('=');
+      if (eq == std::string::npos || eq == 0 || v.find_first_of("[]\r\n") < eq ||
+          v.find_first_of("\r\n") != std::string::npos) {
+        *error = "--set must be KEY=VALUE, not \"" + v + "\"";
+        return false;
+      }
+      o->settings.emplace_back(v.substr(0, eq), v.substr(eq + 1));
+    } else if (a == "--png") {
+      if (!value(&o->png)) return false;
+    } else if (a == "--gif") {
+      if (!value(&o->gif)) return false;
+    } else if (!a.empty() && a[0] == '-') {
+      *error = "unknown option " + a;
+      return false;
+    } else if (o->saver.empty()) {
+      if (FindSaver(a) == nullptr) {
+        *error = "unknown saver \"" + a + "\" (one of pattern, stain, cyclics, stars, spheres, "
+                 "vortex, polygon, beziers, plasma)";
+        return false;
+      }
+      o->saver = a;
+    } else {
+      *error = "unexpected argument \"" + a + "\"";
+      return false;
+    }
+  }
+  if (o->saver.empty()) {
+    *error = "no saver named";
+    return false;
+  }
+  if (every_given && o->gif.empty()) {
+    *error = "--every needs --gif";
+    return false;
+  }
+  return true;
+}
+
+int Render(const Options& o) {
+  const SaverModule& module = *FindSaver(o.saver);
+  TemporaryFolder temporary;
+  std::string config = o.config_dir;
+  if (config.empty()) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "orvo-render-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+      std::fprintf(stderr, "orvo-render: cannot make a temporary folder: %s\n", std::strerror(errno));
+      return 1;
+    }
+    temporary.path = config = pattern;
+  }
+  setenv("ORVO_CONFIG_DIR", config.c_str(), 1);
+
+  headless::Options display;
+  display.screen_width = o.width;
+  display.screen_height = o.height;
+  display.clock = o.clock;
+  display.automatic_timers = false;
+  headless::Install(display);
+  headless::SetCursor(0, 0);
+
+  for (const auto& [key, value] : o.settings) {
+    WritePrivateProfileStringA(module.settings->section, key.c_str(), value.c_str(), "control.ini");
+  }
+  shell::ResetState();
+  shell::PrepareProgram(module);
+
+  std::vector<IndexedImage> frames;
+  IndexedImage last;
+  long delivered = 0;
+  bool captured_last = false;
+  headless::SetIdleHandler([&]() {
+    HWND window = shell::State().window;
+    if (window == nullptr) return false;
+    if (!o.gif.empty() && delivered > 0 && delivered % o.every == 0 &&
+        static_cast<long>(frames.size()) < delivered / o.every) {
+      frames.push_back(Capture(window));
+    }
+    if (delivered < o.timers) {
+      headless::AdvanceClock(o.period);
+      PostMessageA(window, WM_TIMER, 0, 0);
+      ++delivered;
+      return true;
+    }
+    last = Capture(window);
+    captured_last = true;
+    return false;
+  });
+  shell::SaverEntry(platform::ProgramInstance(), "/s");
+  headless::SetIdleHandler(nullptr);
+  if (!captured_last) {
+    std::fprintf(stderr, "orvo-render: the %s saver did not start\n", module.program);
+    return 1;
+  }
+
+  std::string error;
+  if (!o.png.empty() && !WritePng(o.png, last, &error)) {
+    std::fprintf(stderr, "orvo-render: %s\n", error.c_str());
+    return 1;
+  }
+  if (!o.gif.empty()) {
+    if (frames.empty()) frames.push_back(last);
+    const long delay = static_cast<long>(o.period) * o.every / 10;
+    if (!WriteGif(o.gif, frames, static_cast<int>(std::clamp<long>(delay, 1, 65535)), &error)) {
+      std::fprintf(stderr, "orvo-render: %s\n", error.c_str());
+      return 1;
+    }
+  }
+  if (o.png.empty() && o.gif.empty()) {
+    std::fprintf(stderr, "orvo-render: ran %ld timer messages; nothing written (no --png or --gif)\n",
+                 delivered);
+  }
+  return 0;
+}
+
+}  // namespace orvo::render

@@ -1,0 +1,38 @@
+// The recorder: runs one saver full screen on the headless display through
+// the real shell, host and saver code, delivers timer messages on a
+// virtual clock, and writes what the display shows.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace orvo::render {
+
+struct Options {
+  std::string saver;
+  int width = 640;
+  int height = 480;
+  std::uint32_t clock = 1000000;
+  std::uint32_t period = 16;
+  long timers = 600;
+  std::string config_dir;  // empty: a new temporary folder
+  std::vector<std::pair<std::string, std::string>> settings;
+  std::string png;
+  std::string gif;
+  long every = 1;
+};
+
+// Parses the arguments after the program name. False with a one-line
+// reason in *error when they are not usable.
+bool ParseArguments(const std::vector<std::string>& args, Options* options, std::string* error);
+
+// Runs the recording; returns the exit code (0, or 1 with a message on
+// standard error when a file could not be written).
+int Render(const Options& options);
+
+// The one-line usage.
+const char* Usage();
+
+}  // namespace orvo::render

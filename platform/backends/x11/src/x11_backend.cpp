@@ -1,0 +1,1113 @@
+// The X11 back end: native windows, input, and presentation of the emulated
+// 256-colour display on a real X server.
+#include "orvo/x11_backend.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <X11/keysym.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "orvo/backend.h"
+#include "orvo/win_user.h"
+#include "pixel_lut.h"
+
+namespace orvo::platform {
+namespace {
+
+// ---------------------------------------------------------------------------
+// X errors: recorded and ignored (a stale foreign window id is ordinary input
+// here); losing the display ends the process with one line.
+
+int g_error_count = 0;
+
+int RecordError(::Display*, XErrorEvent*) {
+  ++g_error_count;
+  return 0;
+}
+
+int DisplayLost(::Display*) {
+  std::fputs("orvo: lost the connection to the X display\n", stderr);
+  std::_Exit(1);
+}
+
+// Collects the errors of the requests made during its lifetime, whatever
+// handler someone else installed meanwhile.
+class ErrorTrap {
+ public:
+  explicit ErrorTrap(::Display* display) : display_(display) {
+    XSync(display_, False);
+    previous_ = XSetErrorHandler(RecordError);
+    start_ = g_error_count;
+  }
+  ~ErrorTrap() {
+    XSync(display_, False);
+    XSetErrorHandler(previous_);
+  }
+  ErrorTrap(const ErrorTrap&) = delete;
+  ErrorTrap& operator=(const ErrorTrap&) = delete;
+
+  bool Failed() {
+    XSync(display_, False);
+    return g_error_count != start_;
+  }
+
+ private:
+  ::Display* display_;
+  XErrorHandler previous_ = nullptr;
+  int start_ = 0;
+};
+
+// ---------------------------------------------------------------------------
+// Terminating signals become a kTerminate event through a self-pipe that
+// WaitForEvent polls together with the X connection.
+
+constexpr int kTerminatingSignals[] = {SIGTERM, SIGINT, SIGHUP};
+constexpr int kSignalCount = 3;
+int g_signal_pipe[2] = {-1, -1};
+volatile sig_atomic_t g_terminate_pending = 0;
+int g_signal_users = 0;
+struct sigaction g_previous_actions[kSignalCount];
+
+void OnTerminatingSignal(int) {
+  const int saved = errno;
+  g_terminate_pending = 1;
+  if (g_signal_pipe[1] >= 0) {
+    const char byte = 1;
+    if (write(g_signal_pipe[1], &byte, 1) < 0) {
+      // The pipe is full: a wake-up is already pending.
+    }
+  }
+  errno = saved;
+}
+
+void AcquireSignals() {
+  if (g_signal_users++ > 0) return;
+  if (pipe2(g_signal_pipe, O_NONBLOCK | O_CLOEXEC) != 0) g_signal_pipe[0] = g_signal_pipe[1] = -1;
+  struct sigaction action {};
+  action.sa_handler = OnTerminatingSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (int i = 0; i < kSignalCount; ++i)
+    sigaction(kTerminatingSignals[i], &action, &g_previous_actions[i]);
+}
+
+void ReleaseSignals() {
+  if (--g_signal_users > 0) return;
+  for (int i = 0; i < kSignalCount; ++i)
+    sigaction(kTerminatingSignals[i], &g_previous_actions[i], nullptr);
+  for (int& fd : g_signal_pipe) {
+    if (fd >= 0) close(fd);
+    fd = -1;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Keys.
+
+std::uint32_t VirtualKeyOf(KeySym sym) {
+  if (sym >= XK_a && sym <= XK_z) return static_cast<std::uint32_t>('A' + (sym - XK_a));
+  if (sym >= XK_A && sym <= XK_Z) return static_cast<std::uint32_t>('A' + (sym - XK_A));
+  if (sym >= XK_0 && sym <= XK_9) return static_cast<std::uint32_t>('0' + (sym - XK_0));
+  if (sym >= XK_KP_0 && sym <= XK_KP_9) return static_cast<std::uint32_t>(0x60 + (sym - XK_KP_0));
+  if (sym >= XK_F1 && sym <= XK_F24) return static_cast<std::uint32_t>(VK_F1 + (sym - XK_F1));
+  switch (sym) {
+    case XK_Escape: return VK_ESCAPE;
+    case XK_Return:
+    case XK_KP_Enter: return VK_RETURN;
+    case XK_Tab:
+    case XK_ISO_Left_Tab: return VK_TAB;
+    case XK_BackSpace: return VK_BACK;
+    case XK_space:
+    case XK_KP_Space: return VK_SPACE;
+    case XK_Left:
+    case XK_KP_Left: return VK_LEFT;
+    case XK_Up:
+    case XK_KP_Up: return VK_UP;
+    case XK_Right:
+    case XK_KP_Right: return VK_RIGHT;
+    case XK_Down:
+    case XK_KP_Down: return VK_DOWN;
+    case XK_Home:
+    case XK_KP_Home: return VK_HOME;
+    case XK_End:
+    case XK_KP_End: return VK_END;
+    case XK_Prior:
+    case XK_KP_Prior: return 0x21;  // page up
+    case XK_Next:
+    case XK_KP_Next: return 0x22;  // page down
+    case XK_Insert:
+    case XK_KP_Insert: return 0x2D;
+    case XK_Delete:
+    case XK_KP_Delete: return 0x2E;
+    case XK_Shift_L:
+    case XK_Shift_R: return VK_SHIFT;
+    case XK_Control_L:
+    case XK_Control_R: return VK_CONTROL;
+    case XK_Alt_L:
+    case XK_Alt_R:
+    case XK_Meta_L:
+    case XK_Meta_R: return VK_MENU;
+    case XK_Pause: return 0x13;
+    case XK_Caps_Lock: return 0x14;
+    case XK_Super_L: return 0x5B;
+    case XK_Super_R: return 0x5C;
+    case XK_Menu: return 0x5D;
+    case XK_KP_Multiply: return 0x6A;
+    case XK_KP_Add: return 0x6B;
+    case XK_KP_Subtract: return 0x6D;
+    case XK_KP_Decimal: return 0x6E;
+    case XK_KP_Divide: return 0x6F;
+    case XK_Num_Lock: return 0x90;
+    case XK_Scroll_Lock: return 0x91;
+    case XK_semicolon: return 0xBA;
+    case XK_equal: return 0xBB;
+    case XK_comma: return 0xBC;
+    case XK_minus: return 0xBD;
+    case XK_period: return 0xBE;
+    case XK_slash: return 0xBF;
+    case XK_grave: return 0xC0;
+    case XK_bracketleft: return 0xDB;
+    case XK_backslash: return 0xDC;
+    case XK_bracketright: return 0xDD;
+    case XK_apostrophe: return 0xDE;
+    default: return 0;
+  }
+}
+
+// A key we cannot name still counts as a key.
+constexpr std::uint32_t kUnknownKey = 0xFF;
+
+// Latin-1 bytes from XLookupString into UTF-8, at most `size` - 1 bytes.
+void Latin1ToUtf8(const char* in, int count, char* out, std::size_t size) {
+  std::size_t n = 0;
+  for (int i = 0; i < count; ++i) {
+    const auto c = static_cast<unsigned char>(in[i]);
+    if (c < 0x80) {
+      if (n + 1 >= size) break;
+      out[n++] = static_cast<char>(c);
+    } else {
+      if (n + 2 >= size) break;
+      out[n++] = static_cast<char>(0xC0 | (c >> 6));
+      out[n++] = static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  out[n] = '\0';
+}
+
+std::uint32_t MonotonicMs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  const std::uint64_t ms = static_cast<std::uint64_t>(now.tv_sec) * 1000u +
+                           static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+  return static_cast<std::uint32_t>(ms);
+}
+
+// ---------------------------------------------------------------------------
+// Our windows.
+
+enum class PixelPath { k32, k16, kGeneric };
+
+struct ImageBuffer {
+  XImage* image = nullptr;
+  bool shared = false;
+  bool busy = false;  // the server may still be reading the shared segment
+  XShmSegmentInfo segment{};
+};
+
+struct OwnWindow {
+  Window id = 0;
+  NativeId parent = 0;  // as created: 0 for a top-level window
+  bool foreign_parent = false;
+  bool topmost = false;
+  bool alive = true;    // false once the server destroyed it under us
+  bool grabbed = false;
+  int width = 0;
+  int height = 0;
+  Visual* visual = nullptr;
+  int depth = 0;
+  Colormap colormap = 0;
+  GC gc = nullptr;
+
+  ImageBuffer buffers[2];
+  int buffer_count = 0;
+  int next_buffer = 0;
+  int image_width = 0;
+  int image_height = 0;
+  PixelPath path = PixelPath::kGeneric;
+
+  bool table_valid = false;
+  std::uint32_t table_version = 0;
+  std::array<std::uint32_t, kSlotCount> table32{};
+  std::array<std::uint16_t, kSlotCount> table16{};
+  std::vector<unsigned long> allocated;  // colour cells of a non-true-colour visual
+};
+
+class X11Backend final : public Backend {
+ public:
+  explicit X11Backend(::Display* display)
+      : display_(display),
+        screen_(DefaultScreen(display)),
+        root_(RootWindow(display, DefaultScreen(display))) {
+    wm_protocols_ = XInternAtom(display_, "WM_PROTOCOLS", False);
+    wm_delete_ = XInternAtom(display_, "WM_DELETE_WINDOW", False);
+    net_wm_name_ = XInternAtom(display_, "_NET_WM_NAME", False);
+    net_wm_pid_ = XInternAtom(display_, "_NET_WM_PID", False);
+    net_active_ = XInternAtom(display_, "_NET_ACTIVE_WINDOW", False);
+    utf8_ = XInternAtom(display_, "UTF8_STRING", False);
+    motif_hints_ = XInternAtom(display_, "_MOTIF_WM_HINTS", False);
+    int major = 0, minor = 0;
+    Bool pixmaps = False;
+    shm_available_ = XShmQueryVersion(display_, &major, &minor, &pixmaps) == True &&
+                     std::getenv("ORVO_X11_NO_SHM") == nullptr;
+    if (shm_available_) shm_completion_ = XShmGetEventBase(display_) + ShmCompletion;
+    AcquireSignals();
+  }
+
+  ~X11Backend() override {
+    std::vector<Window> ids;
+    for (auto& [id, window] : windows_) ids.push_back(id);
+    for (Window id : ids) DestroyNativeWindow(static_cast<NativeId>(id));
+    if (invisible_cursor_ != 0) XFreeCursor(display_, invisible_cursor_);
+    XCloseDisplay(display_);
+    ReleaseSignals();
+  }
+
+  void ScreenSize(int* width, int* height) override {
+    if (width) *width = DisplayWidth(display_, screen_);
+    if (height) *height = DisplayHeight(display_, screen_);
+  }
+
+  NativeId CreateNativeWindow(const NativeWindowParams& params) override;
+  void DestroyNativeWindow(NativeId id) override;
+  NativeWindowInfo QueryWindow(NativeId id) override;
+  NativeId FindNativeWindow(const char* class_name, const char* title) override;
+  bool RaiseWindow(NativeId id) override;
+  NativeId ForegroundWindow() override;
+  void SetTitle(NativeId id, const char* title) override;
+  bool CursorPos(int* x, int* y) override;
+  void SetCursorVisible(NativeId id, bool visible) override;
+  bool SetInputGrab(NativeId id, bool on) override;
+  void Present(NativeId id, const Surface& surface, int top, int bottom,
+               const std::array<Rgb, kSlotCount>& colours,
+               std::uint32_t colours_version) override;
+  bool PollEvent(BackendEvent* event) override;
+  void WaitForEvent(std::uint32_t timeout_ms) override;
+
+  std::uint32_t TickCount() override { return MonotonicMs(); }
+
+  void SleepMs(std::uint32_t ms) override {
+    timespec left{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
+    // A terminating signal cuts the sleep short so the run ends promptly.
+    while (nanosleep(&left, &left) != 0 && errno == EINTR && !g_terminate_pending) {
+    }
+  }
+
+ private:
+  OwnWindow* Find(NativeId id) {
+    auto it = windows_.find(static_cast<Window>(id));
+    return it == windows_.end() ? nullptr : it->second.get();
+  }
+  void SetNames(Window id, const char* class_name, const char* title);
+  bool MatchesWindow(Window id, const char* class_name, const char* title);
+  std::string WindowTitle(Window id);
+
+  bool CreateImages(OwnWindow& window, int width, int height);
+  bool CreateSharedImage(OwnWindow& window, ImageBuffer& buffer, int width, int height);
+  void ReleaseImages(OwnWindow& window);
+  void RebuildTable(OwnWindow& window, const std::array<Rgb, kSlotCount>& colours);
+  void WaitUntilFree(ImageBuffer& buffer);
+  void ReleaseGrab(OwnWindow& window);
+
+  void ReadOneEvent();
+  void Translate(XEvent& event);
+  void Push(const BackendEvent& event) { pending_.push_back(event); }
+  void Lost(OwnWindow& window);
+  void DrainSignals();
+
+  ::Display* display_;
+  int screen_;
+  Window root_;
+  Atom wm_protocols_ = 0, wm_delete_ = 0, net_wm_name_ = 0, net_wm_pid_ = 0, net_active_ = 0;
+  Atom utf8_ = 0, motif_hints_ = 0;
+  bool shm_available_ = false;
+  int shm_completion_ = -1;
+  bool watching_root_ = false;
+  Cursor invisible_cursor_ = 0;
+  std::unordered_map<Window, std::unique_ptr<OwnWindow>> windows_;
+  std::deque<BackendEvent> pending_;
+};
+
+// ---------------------------------------------------------------------------
+// Windows.
+
+void X11Backend::SetNames(Window id, const char* class_name, const char* title) {
+  std::string res(class_name ? class_name : "");
+  XClassHint hint;
+  hint.res_name = res.data();
+  hint.res_class = res.data();
+  XSetClassHint(display_, id, &hint);
+  SetTitle(static_cast<NativeId>(id), title);
+}
+
+NativeId X11Backend::CreateNativeWindow(const NativeWindowParams& params) {
+  Window parent = root_;
+  Visual* visual = DefaultVisual(display_, screen_);
+  int depth = DefaultDepth(display_, screen_);
+  Colormap colormap = DefaultColormap(display_, screen_);
+  int x = params.x, y = params.y, width = params.width, height = params.height;
+  bool foreign_parent = false;
+
+  if (params.parent != 0) {
+    XWindowAttributes attributes{};
+    {
+      ErrorTrap trap(display_);
+      if (!XGetWindowAttributes(display_, params.parent, &attributes)) return 0;
+    }
+    if (attributes.c_class == InputOnly) return 0;
+    parent = params.parent;
+    // A child shares its parent's visual, which need not be the default one.
+    visual = attributes.visual;
+    depth = attributes.depth;
+    colormap = attributes.colormap;
+    if (width <= 0 || height <= 0) {
+      width = attributes.width;
+      height = attributes.height;
+    }
+    foreign_parent = Find(params.parent) == nullptr;
+  } else if (params.topmost_fullscreen) {
+    x = 0;
+    y = 0;
+    ScreenSize(&width, &height);
+  } else if (width <= 0 || height <= 0) {
+    width = 640;
+    height = 480;
+  }
+  width = std::clamp(width, 1, 32767);
+  height = std::clamp(height, 1, 32767);
+
+  XSetWindowAttributes attributes{};
+  attributes.background_pixmap = None;  // every pixel is ours to draw
+  attributes.border_pixel = 0;
+  attributes.bit_gravity = NorthWestGravity;
+  attributes.override_redirect = params.topmost_fullscreen ? True : False;
+  attributes.colormap = colormap;
+  attributes.event_mask = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
+                          PointerMotionMask | ExposureMask | StructureNotifyMask |
+                          VisibilityChangeMask | FocusChangeMask;
+  const unsigned long mask = CWBackPixmap | CWBorderPixel | CWBitGravity | CWOverrideRedirect |
+                             CWColormap | CWEventMask;
+  Window id = 0;
+  {
+    ErrorTrap trap(display_);
+    id = XCreateWindow(display_, parent, x, y, static_cast<unsigned>(width),
+                       static_cast<unsigned>(height), 0, depth, InputOutput, visual, mask,
+                       &attributes);
+    if (trap.Failed()) return 0;
+  }
+  if (id == 0) return 0;
+
+  auto window = std::make_unique<OwnWindow>();
+  window->id = id;
+  window->parent = params.parent;
+  window->foreign_parent = foreign_parent;
+  window->topmost = params.topmost_fullscreen;
+  window->width = width;
+  window->height = height;
+  window->visual = visual;
+  window->depth = depth;
+  window->colormap = colormap;
+  window->gc = XCreateGC(display_, id, 0, nullptr);
+  XSetGraphicsExposures(display_, window->gc, False);
+
+  SetNames(id, params.class_name, params.title);
+  const long pid = static_cast<long>(getpid());
+  XChangeProperty(display_, id, net_wm_pid_, XA_CARDINAL, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(&pid), 1);
+  if (params.parent == 0 && !params.topmost_fullscreen) {
+    XSetWMProtocols(display_, id, &wm_delete_, 1);
+    if (!params.decorated) {
+      // A plain pop-up: ask the window manager for no frame.
+      const long hints[5] = {2, 0, 0, 0, 0};  // flags: decorations; decorations: none
+      XChangeProperty(display_, id, motif_hints_, motif_hints_, 32, PropModeReplace,
+                      reinterpret_cast<const unsigned char*>(hints), 5);
+    }
+  }
+  if (foreign_parent) {
+    // Learn when the caller's window goes away or changes size.
+    XSelectInput(display_, parent, StructureNotifyMask);
+  }
+  if (params.topmost_fullscreen && !watching_root_) {
+    // A change of screen size resizes the full-screen windows.
+    XSelectInput(display_, root_, StructureNotifyMask);
+    watching_root_ = true;
+  }
+  if (params.visible) {
+    XMapRaised(display_, id);
+    if (params.topmost_fullscreen) XSetInputFocus(display_, id, RevertToParent, CurrentTime);
+  }
+  XFlush(display_);
+  windows_[id] = std::move(window);
+  return static_cast<NativeId>(id);
+}
+
+void X11Backend::DestroyNativeWindow(NativeId id) {
+  auto it = windows_.find(static_cast<Window>(id));
+  if (it == windows_.end()) return;
+  OwnWindow& window = *it->second;
+  ReleaseGrab(window);
+  ReleaseImages(window);
+  if (window.gc) XFreeGC(display_, window.gc);
+  if (window.alive) XDestroyWindow(display_, window.id);
+  if (!window.allocated.empty())
+    XFreeColors(display_, window.colormap, window.allocated.data(),
+                static_cast<int>(window.allocated.size()), 0);
+  XFlush(display_);
+  windows_.erase(it);
+  std::erase_if(pending_, [id](const BackendEvent& e) { return e.window == id; });
+}
+
+NativeWindowInfo X11Backend::QueryWindow(NativeId id) {
+  NativeWindowInfo info;
+  if (id == 0) return info;
+  ErrorTrap trap(display_);
+  XWindowAttributes attributes{};
+  if (!XGetWindowAttributes(display_, id, &attributes)) return info;
+  info.exists = true;
+  info.width = attributes.width;
+  info.height = attributes.height;
+  if (OwnWindow* own = Find(id); own && own->alive) {
+    info.ours = true;
+    info.parent = own->parent;
+    return info;
+  }
+  Window root = 0, parent = 0;
+  Window* children = nullptr;
+  unsigned count = 0;
+  if (XQueryTree(display_, id, &root, &parent, &children, &count)) {
+    if (children) XFree(children);
+    info.parent = parent == root ? 0 : static_cast<NativeId>(parent);
+  }
+  return info;
+}
+
+std::string X11Backend::WindowTitle(Window id) {
+  std::string title;
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(display_, id, net_wm_name_, 0, 1024, False, utf8_, &type, &format,
+                         &count, &after, &data) == Success &&
+      data != nullptr && format == 8) {
+    title.assign(reinterpret_cast<const char*>(data), count);
+    XFree(data);
+    return title;
+  }
+  if (data) XFree(data);
+  char* name = nullptr;
+  if (XFetchName(display_, id, &name) && name) {
+    title = name;
+    XFree(name);
+  }
+  return title;
+}
+
+bool X11Backend::MatchesWindow(Window id, const char* class_name, const char* title) {
+  if (class_name != nullptr) {
+    XClassHint hint{};
+    if (!XGetClassHint(display_, id, &hint)) return false;
+    const bool same = hint.res_class != nullptr && std::strcmp(hint.res_class, class_name) == 0;
+    if (hint.res_name) XFree(hint.res_name);
+    if (hint.res_class) XFree(hint.res_class);
+    if (!same) return false;
+  }
+  if (title != nullptr && WindowTitle(id) != title) return false;
+  return true;
+}
+
+NativeId X11Backend::FindNativeWindow(const char* class_name, const char* title) {
+  if (class_name == nullptr && title == nullptr) return 0;
+  ErrorTrap trap(display_);
+  Window root = 0, parent = 0;
+  Window* children = nullptr;
+  unsigned count = 0;
+  if (!XQueryTree(display_, root_, &root, &parent, &children, &count)) return 0;
+  std::vector<Window> tops(children, children + count);
+  if (children) XFree(children);
+  // Topmost first; then one level down, where window managers put clients
+  // inside their frames.
+  for (auto it = tops.rbegin(); it != tops.rend(); ++it)
+    if (MatchesWindow(*it, class_name, title)) return static_cast<NativeId>(*it);
+  for (auto it = tops.rbegin(); it != tops.rend(); ++it) {
+    Window* inner = nullptr;
+    unsigned inner_count = 0;
+    if (!XQueryTree(display_, *it, &root, &parent, &inner, &inner_count)) continue;
+    std::vector<Window> clients(inner, inner + inner_count);
+    if (inner) XFree(inner);
+    for (Window client : clients)
+      if (MatchesWindow(client, class_name, title)) return static_cast<NativeId>(client);
+  }
+  return 0;
+}
+
+bool X11Backend::RaiseWindow(NativeId id) {
+  if (id == 0) return false;
+  ErrorTrap trap(display_);
+  XWindowAttributes attributes{};
+  if (!XGetWindowAttributes(display_, id, &attributes)) return false;
+  XRaiseWindow(display_, id);
+  if (attributes.map_state == IsViewable)
+    XSetInputFocus(display_, id, RevertToParent, CurrentTime);
+  if (!attributes.override_redirect) {
+    // Window managers take activation requests through the root.
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = id;
+    event.xclient.message_type = net_active_;
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = 2;  // from a pager: honoured without focus-stealing checks
+    XSendEvent(display_, root_, False, SubstructureRedirectMask | SubstructureNotifyMask,
+               &event);
+  }
+  return true;
+}
+
+NativeId X11Backend::ForegroundWindow() {
+  ErrorTrap trap(display_);
+  Window focus = 0;
+  int revert = 0;
+  XGetInputFocus(display_, &focus, &revert);
+  if (focus != None && focus != PointerRoot && focus != root_) return static_cast<NativeId>(focus);
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  NativeId active = 0;
+  if (XGetWindowProperty(display_, root_, net_active_, 0, 1, False, XA_WINDOW, &type, &format,
+                         &count, &after, &data) == Success &&
+      data != nullptr && format == 32 && count == 1) {
+    active = static_cast<NativeId>(*reinterpret_cast<unsigned long*>(data));
+  }
+  if (data) XFree(data);
+  return active;
+}
+
+void X11Backend::SetTitle(NativeId id, const char* title) {
+  const char* text = title ? title : "";
+  ErrorTrap trap(display_);
+  XStoreName(display_, id, text);
+  XChangeProperty(display_, id, net_wm_name_, utf8_, 8, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(text),
+                  static_cast<int>(std::strlen(text)));
+}
+
+// ---------------------------------------------------------------------------
+// Pointer, cursor, grabs.
+
+bool X11Backend::CursorPos(int* x, int* y) {
+  Window root = 0, child = 0;
+  int root_x = 0, root_y = 0, win_x = 0, win_y = 0;
+  unsigned state = 0;
+  if (!XQueryPointer(display_, root_, &root, &child, &root_x, &root_y, &win_x, &win_y, &state))
+    return false;
+  if (x) *x = root_x;
+  if (y) *y = root_y;
+  return true;
+}
+
+void X11Backend::SetCursorVisible(NativeId id, bool visible) {
+  OwnWindow* window = Find(id);
+  if (!window || !window->alive) return;
+  if (visible) {
+    XUndefineCursor(display_, window->id);
+  } else {
+    if (invisible_cursor_ == 0) {
+      const char bits[1] = {0};
+      Pixmap blank = XCreateBitmapFromData(display_, root_, bits, 1, 1);
+      XColor black{};
+      invisible_cursor_ = XCreatePixmapCursor(display_, blank, blank, &black, &black, 0, 0);
+      XFreePixmap(display_, blank);
+    }
+    XDefineCursor(display_, window->id, invisible_cursor_);
+  }
+  XFlush(display_);
+}
+
+void X11Backend::ReleaseGrab(OwnWindow& window) {
+  if (!window.grabbed) return;
+  XUngrabKeyboard(display_, CurrentTime);
+  XUngrabPointer(display_, CurrentTime);
+  XFlush(display_);
+  window.grabbed = false;
+}
+
+bool X11Backend::SetInputGrab(NativeId id, bool on) {
+  OwnWindow* window = Find(id);
+  if (!window || !window->alive) return false;
+  if (!on) {
+    ReleaseGrab(*window);
+    return false;
+  }
+  if (window->grabbed) return true;
+  // Another client (an open menu, say) may hold a grab for a moment: retry
+  // briefly before giving up.
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    const int keyboard =
+        XGrabKeyboard(display_, window->id, True, GrabModeAsync, GrabModeAsync, CurrentTime);
+    if (keyboard == GrabSuccess) {
+      const int pointer = XGrabPointer(
+          display_, window->id, True, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
+          GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
+      if (pointer == GrabSuccess) {
+        window->grabbed = true;
+        return true;
+      }
+      XUngrabKeyboard(display_, CurrentTime);
+    }
+    XFlush(display_);
+    SleepMs(20);
+  }
+  return false;
+}
+
+// ---------------------------------------------------------------------------
+// Presentation.
+
+bool X11Backend::CreateSharedImage(OwnWindow& window, ImageBuffer& buffer, int width,
+                                   int height) {
+  XShmSegmentInfo& segment = buffer.segment;
+  segment = XShmSegmentInfo{};
+  XImage* image = XShmCreateImage(display_, window.visual, static_cast<unsigned>(window.depth),
+                                  ZPixmap, nullptr, &segment, static_cast<unsigned>(width),
+                                  static_cast<unsigned>(height));
+  if (!image) return false;
+  const std::size_t bytes =
+      static_cast<std::size_t>(image->bytes_per_line) * static_cast<std::size_t>(height);
+  segment.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+  if (segment.shmid < 0) {
+    XDestroyImage(image);
+    return false;
+  }
+  void* address = shmat(segment.shmid, nullptr, 0);
+  if (address == reinterpret_cast<void*>(-1)) {
+    shmctl(segment.shmid, IPC_RMID, nullptr);
+    XDestroyImage(image);
+    return false;
+  }
+  segment.shmaddr = image->data = static_cast<char*>(address);
+  segment.readOnly = False;
+  bool attached = false;
+  {
+    ErrorTrap trap(display_);
+    attached = XShmAttach(display_, &segment) && !trap.Failed();
+  }
+  // Both sides are attached (or the server refused): the segment goes away
+  // with the last detach, so a killed process leaks nothing.
+  shmctl(segment.shmid, IPC_RMID, nullptr);
+  if (!attached) {
+    // A remote display, typically: plain images from now on.
+    shm_available_ = false;
+    XDestroyImage(image);
+    shmdt(address);
+    return false;
+  }
+  buffer.image = image;
+  buffer.shared = true;
+  buffer.busy = false;
+  return true;
+}
+
+bool X11Backend::CreateImages(OwnWindow& window, int width, int height) {
+  ReleaseImages(window);
+  if (shm_available_) {
+    for (ImageBuffer& buffer : window.buffers) {
+      if (!CreateSharedImage(window, buffer, width, height)) break;
+      ++window.buffer_count;
+    }
+  }
+  if (window.buffer_count == 0) {
+    XImage* image = XCreateImage(display_, window.visual, static_cast<unsigned>(window.depth),
+                                 ZPixmap, 0, nullptr, static_cast<unsigned>(width),
+                                 static_cast<unsigned>(height), 32, 0);
+    if (!image) return false;
+    image->data = static_cast<char*>(std::malloc(static_cast<std::size_t>(image->bytes_per_line) *
+                                                 static_cast<std::size_t>(height)));
+    if (!image->data) {
+      XDestroyImage(image);
+      return false;
+    }
+    // Our pixels are in this machine's byte order; Xlib swaps for the server.
+    image->byte_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
+    XInitImage(image);
+    window.buffers[0].image = image;
+    window.buffers[0].shared = false;
+    window.buffer_count = 1;
+  }
+  XImage* image = window.buffers[0].image;
+  const int native_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
+  const bool true_colour = window.visual->c_class == TrueColor ||
+                           window.visual->c_class == DirectColor;
+  window.path = PixelPath::kGeneric;
+  if (true_colour && image->byte_order == native_order) {
+    if (image->bits_per_pixel == 32) window.path = PixelPath::k32;
+    if (image->bits_per_pixel == 16) window.path = PixelPath::k16;
+  }
+  window.image_width = width;
+  window.image_height = height;
+  window.next_buffer = 0;
+  return true;
+}
+
+void X11Backend::ReleaseImages(OwnWindow& window) {
+  if (window.buffer_count == 0) return;
+  bool synced = false;
+  for (int i = 0; i < window.buffer_count; ++i) {
+    ImageBuffer& buffer = window.buffers[i];
+    if (buffer.shared) {
+      if (!synced) XSync(display_, False);  // the server is done reading
+      synced = true;
+      XShmDetach(display_, &buffer.segment);
+      XDestroyImage(buffer.image);
+      shmdt(buffer.segment.shmaddr);
+    } else {
+      XDestroyImage(buffer.image);  // frees the pixels too
+    }
+    buffer = ImageBuffer{};
+  }
+  if (synced) XSync(display_, False);
+  window.buffer_count = 0;
+  window.image_width = window.image_height = 0;
+}
+
+void X11Backend::RebuildTable(OwnWindow& window, const std::array<Rgb, kSlotCount>& colours) {
+  const Visual* visual = window.visual;
+  if (visual->c_class == TrueColor || visual->c_class == DirectColor) {
+    const x11::ChannelMasks masks{static_cast<std::uint32_t>(visual->red_mask),
+                                  static_cast<std::uint32_t>(visual->green_mask),
+                                  static_cast<std::uint32_t>(visual->blue_mask)};
+    x11::BuildPixelTable(colours, masks, &window.table32);
+  } else {
+    // A colour-mapped visual: share read-only cells of the window's colormap.
+    if (!window.allocated.empty()) {
+      XFreeColors(display_, window.colormap, window.allocated.data(),
+                  static_cast<int>(window.allocated.size()), 0);
+      window.allocated.clear();
+    }
+    for (int i = 0; i < kSlotCount; ++i) {
+      XColor colour{};
+      colour.red = static_cast<unsigned short>(colours[i].r * 257);
+      colour.green = static_cast<unsigned short>(colours[i].g * 257);
+      colour.blue = static_cast<unsigned short>(colours[i].b * 257);
+      colour.flags = DoRed | DoGreen | DoBlue;
+      if (XAllocColor(display_, window.colormap, &colour)) {
+        window.allocated.push_back(colour.pixel);
+        window.table32[i] = static_cast<std::uint32_t>(colour.pixel);
+      } else {
+        window.table32[i] = static_cast<std::uint32_t>(BlackPixel(display_, screen_));
+      }
+    }
+  }
+  for (int i = 0; i < kSlotCount; ++i)
+    window.table16[i] = static_cast<std::uint16_t>(window.table32[i]);
+}
+
+void X11Backend::WaitUntilFree(ImageBuffer& buffer) {
+  if (!buffer.busy) return;
+  XFlush(display_);
+  const std::uint32_t start = MonotonicMs();
+  while (buffer.busy) {
+    if (XPending(display_)) {
+      ReadOneEvent();
+      continue;
+    }
+    const std::uint32_t waited = MonotonicMs() - start;
+    if (waited >= 250) {
+      // No completion (the put failed, say): once the server answered a
+      // round trip it has finished with the segment either way.
+      XSync(display_, False);
+      while (XPending(display_)) ReadOneEvent();
+      buffer.busy = false;
+      break;
+    }
+    pollfd fd{ConnectionNumber(display_), POLLIN, 0};
+    poll(&fd, 1, static_cast<int>(250 - waited));
+  }
+}
+
+void X11Backend::Present(NativeId id, const Surface& surface, int top, int bottom,
+                         const std::array<Rgb, kSlotCount>& colours,
+                         std::uint32_t colours_version) {
+  OwnWindow* window = Find(id);
+  if (!window || !window->alive) return;
+  const int width = surface.width();
+  const int height = surface.height();
+  top = std::max(top, 0);
+  bottom = std::min(bottom, height);
+  if (width <= 0 || top >= bottom) return;
+  if (window->image_width != width || window->image_height != height || window->buffer_count == 0) {
+    if (!CreateImages(*window, width, height)) return;
+  }
+  if (!window->table_valid || window->table_version != colours_version) {
+    RebuildTable(*window, colours);
+    window->table_valid = true;
+    window->table_version = colours_version;
+  }
+
+  ImageBuffer& buffer = window->buffers[window->next_buffer];
+  WaitUntilFree(buffer);
+  XImage* image = buffer.image;
+  for (int y = top; y < bottom; ++y) {
+    const std::uint8_t* slots = surface.row(y);
+    char* line = image->data + static_cast<std::ptrdiff_t>(y) * image->bytes_per_line;
+    switch (window->path) {
+      case PixelPath::k32:
+        x11::ConvertRow32(slots, reinterpret_cast<std::uint32_t*>(line), width,
+                          window->table32.data());
+        break;
+      case PixelPath::k16:
+        x11::ConvertRow16(slots, reinterpret_cast<std::uint16_t*>(line), width,
+                          window->table16.data());
+        break;
+      case PixelPath::kGeneric:
+        for (int x = 0; x < width; ++x) XPutPixel(image, x, y, window->table32[slots[x]]);
+        break;
+    }
+  }
+  const unsigned rows = static_cast<unsigned>(bottom - top);
+  if (buffer.shared) {
+    // The completion event tells when the segment may be written again;
+    // meanwhile the next frame goes into the other buffer.
+    XShmPutImage(display_, window->id, window->gc, image, 0, top, 0, top,
+                 static_cast<unsigned>(width), rows, True);
+    buffer.busy = true;
+    window->next_buffer = (window->next_buffer + 1) % window->buffer_count;
+  } else {
+    XPutImage(display_, window->id, window->gc, image, 0, top, 0, top,
+              static_cast<unsigned>(width), rows);
+  }
+  XFlush(display_);
+}
+
+// ---------------------------------------------------------------------------
+// Events.
+
+void X11Backend::Lost(OwnWindow& window) {
+  if (!window.alive) return;
+  window.alive = false;
+  window.grabbed = false;
+  for (int i = 0; i < window.buffer_count; ++i) window.buffers[i].busy = false;
+  BackendEvent out;
+  out.kind = BackendEvent::Kind::kDestroyed;
+  out.window = static_cast<NativeId>(window.id);
+  Push(out);
+}
+
+void X11Backend::Translate(XEvent& event) {
+  using Kind = BackendEvent::Kind;
+  {
+    if (shm_completion_ >= 0 && event.type == shm_completion_) {
+      const auto& done = reinterpret_cast<const XShmCompletionEvent&>(event);
+      for (auto& [id, window] : windows_)
+        for (int i = 0; i < window->buffer_count; ++i)
+          if (window->buffers[i].shared && window->buffers[i].segment.shmseg == done.shmseg)
+            window->buffers[i].busy = false;
+      return;
+    }
+  }
+  const Window target = event.xany.window;
+
+  if (event.type == ConfigureNotify && event.xconfigure.window == root_) {
+    for (auto& [id, window] : windows_)
+      if (window->alive && window->topmost)
+        XMoveResizeWindow(display_, window->id, 0, 0,
+                          static_cast<unsigned>(std::max(event.xconfigure.width, 1)),
+                          static_cast<unsigned>(std::max(event.xconfigure.height, 1)));
+    return;
+  }
+
+  OwnWindow* window = Find(static_cast<NativeId>(target));
+  if (event.type == DestroyNotify) {
+    const Window gone = event.xdestroywindow.window;
+    if (OwnWindow* own = Find(static_cast<NativeId>(gone))) {
+      Lost(*own);
+      return;
+    }
+    for (auto& [id, child] : windows_)
+      if (child->foreign_parent && child->parent == gone) Lost(*child);
+    return;
+  }
+  if (event.type == ConfigureNotify && !window) {
+    // A foreign parent changed size: the preview follows it.
+    const Window changed = event.xconfigure.window;
+    for (auto& [id, child] : windows_)
+      if (child->alive && child->foreign_parent && child->parent == changed)
+        XResizeWindow(display_, child->id,
+                      static_cast<unsigned>(std::max(event.xconfigure.width, 1)),
+                      static_cast<unsigned>(std::max(event.xconfigure.height, 1)));
+    return;
+  }
+  if (!window || !window->alive) return;
+
+  BackendEvent out;
+  out.window = static_cast<NativeId>(window->id);
+  switch (event.type) {
+    case KeyPress:
+    case KeyRelease: {
+      char buffer[8] = {};
+      KeySym typed = NoSymbol;
+      const int count =
+          XLookupString(&event.xkey, buffer, static_cast<int>(sizeof buffer) - 1, &typed, nullptr);
+      std::uint32_t vk = VirtualKeyOf(XLookupKeysym(&event.xkey, 0));
+      if (vk == 0) vk = VirtualKeyOf(typed);
+      out.kind = event.type == KeyPress ? Kind::kKeyDown : Kind::kKeyUp;
+      out.vk = vk != 0 ? vk : kUnknownKey;
+      out.alt = (event.xkey.state & Mod1Mask) != 0;
+      out.x = event.xkey.x;
+      out.y = event.xkey.y;
+      if (event.type == KeyPress && count > 0)
+        Latin1ToUtf8(buffer, count, out.text, sizeof out.text);
+      Push(out);
+      return;
+    }
+    case ButtonPress:
+    case ButtonRelease: {
+      const unsigned button = event.xbutton.button;
+      out.x = event.xbutton.x;
+      out.y = event.xbutton.y;
+      out.alt = (event.xbutton.state & Mod1Mask) != 0;
+      if (button >= 1 && button <= 3) {
+        out.kind = event.type == ButtonPress ? Kind::kButtonDown : Kind::kButtonUp;
+        out.button = static_cast<int>(button);
+        Push(out);
+      } else if (button >= 4 && button <= 7 && event.type == ButtonPress) {
+        // The wheel: 4 up, 5 down, 6 left, 7 right, in `button`.
+        out.kind = Kind::kWheel;
+        out.button = static_cast<int>(button);
+        Push(out);
+      }
+      return;
+    }
+    case MotionNotify:
+      out.kind = Kind::kMotion;
+      out.x = event.xmotion.x;
+      out.y = event.xmotion.y;
+      Push(out);
+      return;
+    case Expose:
+      out.kind = Kind::kExpose;
+      out.x = event.xexpose.x;
+      out.y = event.xexpose.y;
+      out.width = event.xexpose.width;
+      out.height = event.xexpose.height;
+      Push(out);
+      return;
+    case ConfigureNotify:
+      if (event.xconfigure.window != window->id) return;
+      if (event.xconfigure.width == window->width && event.xconfigure.height == window->height)
+        return;
+      window->width = event.xconfigure.width;
+      window->height = event.xconfigure.height;
+      out.kind = Kind::kResize;
+      out.width = window->width;
+      out.height = window->height;
+      Push(out);
+      return;
+    case VisibilityNotify:
+      // Something covers the full-screen window: it goes back on top.
+      if (window->topmost && event.xvisibility.state != VisibilityUnobscured) {
+        XRaiseWindow(display_, window->id);
+        XFlush(display_);
+      }
+      return;
+    case ClientMessage:
+      if (event.xclient.message_type == wm_protocols_ && event.xclient.format == 32 &&
+          static_cast<Atom>(event.xclient.data.l[0]) == wm_delete_) {
+        out.kind = Kind::kCloseRequest;
+        Push(out);
+      }
+      return;
+    default:
+      return;
+  }
+}
+
+void X11Backend::ReadOneEvent() {
+  XEvent event{};
+  XNextEvent(display_, &event);
+  Translate(event);
+}
+
+void X11Backend::DrainSignals() {
+  if (g_signal_pipe[0] >= 0) {
+    char bytes[64];
+    while (read(g_signal_pipe[0], bytes, sizeof bytes) > 0) {
+    }
+  }
+  if (g_terminate_pending) {
+    g_terminate_pending = 0;
+    BackendEvent out;
+    out.kind = BackendEvent::Kind::kTerminate;
+    Push(out);
+  }
+}
+
+bool X11Backend::PollEvent(BackendEvent* event) {
+  DrainSignals();
+  while (pending_.empty() && XPending(display_)) ReadOneEvent();
+  if (pending_.empty()) return false;
+  if (event) *event = pending_.front();
+  pending_.pop_front();
+  return true;
+}
+
+void X11Backend::WaitForEvent(std::uint32_t timeout_ms) {
+  if (!pending_.empty() || g_terminate_pending) return;
+  if (XPending(display_)) return;  // also sends what is buffered
+  pollfd fds[2] = {{ConnectionNumber(display_), POLLIN, 0}, {g_signal_pipe[0], POLLIN, 0}};
+  const int count = g_signal_pipe[0] >= 0 ? 2 : 1;
+  const int timeout =
+      timeout_ms == ~0u ? -1 : static_cast<int>(std::min<std::uint32_t>(timeout_ms, INT_MAX));
+  poll(fds, static_cast<nfds_t>(count), timeout);
+}
+
+}  // namespace
+
+bool InstallX11Backend(std::string* error) {
+  const char* name = std::getenv("DISPLAY");
+  if (name == nullptr || *name == '\0') {
+    if (error) *error = "no X display: DISPLAY is not set";
+    return false;
+  }
+  ::Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) {
+    if (error) *error = std::string("cannot open X display \"") + name + "\"";
+    return false;
+  }
+  XSetErrorHandler(RecordError);
+  XSetIOErrorHandler(DisplayLost);
+  InstallBackend(std::make_unique<X11Backend>(display));
+  return true;
+}
+
+}  // namespace orvo::platform

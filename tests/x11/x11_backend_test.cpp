@@ -1,0 +1,479 @@
+// The X11 back end against a real X server (run under Xvfb). A second
+// connection (the probe) plays the other clients: it owns "foreign"
+// windows, reads pixels back and sends input.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <array>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "orvo/backend.h"
+#include "orvo/win_user.h"
+#include "orvo/x11_backend.h"
+#include "x11_probe.h"
+
+namespace orvo::platform {
+namespace {
+
+using Kind = BackendEvent::Kind;
+using orvo::testing::X11Probe;
+
+std::array<Rgb, kSlotCount> RampColours(int seed) {
+  std::array<Rgb, kSlotCount> colours{};
+  for (int i = 0; i < kSlotCount; ++i)
+    colours[i] = {static_cast<std::uint8_t>(i + seed), static_cast<std::uint8_t>(255 - i),
+                  static_cast<std::uint8_t>(i * 37 + seed * 3)};
+  return colours;
+}
+
+class X11BackendTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    if (!InstallX11Backend(&error)) GTEST_SKIP() << error;
+    ASSERT_TRUE(probe_.ok());
+  }
+  void TearDown() override {
+    if (HasBackend()) InstallBackend(nullptr);
+  }
+
+  Backend& backend() { return GetBackend(); }
+
+  NativeId CreateWindow(int width, int height, NativeId parent = 0) {
+    NativeWindowParams params;
+    params.parent = parent;
+    params.width = width;
+    params.height = height;
+    params.class_name = "OrvoTestClass";
+    params.title = "Orvo Test";
+    const NativeId id = backend().CreateNativeWindow(params);
+    EXPECT_NE(id, 0u);
+    EXPECT_TRUE(probe_.WaitUntilShown(id));
+    return id;
+  }
+
+  // The next event of `kind` for any window, within about a second; other
+  // kinds on the way are skipped.
+  std::optional<BackendEvent> NextEvent(Kind kind) {
+    const std::uint32_t start = backend().TickCount();
+    while (backend().TickCount() - start < 1000) {
+      BackendEvent event;
+      while (backend().PollEvent(&event))
+        if (event.kind == kind) return event;
+      backend().WaitForEvent(50);
+    }
+    return std::nullopt;
+  }
+
+  // Nothing of `kind` arrives within a short while.
+  bool NoEvent(Kind kind) {
+    probe_.Sync();
+    backend().QueryWindow(1);  // a round trip: whatever was sent has arrived
+    const std::uint32_t start = backend().TickCount();
+    while (backend().TickCount() - start < 100) {
+      BackendEvent event;
+      while (backend().PollEvent(&event))
+        if (event.kind == kind) return false;
+      backend().WaitForEvent(20);
+    }
+    return true;
+  }
+
+  // Reads the window after the server has handled every request of ours.
+  std::vector<Rgb> ReadBack(NativeId id, int width, int height) {
+    backend().QueryWindow(id);
+    std::vector<Rgb> pixels;
+    EXPECT_TRUE(probe_.ReadPixels(id, width, height, &pixels));
+    return pixels;
+  }
+
+  X11Probe probe_;
+};
+
+// --- Presentation -----------------------------------------------------------
+
+TEST_F(X11BackendTest, PresentShowsEverySlotThroughItsColour) {
+  constexpr int kW = 67, kH = 41;  // odd width: the row tail is converted too
+  const NativeId id = CreateWindow(kW, kH);
+  Surface surface(kW, kH);
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x) surface.row(y)[x] = static_cast<std::uint8_t>(x * 3 + y * 67);
+  const auto colours = RampColours(0);
+  backend().Present(id, surface, 0, kH, colours, 1);
+
+  const auto pixels = ReadBack(id, kW, kH);
+  ASSERT_EQ(pixels.size(), static_cast<std::size_t>(kW * kH));
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x)
+      ASSERT_EQ(pixels[static_cast<std::size_t>(y * kW + x)], colours[surface.row(y)[x]])
+          << x << "," << y;
+}
+
+TEST_F(X11BackendTest, PresentSendsOnlyTheRowsAsked) {
+  constexpr int kW = 40, kH = 30;
+  const NativeId id = CreateWindow(kW, kH);
+  Surface surface(kW, kH);
+  const auto colours = RampColours(5);
+  for (int y = 0; y < kH; ++y) std::memset(surface.row(y), 20, kW);
+  backend().Present(id, surface, 0, kH, colours, 1);
+  // Several frames, so that every image buffer has been used once.
+  for (int y = 0; y < kH; ++y) std::memset(surface.row(y), 30, kW);
+  backend().Present(id, surface, 0, 10, colours, 1);
+  for (int y = 0; y < kH; ++y) std::memset(surface.row(y), 40, kW);
+  backend().Present(id, surface, 20, 25, colours, 1);
+  // Out-of-range rows are clipped, not a fault.
+  backend().Present(id, surface, -5, -1, colours, 1);
+  backend().Present(id, surface, kH, kH + 10, colours, 1);
+
+  const auto pixels = ReadBack(id, kW, kH);
+  ASSERT_EQ(pixels.size(), static_cast<std::size_t>(kW * kH));
+  for (int y = 0; y < kH; ++y) {
+    const int slot = y < 10 ? 30 : (y >= 20 && y < 25) ? 40 : 20;
+    EXPECT_EQ(pixels[static_cast<std::size_t>(y * kW + 7)], colours[slot]) << "row " << y;
+  }
+}
+
+TEST_F(X11BackendTest, NewColourVersionRecoloursUnchangedPixels) {
+  constexpr int kW = 32, kH = 16;
+  const NativeId id = CreateWindow(kW, kH);
+  Surface surface(kW, kH);
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x) surface.row(y)[x] = static_cast<std::uint8_t>(10 + x + y);
+  auto colours = RampColours(0);
+  backend().Present(id, surface, 0, kH, colours, 7);
+
+  // Same slots, new colours, new version: every pixel follows.
+  const auto moved = RampColours(50);
+  backend().Present(id, surface, 0, kH, moved, 8);
+  auto pixels = ReadBack(id, kW, kH);
+  ASSERT_EQ(pixels.size(), static_cast<std::size_t>(kW * kH));
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x)
+      ASSERT_EQ(pixels[static_cast<std::size_t>(y * kW + x)], moved[surface.row(y)[x]]);
+
+  // The table is tagged with the version: colours handed in under the same
+  // version are taken as unchanged.
+  backend().Present(id, surface, 0, kH, RampColours(99), 8);
+  pixels = ReadBack(id, kW, kH);
+  EXPECT_EQ(pixels[0], moved[surface.row(0)[0]]);
+}
+
+TEST_F(X11BackendTest, PresentFollowsASurfaceOfANewSize) {
+  const NativeId id = CreateWindow(50, 40);
+  const auto colours = RampColours(1);
+  Surface small(20, 10);
+  for (int y = 0; y < 10; ++y) std::memset(small.row(y), 77, 20);
+  backend().Present(id, small, 0, 10, colours, 1);
+  Surface large(50, 40);
+  for (int y = 0; y < 40; ++y) std::memset(large.row(y), 99, 50);
+  backend().Present(id, large, 0, 40, colours, 1);
+  const auto pixels = ReadBack(id, 50, 40);
+  ASSERT_EQ(pixels.size(), 2000u);
+  EXPECT_EQ(pixels[0], colours[99]);
+  EXPECT_EQ(pixels[39 * 50 + 49], colours[99]);
+  // An empty surface presents nothing and does not fail.
+  backend().Present(id, Surface(), 0, 10, colours, 1);
+  EXPECT_TRUE(backend().QueryWindow(id).exists);
+}
+
+// --- Windows ---------------------------------------------------------------
+
+TEST_F(X11BackendTest, FullScreenWindowCoversTheScreenAndStaysOnTop) {
+  NativeWindowParams params;
+  params.topmost_fullscreen = true;
+  params.width = 10;  // ignored: the whole screen
+  params.height = 10;
+  params.class_name = "OrvoTestClass";
+  params.title = "Screen Saver";
+  const NativeId id = backend().CreateNativeWindow(params);
+  ASSERT_NE(id, 0u);
+  ASSERT_TRUE(probe_.WaitUntilShown(id));
+  int width = 0, height = 0;
+  backend().ScreenSize(&width, &height);
+  EXPECT_EQ(width, probe_.ScreenWidth());
+  EXPECT_EQ(height, probe_.ScreenHeight());
+  int x = -1, y = -1, w = 0, h = 0;
+  ASSERT_TRUE(probe_.Geometry(id, &x, &y, &w, &h));
+  EXPECT_EQ(x, 0);
+  EXPECT_EQ(y, 0);
+  EXPECT_EQ(w, width);
+  EXPECT_EQ(h, height);
+  EXPECT_TRUE(probe_.IsOverrideRedirect(id));
+  EXPECT_TRUE(probe_.IsUppermost(id));
+
+  // Another client's window appears on top: ours goes back above it.
+  const std::uint32_t other = probe_.CreateWindow(10, 10, 200, 200, "Other", "Other");
+  bool on_top = false;
+  const std::uint32_t start = backend().TickCount();
+  while (!on_top && backend().TickCount() - start < 2000) {
+    BackendEvent event;
+    while (backend().PollEvent(&event)) {
+    }
+    backend().WaitForEvent(20);
+    on_top = probe_.IsUppermost(id);
+  }
+  EXPECT_TRUE(on_top);
+  probe_.DestroyWindow(other);
+}
+
+TEST_F(X11BackendTest, ChildOfAForeignWindowTakesItsSizeAndNoticesItsEnd) {
+  const std::uint32_t parent = probe_.CreateWindow(30, 30, 200, 150, "Host", "Host");
+  const NativeId child = CreateWindow(0, 0, parent);  // no size: the parent's
+  ASSERT_NE(child, 0u);
+  NativeWindowInfo info = backend().QueryWindow(child);
+  EXPECT_TRUE(info.exists);
+  EXPECT_TRUE(info.ours);
+  EXPECT_EQ(info.parent, parent);
+  EXPECT_EQ(info.width, 200);
+  EXPECT_EQ(info.height, 150);
+
+  NativeWindowInfo host = backend().QueryWindow(parent);
+  EXPECT_TRUE(host.exists);
+  EXPECT_FALSE(host.ours);
+  EXPECT_EQ(host.width, 200);
+
+  // The host changes size: the child follows and says so.
+  probe_.ResizeWindow(parent, 120, 90);
+  auto resized = NextEvent(Kind::kResize);
+  ASSERT_TRUE(resized.has_value());
+  EXPECT_EQ(resized->window, child);
+  EXPECT_EQ(resized->width, 120);
+  EXPECT_EQ(resized->height, 90);
+
+  // The host goes away: the child is reported destroyed, once.
+  probe_.DestroyWindow(parent);
+  auto gone = NextEvent(Kind::kDestroyed);
+  ASSERT_TRUE(gone.has_value());
+  EXPECT_EQ(gone->window, child);
+  EXPECT_TRUE(NoEvent(Kind::kDestroyed));
+  EXPECT_FALSE(backend().QueryWindow(child).exists);
+  // Presenting to it and destroying it are harmless.
+  Surface surface(10, 10);
+  backend().Present(child, surface, 0, 10, RampColours(0), 1);
+  backend().DestroyNativeWindow(child);
+}
+
+TEST_F(X11BackendTest, ChildOfAMissingWindowIsRefused) {
+  NativeWindowParams params;
+  params.parent = probe_.StaleWindowId();
+  params.width = 10;
+  params.height = 10;
+  EXPECT_EQ(backend().CreateNativeWindow(params), 0u);
+}
+
+TEST_F(X11BackendTest, FindsWindowsOfOtherClientsByClassAndTitle) {
+  const std::uint32_t other = probe_.CreateWindow(0, 0, 50, 50, "OrvoFindClass", "Find Me");
+  EXPECT_EQ(backend().FindNativeWindow("OrvoFindClass", "Find Me"), other);
+  EXPECT_EQ(backend().FindNativeWindow("OrvoFindClass", "Find Me Not"), 0u);
+  EXPECT_EQ(backend().FindNativeWindow("OtherClass", "Find Me"), 0u);
+  EXPECT_EQ(backend().FindNativeWindow("OrvoFindClass", nullptr), other);
+  EXPECT_EQ(backend().FindNativeWindow(nullptr, nullptr), 0u);
+
+  // Our own windows are found under their class and current title.
+  const NativeId ours = CreateWindow(20, 20);
+  EXPECT_EQ(backend().FindNativeWindow("OrvoTestClass", "Orvo Test"), ours);
+  backend().SetTitle(ours, "Renamed");
+  EXPECT_EQ(backend().FindNativeWindow("OrvoTestClass", "Orvo Test"), 0u);
+  EXPECT_EQ(backend().FindNativeWindow("OrvoTestClass", "Renamed"), ours);
+  probe_.DestroyWindow(other);
+  EXPECT_EQ(backend().FindNativeWindow("OrvoFindClass", "Find Me"), 0u);
+}
+
+TEST_F(X11BackendTest, StaleIdsGiveClearAnswersWithoutDying) {
+  const NativeId stale = probe_.StaleWindowId();
+  EXPECT_FALSE(backend().QueryWindow(stale).exists);
+  EXPECT_FALSE(backend().QueryWindow(0).exists);
+  EXPECT_FALSE(backend().QueryWindow(0xFFFFFFFFu).exists);
+  EXPECT_FALSE(backend().RaiseWindow(stale));
+  EXPECT_FALSE(backend().SetInputGrab(stale, true));
+  backend().SetTitle(stale, "x");
+  backend().SetCursorVisible(stale, false);
+  backend().DestroyNativeWindow(stale);
+  Surface surface(4, 4);
+  backend().Present(stale, surface, 0, 4, RampColours(0), 1);
+  // Our own window, once destroyed, is gone as well.
+  const NativeId ours = CreateWindow(10, 10);
+  EXPECT_TRUE(backend().QueryWindow(ours).exists);
+  backend().DestroyNativeWindow(ours);
+  EXPECT_FALSE(backend().QueryWindow(ours).exists);
+  // The connection still works.
+  EXPECT_NE(CreateWindow(10, 10), 0u);
+}
+
+TEST_F(X11BackendTest, RaiseAndForeground) {
+  const NativeId ours = CreateWindow(30, 30);
+  const std::uint32_t other = probe_.CreateWindow(0, 0, 60, 60, "Other", "Other");
+  EXPECT_TRUE(probe_.IsUppermost(other));
+  EXPECT_TRUE(backend().RaiseWindow(ours));
+  backend().QueryWindow(ours);
+  EXPECT_TRUE(probe_.IsUppermost(ours));
+  EXPECT_EQ(backend().ForegroundWindow(), ours);
+  probe_.DestroyWindow(other);
+}
+
+// --- Pointer and grabs -------------------------------------------------------
+
+TEST_F(X11BackendTest, CursorPositionIsInScreenCoordinates) {
+  probe_.WarpPointer(123, 45);
+  int x = 0, y = 0;
+  ASSERT_TRUE(backend().CursorPos(&x, &y));
+  EXPECT_EQ(x, 123);
+  EXPECT_EQ(y, 45);
+}
+
+TEST_F(X11BackendTest, GrabNeedsAViewableWindow) {
+  NativeWindowParams hidden;
+  hidden.width = 10;
+  hidden.height = 10;
+  hidden.visible = false;
+  const NativeId unmapped = backend().CreateNativeWindow(hidden);
+  ASSERT_NE(unmapped, 0u);
+  EXPECT_FALSE(backend().SetInputGrab(unmapped, true));
+
+  const NativeId shown = CreateWindow(20, 20);
+  EXPECT_TRUE(backend().SetInputGrab(shown, true));
+  EXPECT_FALSE(backend().SetInputGrab(shown, false));
+  // Released: it can be taken again.
+  EXPECT_TRUE(backend().SetInputGrab(shown, true));
+}
+
+// --- Input -------------------------------------------------------------------
+
+TEST_F(X11BackendTest, KeysTranslateToVirtualKeysAndText) {
+  const NativeId id = CreateWindow(40, 40);
+  struct Case {
+    const char* keysym;
+    std::uint32_t vk;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"a", 'A', "a"},           {"z", 'Z', "z"},
+      {"5", '5', "5"},           {"Escape", VK_ESCAPE, "\x1b"},
+      {"Return", VK_RETURN, "\r"}, {"Tab", VK_TAB, "\t"},
+      {"BackSpace", VK_BACK, "\b"}, {"space", VK_SPACE, " "},
+      {"Left", VK_LEFT, ""},     {"Down", VK_DOWN, ""},
+      {"Home", VK_HOME, ""},     {"End", VK_END, ""},
+      {"F1", VK_F1, ""},         {"F5", VK_F1 + 4, ""},
+  };
+  for (const Case& c : cases) {
+    probe_.SendKey(id, c.keysym, true, false);
+    auto down = NextEvent(Kind::kKeyDown);
+    ASSERT_TRUE(down.has_value()) << c.keysym;
+    EXPECT_EQ(down->window, id);
+    EXPECT_EQ(down->vk, c.vk) << c.keysym;
+    EXPECT_STREQ(down->text, c.text) << c.keysym;
+    EXPECT_FALSE(down->alt);
+    probe_.SendKey(id, c.keysym, false, false);
+    auto up = NextEvent(Kind::kKeyUp);
+    ASSERT_TRUE(up.has_value()) << c.keysym;
+    EXPECT_EQ(up->vk, c.vk) << c.keysym;
+  }
+  probe_.SendKey(id, "x", true, true);
+  auto alt = NextEvent(Kind::kKeyDown);
+  ASSERT_TRUE(alt.has_value());
+  EXPECT_EQ(alt->vk, static_cast<std::uint32_t>('X'));
+  EXPECT_TRUE(alt->alt);
+}
+
+TEST_F(X11BackendTest, ButtonsWheelAndMotion) {
+  const NativeId id = CreateWindow(80, 60);
+  for (int button = 1; button <= 3; ++button) {
+    probe_.SendButton(id, button, true, 10 + button, 20 + button);
+    auto down = NextEvent(Kind::kButtonDown);
+    ASSERT_TRUE(down.has_value()) << button;
+    EXPECT_EQ(down->button, button);
+    EXPECT_EQ(down->x, 10 + button);
+    EXPECT_EQ(down->y, 20 + button);
+    probe_.SendButton(id, button, false, 10, 20);
+    auto up = NextEvent(Kind::kButtonUp);
+    ASSERT_TRUE(up.has_value()) << button;
+    EXPECT_EQ(up->button, button);
+  }
+  // The wheel is never a button.
+  for (int button = 4; button <= 7; ++button) {
+    probe_.SendButton(id, button, true, 5, 5);
+    auto wheel = NextEvent(Kind::kWheel);
+    ASSERT_TRUE(wheel.has_value()) << button;
+    EXPECT_EQ(wheel->button, button);
+    probe_.SendButton(id, button, false, 5, 5);
+  }
+  EXPECT_TRUE(NoEvent(Kind::kButtonDown));
+  probe_.SendButton(id, 4, false, 5, 5);
+  EXPECT_TRUE(NoEvent(Kind::kButtonUp));
+
+  probe_.SendMotion(id, 17, 23);
+  auto motion = NextEvent(Kind::kMotion);
+  ASSERT_TRUE(motion.has_value());
+  EXPECT_EQ(motion->window, id);
+  EXPECT_EQ(motion->x, 17);
+  EXPECT_EQ(motion->y, 23);
+}
+
+TEST_F(X11BackendTest, ExposeAndCloseRequest) {
+  NativeWindowParams params;
+  params.decorated = true;
+  params.width = 64;
+  params.height = 48;
+  params.class_name = "OrvoTestClass";
+  params.title = "Decorated";
+  const NativeId id = backend().CreateNativeWindow(params);
+  ASSERT_NE(id, 0u);
+  auto expose = NextEvent(Kind::kExpose);
+  ASSERT_TRUE(expose.has_value());
+  EXPECT_EQ(expose->window, id);
+  EXPECT_GT(expose->width, 0);
+  EXPECT_GT(expose->height, 0);
+  probe_.SendDeleteRequest(id);
+  auto close = NextEvent(Kind::kCloseRequest);
+  ASSERT_TRUE(close.has_value());
+  EXPECT_EQ(close->window, id);
+  EXPECT_TRUE(backend().QueryWindow(id).exists);  // closing is the caller's decision
+}
+
+// --- Signals and time ----------------------------------------------------------
+
+TEST_F(X11BackendTest, TerminatingSignalBecomesAnEvent) {
+  CreateWindow(10, 10);
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+    ASSERT_EQ(raise(sig), 0);
+    backend().WaitForEvent(~0u);  // returns at once: the signal is pending
+    auto event = NextEvent(Kind::kTerminate);
+    ASSERT_TRUE(event.has_value()) << sig;
+    EXPECT_TRUE(NoEvent(Kind::kTerminate)) << sig;  // one signal, one event
+  }
+  // Without the back end the previous handlers are back.
+  InstallBackend(nullptr);
+  struct sigaction current {};
+  sigaction(SIGTERM, nullptr, &current);
+  EXPECT_EQ(current.sa_handler, SIG_DFL);
+}
+
+TEST_F(X11BackendTest, TickCountFollowsSleeps) {
+  const std::uint32_t before = backend().TickCount();
+  backend().SleepMs(30);
+  const std::uint32_t elapsed = backend().TickCount() - before;
+  EXPECT_GE(elapsed, 30u);
+  EXPECT_LT(elapsed, 5000u);
+}
+
+TEST(X11BackendInstall, NoDisplayIsAOneLineError) {
+  const char* saved = std::getenv("DISPLAY");
+  const std::string display = saved ? saved : "";
+  setenv("DISPLAY", ":4321", 1);
+  std::string error;
+  EXPECT_FALSE(InstallX11Backend(&error));
+  EXPECT_NE(error.find(":4321"), std::string::npos) << error;
+  EXPECT_EQ(error.find('\n'), std::string::npos);
+  unsetenv("DISPLAY");
+  EXPECT_FALSE(InstallX11Backend(&error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(InstallX11Backend(nullptr));
+  if (saved) setenv("DISPLAY", display.c_str(), 1);
+}
+
+}  // namespace
+}  // namespace orvo::platform

@@ -191,6 +191,42 @@ bool ParseArguments(const std::vector<std::string>& args, Options* o, std::strin
   return true;
 }
 
+IndexedImage RecordSaver(const SaverModule& module, const Options& o,
+                         const std::function<bool(long)>& after_timer) {
+  headless::Options display;
+  display.screen_width = o.width;
+  display.screen_height = o.height;
+  display.clock = o.clock;
+  display.automatic_timers = false;
+  headless::Install(display);
+  headless::SetCursor(0, 0);
+  for (const auto& [key, value] : o.settings) {
+    WritePrivateProfileStringA(module.settings->section, key.c_str(), value.c_str(), "control.ini");
+  }
+  shell::ResetState();
+  shell::PrepareProgram(module);
+
+  IndexedImage last;
+  long delivered = 0;
+  bool stop = false;
+  headless::SetIdleHandler([&]() {
+    HWND window = shell::State().window;
+    if (window == nullptr) return false;
+    if (delivered > 0 && !stop && after_timer && !after_timer(delivered)) stop = true;
+    if (!stop && delivered < o.timers) {
+      headless::AdvanceClock(o.period);
+      PostMessageA(window, WM_TIMER, 0, 0);
+      ++delivered;
+      return true;
+    }
+    last = Capture(window);
+    return false;
+  });
+  shell::SaverEntry(platform::ProgramInstance(), "/s");
+  headless::SetIdleHandler(nullptr);
+  return last;
+}
+
 int Render(const Options& o) {
   const SaverModule& module = *FindSaver(o.saver);
   TemporaryFolder temporary;
@@ -205,44 +241,12 @@ int Render(const Options& o) {
   }
   setenv("ORVO_CONFIG_DIR", config.c_str(), 1);
 
-  headless::Options display;
-  display.screen_width = o.width;
-  display.screen_height = o.height;
-  display.clock = o.clock;
-  display.automatic_timers = false;
-  headless::Install(display);
-  headless::SetCursor(0, 0);
-
-  for (const auto& [key, value] : o.settings) {
-    WritePrivateProfileStringA(module.settings->section, key.c_str(), value.c_str(), "control.ini");
-  }
-  shell::ResetState();
-  shell::PrepareProgram(module);
-
   std::vector<IndexedImage> frames;
-  IndexedImage last;
-  long delivered = 0;
-  bool captured_last = false;
-  headless::SetIdleHandler([&]() {
-    HWND window = shell::State().window;
-    if (window == nullptr) return false;
-    if (!o.gif.empty() && delivered > 0 && delivered % o.every == 0 &&
-        static_cast<long>(frames.size()) < delivered / o.every) {
-      frames.push_back(Capture(window));
-    }
-    if (delivered < o.timers) {
-      headless::AdvanceClock(o.period);
-      PostMessageA(window, WM_TIMER, 0, 0);
-      ++delivered;
-      return true;
-    }
-    last = Capture(window);
-    captured_last = true;
-    return false;
+  const IndexedImage last = RecordSaver(module, o, [&](long delivered) {
+    if (!o.gif.empty() && delivered % o.every == 0) frames.push_back(Capture(shell::State().window));
+    return true;
   });
-  shell::SaverEntry(platform::ProgramInstance(), "/s");
-  headless::SetIdleHandler(nullptr);
-  if (!captured_last) {
+  if (last.width == 0) {
     std::fprintf(stderr, "orvo-render: the %s saver did not start\n", module.program);
     return 1;
   }
@@ -262,7 +266,7 @@ int Render(const Options& o) {
   }
   if (o.png.empty() && o.gif.empty()) {
     std::fprintf(stderr, "orvo-render: ran %ld timer messages; nothing written (no --png or --gif)\n",
-                 delivered);
+                 o.timers);
   }
   return 0;
 }

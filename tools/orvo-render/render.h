@@ -4,9 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "framework/host/saver_module.h"
+#include "tools/orvo-render/image_files.h"
 
 namespace orvo::render {
 
@@ -27,6 +31,14 @@ struct Options {
 // Parses the arguments after the program name. False with a one-line
 // reason in *error when they are not usable.
 bool ParseArguments(const std::vector<std::string>& args, Options* options, std::string* error);
+
+// Runs `module` full screen on a fresh headless display, as Render does,
+// without writing files: `options.saver` is ignored and the settings are
+// written into the module's section first. After each timer message
+// (numbered from 1) `after_timer` may look at the display; returning false
+// ends the run early. Returns what the display showed at the end.
+IndexedImage RecordSaver(const SaverModule& module, const Options& options,
+                         const std::function<bool(long)>& after_timer = {});
 
 // Runs the recording; returns the exit code (0, or 1 with a message on
 // standard error when a file could not be written).

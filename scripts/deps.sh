@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, when missing.
+# Sourced by run-saver and run-tests; safe to run on its own.
+set -euo pipefail
+
+ORVO_PACKAGES=(
+  # build
+  cmake g++ ninja-build pkg-config
+  libx11-dev libxext-dev libxtst-dev libfltk1.3-dev libpam0g-dev libpng-dev libgif-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # tests
+  xvfb xauth xdotool x11-utils x11-apps imagemagick libpam-wrapper clang
+)
+
+orvo_missing_packages() {
+  local p missing=()
+  for p in "${ORVO_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  echo "${missing[@]}"
+}
+
+orvo_install_deps() {
+  local missing
+  missing=$(orvo_missing_packages)
+  [ -z "$missing" ] && return 0
+  echo "Installing missing packages: $missing"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  # shellcheck disable=SC2086
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing
+}
+
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+  orvo_install_deps
+fi

@@ -47,6 +47,11 @@ TEST(Registry, MissingFileKeyOrValueIsNotFound) {
   EXPECT_EQ(QueryDword(key, "ScreenSaveUsePassword", &value, &type), ERROR_FILE_NOT_FOUND);
   config.Put("registry.ini", std::string(kSection) + "Other=1\n[Elsewhere]\nScreenSaveUsePassword=1\n");
   EXPECT_EQ(QueryDword(key, "ScreenSaveUsePassword", &value, &type), ERROR_FILE_NOT_FOUND);
+  // Text that is not a number is not a value (it must not read as "on").
+  for (const char* bad : {"on", "yes", "0x", "1x", "99999999999"}) {
+    config.Put("registry.ini", std::string(kSection) + "ScreenSaveUsePassword=" + bad + "\n");
+    EXPECT_EQ(QueryDword(key, "ScreenSaveUsePassword", &value, &type), ERROR_FILE_NOT_FOUND) << bad;
+  }
 
   HKEY other = reinterpret_cast<HKEY>(1);
   EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Mouse", 0, KEY_READ, &other), ERROR_FILE_NOT_FOUND);

@@ -1,6 +1,7 @@
 // The registry subset: the current user's "Control Panel\Desktop" key, read
-// from registry.ini in the configuration folder. Values holding a decimal
-// or 0x-hexadecimal number read as REG_DWORD, any other text as REG_SZ.
+// from registry.ini in the configuration folder. Values are decimal or
+// 0x-hexadecimal numbers and read as REG_DWORD; a value that is not a
+// number is reported on the debugger output and reads as missing.
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -15,7 +16,6 @@ namespace {
 
 constexpr LSTATUS kErrorInvalidHandle = 6;
 constexpr LSTATUS kErrorInvalidParameter = 87;
-constexpr DWORD kRegSz = 1;
 constexpr const char* kDesktopKey = "Control Panel\\Desktop";
 constexpr const char* kDesktopSection = "HKEY_CURRENT_USER\\Control Panel\\Desktop";
 constexpr const char* kRegistryFile = "registry.ini";
@@ -86,23 +86,23 @@ LSTATUS RegQueryValueExA(HKEY key, LPCSTR name, DWORD* /*reserved*/, DWORD* type
   if (!value) return ERROR_FILE_NOT_FOUND;
 
   std::optional<DWORD> number = ParseDword(*value);
-  const DWORD needed = number ? 4u : static_cast<DWORD>(std::strlen(value->c_str()) + 1);
-  if (type) *type = number ? REG_DWORD : kRegSz;
+  if (!number) {
+    std::string line = std::string(kRegistryFile) + ": value \"" + (name ? name : "") + "\" is not a number";
+    OutputDebugStringA(line.c_str());
+    return ERROR_FILE_NOT_FOUND;
+  }
+  if (type) *type = REG_DWORD;
   if (!data) {
-    if (size) *size = needed;
+    if (size) *size = 4;
     return ERROR_SUCCESS;
   }
-  if (*size < needed) {
-    *size = needed;
+  if (*size < 4) {
+    *size = 4;
     return ERROR_MORE_DATA;
   }
-  *size = needed;
-  if (number) {
-    DWORD v = *number;
-    std::memcpy(data, &v, 4);  // little-endian, as the desktop stores it
-  } else {
-    std::memcpy(data, value->c_str(), needed);
-  }
+  *size = 4;
+  DWORD v = *number;
+  std::memcpy(data, &v, 4);  // little-endian, as the desktop stores it
   return ERROR_SUCCESS;
 }
 

@@ -1,0 +1,264 @@
+// Lines, polygons, curves, rectangles, ellipses and pixels on a DC.
+#include <algorithm>
+#include <optional>
+
+#include "raster/painter.h"
+
+using namespace orvo::platform;
+using namespace orvo::platform::raster;
+
+namespace {
+
+constexpr COLORREF kInvalidColor = 0xFFFFFFFF;
+
+// The DC behind a handle and the surface it draws on (nullptr when it has
+// none, e.g. a memory DC without a bitmap: calls then succeed and paint
+// nothing).
+struct Target {
+  DeviceContext* dc = nullptr;
+  Surface* surface = nullptr;
+};
+
+std::optional<Target> Resolve(HDC hdc) {
+  DeviceContext* dc = FindDC(hdc);
+  if (dc == nullptr) return std::nullopt;
+  return Target{dc, TargetSurface(*dc)};
+}
+
+// The slot of the DC's brush, or nothing for a null or missing brush.
+std::optional<std::uint8_t> BrushSlot(const DeviceContext& dc, HBRUSH handle) {
+  const Brush* brush = FindBrush(handle);
+  if (brush == nullptr || brush->null) return std::nullopt;
+  return ResolveColor(dc, brush->color);
+}
+
+IPoint ToI(const POINT& p) { return IPoint{p.x, p.y}; }
+
+std::vector<IPoint> ToI(const POINT* points, std::size_t count) {
+  std::vector<IPoint> out;
+  out.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) out.push_back(ToI(points[i]));
+  return out;
+}
+
+void FillBox(Painter& painter, Coord left, Coord top, Coord right, Coord bottom,
+             std::uint8_t slot) {
+  const Coord first = std::max(top, painter.row_lo());
+  const Coord last = std::min(bottom, painter.row_hi());
+  for (Coord y = first; y < last; ++y) painter.Fill(y, left, right, slot);
+}
+
+// Normalised box of a shape call; false when it has no width or height.
+bool NormalBox(int left, int top, int right, int bottom, Coord box[4]) {
+  box[0] = std::min(left, right);
+  box[1] = std::min(top, bottom);
+  box[2] = std::max(left, right);
+  box[3] = std::max(top, bottom);
+  return box[0] < box[2] && box[1] < box[3];
+}
+
+}  // namespace
+
+BOOL MoveToEx(HDC hdc, int x, int y, POINT* previous) {
+  DeviceContext* dc = FindDC(hdc);
+  if (dc == nullptr) return FALSE;
+  if (previous != nullptr) *previous = dc->position;
+  dc->position = POINT{x, y};
+  return TRUE;
+}
+
+BOOL LineTo(HDC hdc, int x, int y) {
+  const auto target = Resolve(hdc);
+  if (!target) return FALSE;
+  DeviceContext& dc = *target->dc;
+  const POINT from = dc.position;
+  dc.position = POINT{x, y};
+  if (target->surface == nullptr) return TRUE;
+  const Stroker stroker = Stroker::ForPen(dc);
+  if (!stroker.draws()) return TRUE;
+  Painter painter(dc, *target->surface);
+  stroker.Stroke(painter, {ToI(from), IPoint{x, y}}, false);
+  return TRUE;
+}
+
+BOOL Polyline(HDC hdc, const POINT* points, int count) {
+  const auto target = Resolve(hdc);
+  if (!target || points == nullptr || count < 2) return FALSE;
+  if (target->surface == nullptr) return TRUE;
+  const Stroker stroker = Stroker::ForPen(*target->dc);
+  if (!stroker.draws()) return TRUE;
+  Painter painter(*target->dc, *target->surface);
+  stroker.Stroke(painter, ToI(points, static_cast<std::size_t>(count)), false);
+  return TRUE;
+}
+
+BOOL Polygon(HDC hdc, const POINT* points, int count) {
+  const auto target = Resolve(hdc);
+  if (!target || points == nullptr || count < 2) return FALSE;
+  if (target->surface == nullptr) return TRUE;
+  DeviceContext& dc = *target->dc;
+  const std::vector<IPoint> path = ToI(points, static_cast<std::size_t>(count));
+  Painter painter(dc, *target->surface);
+  if (const auto slot = BrushSlot(dc, dc.brush)) {
+    PolygonSpans(path, dc.fill_mode == WINDING, painter.row_lo(), painter.row_hi(),
+                 painter.Filler(*slot));
+  }
+  Stroker::ForPen(dc).Stroke(painter, path, true);
+  return TRUE;
+}
+
+BOOL PolyBezier(HDC hdc, const POINT* points, DWORD count) {
+  const auto target = Resolve(hdc);
+  if (!target || points == nullptr || count < 1 || (count - 1) % 3 != 0) return FALSE;
+  if (target->surface == nullptr) return TRUE;
+  const Stroker stroker = Stroker::ForPen(*target->dc);
+  if (!stroker.draws()) return TRUE;
+  std::vector<IPoint> path{ToI(points[0])};
+  for (DWORD i = 0; i + 3 < count; i += 3) {
+    FlattenBezier(ToI(points[i]), ToI(points[i + 1]), ToI(points[i + 2]), ToI(points[i + 3]),
+                  path);
+  }
+  Painter painter(*target->dc, *target->surface);
+  stroker.Stroke(painter, path, false);
+  return TRUE;
+}
+
+BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom) {
+  const auto target = Resolve(hdc);
+  if (!target) return FALSE;
+  Coord b[4];
+  if (target->surface == nullptr || !NormalBox(left, top, right, bottom, b)) return TRUE;
+  DeviceContext& dc = *target->dc;
+  const Stroker stroker = Stroker::ForPen(dc);
+  const auto brush = BrushSlot(dc, dc.brush);
+  Painter painter(dc, *target->surface);
+  if (!stroker.draws()) {
+    // Without an outline the filled area is one pixel smaller.
+    if (brush) FillBox(painter, b[0], b[1], b[2] - 1, b[3] - 1, *brush);
+    return TRUE;
+  }
+  if (brush) FillBox(painter, b[0] + 1, b[1] + 1, b[2] - 1, b[3] - 1, *brush);
+  if (stroker.wide()) {
+    stroker.Stroke(painter,
+                   {IPoint{b[0], b[1]}, IPoint{b[2] - 1, b[1]}, IPoint{b[2] - 1, b[3] - 1},
+                    IPoint{b[0], b[3] - 1}},
+                   true);
+    return TRUE;
+  }
+  const std::uint8_t pen = stroker.slot();
+  FillBox(painter, b[0], b[1], b[2], b[1] + 1, pen);
+  if (b[3] - 1 > b[1]) FillBox(painter, b[0], b[3] - 1, b[2], b[3], pen);
+  FillBox(painter, b[0], b[1] + 1, b[0] + 1, b[3] - 1, pen);
+  if (b[2] - 1 > b[0]) FillBox(painter, b[2] - 1, b[1] + 1, b[2], b[3] - 1, pen);
+  return TRUE;
+}
+
+BOOL Ellipse(HDC hdc, int left, int top, int right, int bottom) {
+  const auto target = Resolve(hdc);
+  if (!target) return FALSE;
+  Coord b[4];
+  if (target->surface == nullptr || !NormalBox(left, top, right, bottom, b)) return TRUE;
+  DeviceContext& dc = *target->dc;
+  const Stroker stroker = Stroker::ForPen(dc);
+  const auto brush = BrushSlot(dc, dc.brush);
+  Painter painter(dc, *target->surface);
+  if (!stroker.draws() || stroker.wide()) {
+    if (brush) EllipseSpans(b[0], b[1], b[2], b[3], 0, painter.row_hi(), painter.Filler(*brush));
+    if (stroker.wide()) stroker.StrokeD(painter, EllipseOutline(b[0], b[1], b[2], b[3]), true);
+    return TRUE;
+  }
+  // One-pixel pen: the ellipse's own boundary pixels (those with a
+  // 4-neighbour outside it) take the pen, the rest the brush. Rows just
+  // outside the surface are needed to tell the boundary of its edge rows.
+  const Coord first = std::max(b[1], Coord{-1});
+  const Coord last = std::min(b[3], painter.row_hi() + 1);
+  if (first >= last) return TRUE;
+  struct Row {
+    Coord x0 = 0;
+    Coord x1 = 0;  // empty when x0 >= x1
+  };
+  std::vector<Row> rows(static_cast<std::size_t>(last - first));
+  EllipseSpans(b[0], b[1], b[2], b[3], first, last, [&](Coord y, Coord x0, Coord x1) {
+    rows[static_cast<std::size_t>(y - first)] = Row{x0, x1};
+  });
+  auto row_at = [&](Coord y) {
+    return y < first || y >= last ? Row{} : rows[static_cast<std::size_t>(y - first)];
+  };
+  const std::uint8_t pen = stroker.slot();
+  for (Coord y = std::max(first, Coord{0}); y < last; ++y) {
+    const Row r = row_at(y);
+    if (r.x0 >= r.x1) continue;
+    const Row up = row_at(y - 1);
+    const Row down = row_at(y + 1);
+    Coord in0 = std::max({r.x0 + 1, up.x0, down.x0});
+    Coord in1 = std::min({r.x1 - 1, up.x1, down.x1});
+    if (up.x0 >= up.x1 || down.x0 >= down.x1 || in0 >= in1) in0 = in1 = r.x1;
+    painter.Fill(y, r.x0, in0, pen);
+    if (brush) painter.Fill(y, in0, in1, *brush);
+    painter.Fill(y, in1, r.x1, pen);
+  }
+  return TRUE;
+}
+
+int FillRect(HDC hdc, const RECT* rect, HBRUSH brush) {
+  const auto target = Resolve(hdc);
+  if (!target || rect == nullptr || FindBrush(brush) == nullptr) return 0;
+  if (target->surface == nullptr) return 1;
+  const auto slot = BrushSlot(*target->dc, brush);
+  if (!slot || rect->left >= rect->right || rect->top >= rect->bottom) return 1;
+  Painter painter(*target->dc, *target->surface);
+  FillBox(painter, rect->left, rect->top, rect->right, rect->bottom, *slot);
+  return 1;
+}
+
+namespace {
+
+COLORREF SlotColour(std::uint8_t slot) {
+  const Rgb& c = Display().slots[slot];
+  return RGB(c.r, c.g, c.b);
+}
+
+// Whether (x, y) is on the surface and inside the clip region.
+bool Visible(const DeviceContext& dc, const Surface& surface, int x, int y) {
+  bool visible = false;
+  ForEachClippedSpan(dc, surface, y, x, static_cast<long>(x) + 1, [&](int, int) {
+    visible = true;
+  });
+  return visible;
+}
+
+}  // namespace
+
+COLORREF SetPixel(HDC hdc, int x, int y, COLORREF color) {
+  const auto target = Resolve(hdc);
+  if (!target || target->surface == nullptr) return kInvalidColor;
+  if (!Visible(*target->dc, *target->surface, x, y)) return kInvalidColor;
+  const std::uint8_t slot = ResolveColor(*target->dc, color);
+  target->surface->row(y)[x] = slot;
+  target->surface->MarkDirty(y, y + 1);
+  return SlotColour(slot);
+}
+
+BOOL SetPixelV(HDC hdc, int x, int y, COLORREF color) {
+  return SetPixel(hdc, x, y, color) != kInvalidColor ? TRUE : FALSE;
+}
+
+COLORREF GetPixel(HDC hdc, int x, int y) {
+  const auto target = Resolve(hdc);
+  if (!target || target->surface == nullptr) return kInvalidColor;
+  if (!Visible(*target->dc, *target->surface, x, y)) return kInvalidColor;
+  return SlotColour(target->surface->row(y)[x]);
+}
+
+int SetPolyFillMode(HDC hdc, int mode) {
+  DeviceContext* dc = FindDC(hdc);
+  if (dc == nullptr || (mode != ALTERNATE && mode != WINDING)) return 0;
+  const int previous = dc->fill_mode;
+  dc->fill_mode = mode;
+  return previous;
+}
+
+int GetPolyFillMode(HDC hdc) {
+  const DeviceContext* dc = FindDC(hdc);
+  return dc != nullptr ? dc->fill_mode : 0;
+}

@@ -1,0 +1,97 @@
+// Shape geometry of the drawing layer: which pixels a line, a wide stroke,
+// a polygon or an ellipse covers, produced row by row as spans.
+//
+// Nothing here touches a surface. Every generator takes a window of rows
+// [row_lo, row_hi) and only produces rows inside it, so the work is bounded
+// by the window, never by the caller's coordinates; x values come out as
+// 64-bit numbers that may lie anywhere and are clipped by the caller.
+// All arithmetic is done in 64 or 128 bits, so coordinates anywhere in the
+// 32-bit range neither overflow nor lose the unclipped shape's pixels.
+#pragma once
+
+#include <cstdint>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+namespace orvo::platform::raster {
+
+using Coord = std::int64_t;
+
+struct IPoint {
+  Coord x;
+  Coord y;
+  friend bool operator==(const IPoint&, const IPoint&) = default;
+};
+
+struct DPoint {
+  double x;
+  double y;
+};
+
+// A row span [x0, x1) on row y.
+struct RowSpan {
+  Coord y;
+  Coord x0;
+  Coord x1;
+};
+
+// Receives one span [x0, x1) of row y: a non-owning reference to any
+// callable, cheap enough to call once per span.
+class SpanSink {
+ public:
+  template <typename Fn,
+            typename = std::enable_if_t<!std::is_same_v<std::decay_t<Fn>, SpanSink>>>
+  SpanSink(Fn&& fn)  // NOLINT: implicit on purpose, like a function reference
+      : object_(const_cast<void*>(static_cast<const void*>(&fn))),
+        call_([](void* o, Coord y, Coord x0, Coord x1) {
+          (*static_cast<std::remove_reference_t<Fn>*>(o))(y, x0, x1);
+        }) {}
+  void operator()(Coord y, Coord x0, Coord x1) const { call_(object_, y, x0, x1); }
+
+ private:
+  void* object_;
+  void (*call_)(void*, Coord, Coord, Coord);
+};
+
+// A one-pixel line from a to b: the start pixel is painted, the end pixel
+// is not; the major axis is y when |dx| = |dy|. Only pixels with
+// 0 <= x < width and row_lo <= y < row_hi are produced; they are exactly the
+// pixels the unclipped line has there. Runs of pixels on one row come out
+// as one span.
+void ThinLineSpans(IPoint a, IPoint b, Coord width, Coord row_lo, Coord row_hi,
+                   const SpanSink& sink);
+
+// Wide strokes: every pixel whose centre lies within radius of one of the
+// segments of the path (round caps and joins). A pixel exactly on the
+// boundary counts when the boundary is its upper or left side, as with
+// filled shapes, so a horizontal stroke of width w covers w rows. Spans of
+// the whole path come out merged, one pass per row, each pixel once.
+void WidePathSpans(const std::vector<DPoint>& path, bool closed, double radius, Coord row_lo,
+                   Coord row_hi, const SpanSink& sink);
+
+// Polygon interior: edges cover rows from their upper end up to, not
+// including, their lower end; horizontal edges are ignored; a span runs
+// from its left crossing (included) to its right crossing (excluded).
+// winding = false is the alternate (odd crossing count) rule.
+void PolygonSpans(const std::vector<IPoint>& points, bool winding, Coord row_lo, Coord row_hi,
+                  const SpanSink& sink);
+
+// Pixels of the ellipse inscribed in [left, right) x [top, bottom) (the
+// right and bottom edges excluded): the pixels whose centres lie inside or
+// on the ellipse that touches the outer edges of the box's outermost
+// pixels, so its widest row covers exactly [left, right). Empty when the
+// box has no width or height. The box must be normalised.
+void EllipseSpans(Coord left, Coord top, Coord right, Coord bottom, Coord row_lo, Coord row_hi,
+                  const SpanSink& sink);
+
+// Flattens the cubic from p0 through the control points c1, c2 to p3 into
+// points on the curve (p0 excluded, p3 included), rounded to pixels and
+// without repeats, appended to out.
+void FlattenBezier(IPoint p0, IPoint c1, IPoint c2, IPoint p3, std::vector<IPoint>& out);
+
+// Points around the ellipse outline through the centres of the outermost
+// pixels of the box, for stroking it with a wide pen.
+std::vector<DPoint> EllipseOutline(Coord left, Coord top, Coord right, Coord bottom);
+
+}  // namespace orvo::platform::raster

@@ -1,0 +1,62 @@
+#include <cmath>
+
+#include "raster/painter.h"
+
+namespace orvo::platform::raster {
+
+Stroker Stroker::ForPen(const DeviceContext& dc) {
+  Stroker s;
+  const Pen* pen = FindPen(dc.pen);
+  if (pen == nullptr || pen->style == PS_NULL) return s;
+  s.slot_ = ResolveColor(dc, pen->color);
+  s.width_ = pen->width;
+  s.kind_ = pen->width > 1 ? Kind::kWide : Kind::kThin;
+  return s;
+}
+
+void Stroker::Stroke(Painter& painter, const std::vector<IPoint>& points, bool closed) const {
+  if (points.empty()) return;
+  switch (kind_) {
+    case Kind::kNull:
+      return;
+    case Kind::kThin: {
+      auto fill = painter.Filler(slot_);
+      for (std::size_t i = 0; i + 1 < points.size(); ++i) {
+        ThinLineSpans(points[i], points[i + 1], painter.width(), painter.row_lo(),
+                      painter.row_hi(), fill);
+      }
+      if (closed && points.size() > 1) {
+        ThinLineSpans(points.back(), points.front(), painter.width(), painter.row_lo(),
+                      painter.row_hi(), fill);
+      }
+      return;
+    }
+    case Kind::kWide: {
+      std::vector<DPoint> path;
+      path.reserve(points.size());
+      for (const IPoint& p : points) {
+        path.push_back(DPoint{static_cast<double>(p.x), static_cast<double>(p.y)});
+      }
+      WidePathSpans(path, closed, width_ / 2.0, painter.row_lo(), painter.row_hi(),
+                    painter.Filler(slot_));
+      return;
+    }
+  }
+}
+
+void Stroker::StrokeD(Painter& painter, const std::vector<DPoint>& points, bool closed) const {
+  if (kind_ == Kind::kWide) {
+    WidePathSpans(points, closed, width_ / 2.0, painter.row_lo(), painter.row_hi(),
+                  painter.Filler(slot_));
+    return;
+  }
+  std::vector<IPoint> rounded;
+  rounded.reserve(points.size());
+  for (const DPoint& p : points) {
+    rounded.push_back(IPoint{static_cast<Coord>(std::floor(p.x + 0.5)),
+                             static_cast<Coord>(std::floor(p.y + 0.5))});
+  }
+  Stroke(painter, rounded, closed);
+}
+
+}  // namespace orvo::platform::raster

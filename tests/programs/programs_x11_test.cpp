@@ -1,0 +1,169 @@
+// The saver programs as a user meets them on an X display.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "x_display.h"
+
+namespace orvo::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A saver program started in the background.
+class Program {
+ public:
+  explicit Program(const std::vector<std::string>& args) {
+    pid_ = fork();
+    if (pid_ == 0) {
+      std::vector<char*> argv;
+      std::string path = std::string(ORVO_BIN_DIR) + "/" + args[0];
+      argv.push_back(path.data());
+      std::vector<std::string> copy(args.begin() + 1, args.end());
+      for (std::string& a : copy) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      execv(path.c_str(), argv.data());
+      _exit(127);
+    }
+  }
+  ~Program() {
+    if (pid_ > 0 && !exited_) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  // The exit code once the program ended within `limit`, or -1 while it runs.
+  int WaitExit(std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    do {
+      int status = 0;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        exited_ = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      std::this_thread::sleep_for(20ms);
+    } while (std::chrono::steady_clock::now() < end);
+    return -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  bool exited_ = false;
+};
+
+class ProgramsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(x_.ok()) << "needs an X display (run under xvfb-run)";
+    dir_ = std::filesystem::temp_directory_path() / ("orvo-programs-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir_);
+    setenv("ORVO_CONFIG_DIR", dir_.c_str(), 1);
+    x_.MovePointer(100, 100);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  // Waits for a window titled `title` to appear.
+  Window WaitForWindow(const std::string& title) {
+    for (int i = 0; i < 150; ++i) {
+      if (Window w = x_.FindByTitle(title)) return w;
+      std::this_thread::sleep_for(20ms);
+    }
+    return 0;
+  }
+
+  XDisplay x_;
+  std::filesystem::path dir_;
+};
+
+TEST_F(ProgramsTest, FullScreenCoversTheScreenAndEndsOnAKey) {
+  Program saver({"plasma", "/s"});
+  const Window w = WaitForWindow("Screen Saver");
+  ASSERT_NE(w, 0u);
+  int width = 0, height = 0;
+  ASSERT_TRUE(x_.Size(w, &width, &height));
+  EXPECT_EQ(width, DisplayWidth(x_.get(), DefaultScreen(x_.get())));
+  EXPECT_EQ(height, DisplayHeight(x_.get(), DefaultScreen(x_.get())));
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(saver.WaitExit(0ms), -1) << "still running before any input";
+  x_.PressKey("a");
+  EXPECT_EQ(saver.WaitExit(3s), 0);
+}
+
+TEST_F(ProgramsTest, FourPixelsOfMovementKeepItRunningAndFiveEndIt) {
+  Program saver({"plasma", "/s"});
+  ASSERT_NE(WaitForWindow("Screen Saver"), 0u);
+  std::this_thread::sleep_for(300ms);
+  x_.MovePointer(103, 101);
+  EXPECT_EQ(saver.WaitExit(500ms), -1);
+  x_.MovePointer(104, 101);
+  EXPECT_EQ(saver.WaitExit(3s), 0);
+}
+
+TEST_F(ProgramsTest, ButtonPressEndsIt) {
+  Program saver({"cyclics", "-S"});
+  ASSERT_NE(WaitForWindow("Screen Saver"), 0u);
+  std::this_thread::sleep_for(200ms);
+  x_.PressButton(1);
+  EXPECT_EQ(saver.WaitExit(3s), 0);
+}
+
+TEST_F(ProgramsTest, SecondFullScreenStartExitsAtOnce) {
+  Program first({"plasma", "/s"});
+  ASSERT_NE(WaitForWindow("Screen Saver"), 0u);
+  Program second({"cyclics", "/s"});
+  EXPECT_EQ(second.WaitExit(3s), 0);
+  EXPECT_EQ(first.WaitExit(0ms), -1) << "the first saver keeps running";
+  x_.PressKey("Escape");
+  EXPECT_EQ(first.WaitExit(3s), 0);
+}
+
+TEST_F(ProgramsTest, PreviewDrawsInsideAForeignWindow) {
+  const Window parent = x_.CreateWindow(200, 150);
+  ASSERT_EQ(x_.Pixel(parent, 50, 50), 0xFFFFFF);
+  Program preview({"plasma", "/p", std::to_string(parent)});
+  Window child = 0;
+  for (int i = 0; i < 150 && child == 0; ++i) {
+    child = x_.FirstChild(parent);
+    std::this_thread::sleep_for(20ms);
+  }
+  ASSERT_NE(child, 0u);
+  int width = 0, height = 0;
+  ASSERT_TRUE(x_.Size(child, &width, &height));
+  EXPECT_EQ(width, 200);
+  EXPECT_EQ(height, 150);
+  // The saver has painted over the white background of the parent.
+  long pixel = 0xFFFFFF;
+  for (int i = 0; i < 100 && pixel == 0xFFFFFF; ++i) {
+    std::this_thread::sleep_for(20ms);
+    pixel = x_.Pixel(parent, 50, 50);
+  }
+  EXPECT_NE(pixel, 0xFFFFFF);
+  // Input never ends a preview; its parent going away does.
+  x_.MovePointer(60, 60);
+  x_.PressKey("a");
+  EXPECT_EQ(preview.WaitExit(500ms), -1);
+  XDestroyWindow(x_.get(), parent);
+  x_.Sync();
+  EXPECT_EQ(preview.WaitExit(3s), 0);
+}
+
+TEST_F(ProgramsTest, PreviewOfNoWindowExitsWith255AndCreatesNothing) {
+  for (const char* id : {"0", "999999"}) {
+    SCOPED_TRACE(id);
+    Program preview({"plasma", "/p", id});
+    EXPECT_EQ(preview.WaitExit(3s), 255);
+    EXPECT_EQ(x_.FindByTitle("Preview"), 0u);
+  }
+}
+
+}  // namespace
+}  // namespace orvo::testing

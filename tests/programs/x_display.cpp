@@ -1,0 +1,91 @@
+#include "x_display.h"
+
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+namespace orvo::testing {
+namespace {
+int IgnoreErrors(Display*, XErrorEvent*) { return 0; }
+}  // namespace
+
+XDisplay::XDisplay() {
+  display_ = XOpenDisplay(nullptr);
+  XSetErrorHandler(IgnoreErrors);
+}
+
+XDisplay::~XDisplay() {
+  if (display_ != nullptr) XCloseDisplay(display_);
+}
+
+void XDisplay::Sync() { XSync(display_, False); }
+
+void XDisplay::MovePointer(int x, int y) {
+  XTestFakeMotionEvent(display_, -1, x, y, CurrentTime);
+  Sync();
+}
+
+void XDisplay::PressKey(const char* name) {
+  const KeyCode code = XKeysymToKeycode(display_, XStringToKeysym(name));
+  XTestFakeKeyEvent(display_, code, True, CurrentTime);
+  XTestFakeKeyEvent(display_, code, False, CurrentTime);
+  Sync();
+}
+
+void XDisplay::PressButton(unsigned button) {
+  XTestFakeButtonEvent(display_, button, True, CurrentTime);
+  XTestFakeButtonEvent(display_, button, False, CurrentTime);
+  Sync();
+}
+
+Window XDisplay::CreateWindow(int width, int height) {
+  const int screen = DefaultScreen(display_);
+  Window w = XCreateSimpleWindow(display_, RootWindow(display_, screen), 10, 10,
+                                 static_cast<unsigned>(width), static_cast<unsigned>(height), 0,
+                                 BlackPixel(display_, screen), WhitePixel(display_, screen));
+  XMapWindow(display_, w);
+  Sync();
+  return w;
+}
+
+Window XDisplay::FindByTitle(const std::string& title) {
+  Window root = DefaultRootWindow(display_), parent = 0, *children = nullptr;
+  unsigned count = 0;
+  Window found = 0;
+  if (!XQueryTree(display_, root, &root, &parent, &children, &count)) return 0;
+  for (unsigned i = 0; i < count && found == 0; ++i) {
+    char* name = nullptr;
+    if (XFetchName(display_, children[i], &name) && name != nullptr) {
+      if (title == name) found = children[i];
+      XFree(name);
+    }
+  }
+  if (children != nullptr) XFree(children);
+  return found;
+}
+
+Window XDisplay::FirstChild(Window parent) {
+  Window root = 0, up = 0, *children = nullptr;
+  unsigned count = 0;
+  if (!XQueryTree(display_, parent, &root, &up, &children, &count)) return 0;
+  const Window first = count > 0 ? children[0] : 0;
+  if (children != nullptr) XFree(children);
+  return first;
+}
+
+bool XDisplay::Size(Window w, int* width, int* height) {
+  XWindowAttributes a;
+  if (!XGetWindowAttributes(display_, w, &a)) return false;
+  *width = a.width;
+  *height = a.height;
+  return true;
+}
+
+long XDisplay::Pixel(Window w, int x, int y) {
+  XImage* image = XGetImage(display_, w, x, y, 1, 1, AllPlanes, ZPixmap);
+  if (image == nullptr) return -1;
+  const unsigned long p = XGetPixel(image, 0, 0);
+  XDestroyImage(image);
+  return static_cast<long>(p & 0xFFFFFF);
+}
+
+}  // namespace orvo::testing

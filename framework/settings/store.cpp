@@ -147,7 +147,9 @@ int SavePreset(const SaverSettings& table, const char* file, PresetList& list, c
 }
 
 bool DeletePreset(const SaverSettings& table, const char* file, PresetList& list, const std::string& text) {
-  int index = list.FindPrefix(text);
+  // An empty field would match the first entry of any list: it deletes
+  // nothing, whatever the list's own search does.
+  int index = text.empty() ? -1 : list.FindPrefix(text);
   if (index >= 0) list.Remove(index);
   RewritePresets(file, table.section, list);
   return index >= 0;

@@ -87,6 +87,7 @@ int SavePreset(const SaverSettings& table, const char* file, PresetList& list, c
 
 // Removes the first entry beginning with text (case-insensitive), if any,
 // then rewrites the presets in every case. Returns whether one was removed.
+// An empty text removes nothing.
 bool DeletePreset(const SaverSettings& table, const char* file, PresetList& list, const std::string& text);
 
 // Deletes the key "SAVED_" + count, then writes entries 0..count-1 as

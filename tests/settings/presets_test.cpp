@@ -135,6 +135,30 @@ TEST(DeletePreset, NoMatchStillWritesTheList) {
   EXPECT_EQ(Key(kCyclic, "SAVED_3"), "<none>");
 }
 
+// A list whose search, like a combo box's, finds "" at the first entry.
+class EverythingMatchesEmpty final : public st::PresetList {
+ public:
+  int Count() const override { return inner_.Count(); }
+  std::string At(int index) const override { return inner_.At(index); }
+  int AddSorted(const std::string& text) override { return inner_.AddSorted(text); }
+  int FindPrefix(const std::string& text) const override {
+    return text.empty() && inner_.Count() > 0 ? 0 : inner_.FindPrefix(text);
+  }
+  void Remove(int index) override { inner_.Remove(index); }
+
+ private:
+  MemoryPresetList inner_;
+};
+
+TEST(DeletePreset, AnEmptyFieldDeletesNothingWhateverTheListSearchDoes) {
+  TempConfig config;
+  EverythingMatchesEmpty list;
+  st::LoadPresets(kCyclicsSettings, kFile, list);
+  EXPECT_FALSE(st::DeletePreset(kCyclicsSettings, kFile, list, ""));
+  EXPECT_EQ(list.Count(), 3);
+  EXPECT_EQ(Key(kCyclic, "SAVED_0"), "Bugs ..... [32,18,50,1,15,0,0]");
+}
+
 TEST(SavePreset, IntoAListOfThreeWritesFourKeysInOrder) {
   TempConfig config;
   MemoryPresetList list;

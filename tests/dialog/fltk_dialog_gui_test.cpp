@@ -1,0 +1,79 @@
+// The setup dialog as a real window under X: keys sent by xdotool reach the
+// scroll bars and buttons, and the settings land in the INI file.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "framework/dialog/config_dialog.h"
+#include "framework/host/host.h"
+#include "orvo/display.h"
+#include "orvo/fltk_dialog_view.h"
+#include "orvo/platform.h"
+#include "savers/cyclics/cyclics_settings.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class FltkDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display";
+    if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "xdotool is missing";
+    dir_ = fs::temp_directory_path() / ("orvo-fltk-dialog-" + std::to_string(::getpid()) + "-" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    ::setenv("ORVO_CONFIG_DIR", dir_.c_str(), 1);
+    orvo::platform::ResetDisplay();
+    module_.program = "cyclics";
+    module_.settings = &kCyclicsSettings;
+    module_.frames_per_timer = 5;
+    orvo::host::Install(module_, DefWindowProcA);
+    RegisterSetupDialog(Instance(), module_);
+    orvo::platform::InstallFltkDialogView();
+  }
+  void TearDown() override {
+    if (!dir_.empty()) fs::remove_all(dir_);
+  }
+  static HINSTANCE Instance() { return reinterpret_cast<HINSTANCE>(static_cast<std::uintptr_t>(7)); }
+
+  // Runs the dialog while another thread types `keys` into it.
+  INT_PTR RunWithKeys(const std::string& keys) {
+    const std::string command =
+        "xdotool search --sync --onlyvisible --name 'Cyclic Setup' windowfocus --sync sleep 0.3 key --delay 80 " +
+        keys + " >/dev/null 2>&1";
+    std::thread typist([command] { std::system(command.c_str()); });
+    const INT_PTR result =
+        DialogBoxParamA(Instance(), MAKEINTRESOURCEA(orvo::kSetupDialogId), nullptr, ConfigDialogProc, 0);
+    typist.join();
+    return result;
+  }
+  static int Get(const char* key) {
+    return static_cast<int>(GetPrivateProfileIntA("Screen Saver.Cyclic", key, -1, "control.ini"));
+  }
+
+  fs::path dir_;
+  orvo::SaverModule module_{};
+};
+
+TEST_F(FltkDialogTest, HomeAndEndOnFocusedBarsThenEnterStores) {
+  // The first bar has the focus at opening; Tab moves to the second bar.
+  EXPECT_EQ(RunWithKeys("Home Tab End Tab Right Return"), 1);
+  EXPECT_EQ(Get("Cyclics"), 99);
+  EXPECT_EQ(Get("Spasticity"), 1);
+  EXPECT_EQ(Get("TailLength"), 100);  // already at its maximum
+  EXPECT_EQ(Get("Effect"), 4);
+}
+
+TEST_F(FltkDialogTest, EscapeCancelsAndStoresNothing) {
+  EXPECT_EQ(RunWithKeys("End Escape"), 0);
+  EXPECT_EQ(Get("Cyclics"), -1);
+}
+
+}  // namespace

@@ -2,6 +2,12 @@
 // 256-colour display on a real X server.
 #include "orvo/x11_backend.h"
 
+// Our headers first: Xlib's function-like macros (RootWindow, ...) would
+// otherwise rewrite the back-end interface's member names.
+#include "orvo/backend.h"
+#include "orvo/win_user.h"
+#include "pixel_lut.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -28,9 +34,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "orvo/backend.h"
-#include "orvo/win_user.h"
-#include "pixel_lut.h"
+#undef RootWindow
 
 namespace orvo::platform {
 namespace {
@@ -268,7 +272,7 @@ class X11Backend final : public Backend {
   explicit X11Backend(::Display* display)
       : display_(display),
         screen_(DefaultScreen(display)),
-        root_(RootWindow(display, DefaultScreen(display))) {
+        root_(DefaultRootWindow(display)) {
     wm_protocols_ = XInternAtom(display_, "WM_PROTOCOLS", False);
     wm_delete_ = XInternAtom(display_, "WM_DELETE_WINDOW", False);
     net_wm_name_ = XInternAtom(display_, "_NET_WM_NAME", False);
@@ -304,6 +308,8 @@ class X11Backend final : public Backend {
   NativeId FindNativeWindow(const char* class_name, const char* title) override;
   bool RaiseWindow(NativeId id) override;
   NativeId ForegroundWindow() override;
+  // The screen's root window (overrides the interface's where it has one).
+  NativeId RootWindow() { return static_cast<NativeId>(root_); }
   void SetTitle(NativeId id, const char* title) override;
   bool CursorPos(int* x, int* y) override;
   void SetCursorVisible(NativeId id, bool visible) override;
@@ -1099,7 +1105,13 @@ bool InstallX11Backend(std::string* error) {
     if (error) *error = "no X display: DISPLAY is not set";
     return false;
   }
+  // A server that is resetting after its last client left refuses
+  // connections for a moment: try a few times before giving up.
   ::Display* display = XOpenDisplay(nullptr);
+  for (int attempt = 0; display == nullptr && attempt < 10; ++attempt) {
+    usleep(50000);
+    display = XOpenDisplay(nullptr);
+  }
   if (display == nullptr) {
     if (error) *error = std::string("cannot open X display \"") + name + "\"";
     return false;

@@ -28,6 +28,11 @@ std::uint8_t Channel(unsigned long pixel, unsigned long mask) {
 
 X11Probe::X11Probe() {
   display_ = XOpenDisplay(nullptr);
+  // The server may be resetting after the previous test's clients left.
+  for (int attempt = 0; !display_ && attempt < 10; ++attempt) {
+    usleep(50000);
+    display_ = XOpenDisplay(nullptr);
+  }
   if (display_) XSetErrorHandler(IgnoreErrors);
 }
 

@@ -30,12 +30,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string preset = st::FormatPreset(name, values, values[5], values[6]);
   Check(preset.size() <= st::kPresetMaxLength);
   Check(preset.find('\n') == std::string::npos && preset.find('\r') == std::string::npos);
-  if (name.find('[') == std::string::npos) {
-    st::ParsedPreset back = st::ParsePreset(preset);
-    Check(st::IsComplete(back));
-    for (int i = 0; i < 5; ++i) Check(back.pos[i] == values[i]);
-    Check(back.shifted == values[5] && back.effect == values[6]);
-  }
+  st::ParsedPreset back = st::ParsePreset(preset);  // whatever the name holds
+  Check(st::IsComplete(back));
+  for (int i = 0; i < 5; ++i) Check(back.pos[i] == values[i]);
+  Check(back.shifted == values[5] && back.effect == values[6]);
 
   st::MemoryPresetList list;
   list.AddSorted(preset);

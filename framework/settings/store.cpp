@@ -157,7 +157,10 @@ bool DeletePreset(const SaverSettings& table, const char* file, PresetList& list
 
 ParsedPreset ParsePreset(const std::string& text) {
   ParsedPreset preset{};
-  std::size_t at = text.find('[');
+  // The values follow the last "[": the name is free text and may hold a
+  // bracket itself (for example a whole preset text saved again as a name),
+  // and the values this store writes always come last.
+  std::size_t at = text.rfind('[');
   if (at == std::string::npos) return preset;
   ++at;
   std::int32_t* fields[kPresetFieldCount] = {&preset.pos[0], &preset.pos[1], &preset.pos[2], &preset.pos[3],

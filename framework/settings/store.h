@@ -94,9 +94,10 @@ bool DeletePreset(const SaverSettings& table, const char* file, PresetList& list
 // "SAVED_0".."SAVED_<count-1>".
 void RewritePresets(const char* file, const char* section, const PresetList& list);
 
-// The values of a preset text. Everything up to the first "[" is the name;
-// then five fields ending at ",", the shifted field ending at "," and the
-// effect ending at "]". Each field reads as a decimal integer (leading
+// The values of a preset text. Everything up to the last "[" is the name
+// (so a name holding "[" does not shift the values); then five fields
+// ending at ",", the shifted field ending at "," and the effect ending at
+// "]". Each field reads as a decimal integer (leading
 // blanks, optional sign, digits; no digits gives 0).
 struct ParsedPreset {
   std::int32_t pos[5];

@@ -276,12 +276,29 @@ TEST(ParsePreset, FieldsReadLikeDecimalIntegers) {
   EXPECT_EQ(p.effect, 2);
 }
 
-TEST(ParsePreset, ABracketInTheNameMovesTheValues) {
+TEST(ParsePreset, ABracketInTheNameDoesNotShiftTheValues) {
   st::ParsedPreset p = st::ParsePreset("a[b ..... [1,2,3,4,5,1,4]");
   EXPECT_TRUE(st::IsComplete(p));
-  EXPECT_EQ(p.pos[0], 0);  // "b ..... [1"
+  EXPECT_EQ(p.pos[0], 1);
   EXPECT_EQ(p.pos[1], 2);
   EXPECT_EQ(p.effect, 4);
+}
+
+// Saving with an existing preset's text still in the field makes that text
+// the name; applying the new preset must give the new values, not the old.
+TEST(SavePreset, ResavingUnderAnOldPresetTextKeepsTheNewValues) {
+  TempConfig config;
+  MemoryPresetList list;
+  st::LoadPresets(kCyclicsSettings, kFile, list);
+  const std::int32_t pos[5] = {9, 10, 11, 12, 13};
+  int index = st::SavePreset(kCyclicsSettings, kFile, list, "Default ..... [4,25,100,100,15,1,4]", pos, 0, 1);
+  EXPECT_EQ(list.At(index), "Default ..... [4,25,100,100,15,1,4] ..... [9,10,11,12,13,0,1]");
+  st::ParsedPreset p = st::ParsePreset(list.At(index));
+  ASSERT_TRUE(st::IsComplete(p));
+  EXPECT_EQ(p.pos[0], 9);
+  EXPECT_EQ(p.pos[4], 13);
+  EXPECT_EQ(p.shifted, 0);
+  EXPECT_EQ(p.effect, 1);
 }
 
 TEST(ParsePreset, MalformedTextsAreIncompleteAndHarmless) {
@@ -291,7 +308,7 @@ TEST(ParsePreset, MalformedTextsAreIncompleteAndHarmless) {
   };
   const Case cases[] = {
       {"", 0}, {"no bracket", 0}, {"[", 0}, {"x [1,2,3", 2}, {"x [1,2,3,4,5,1,4", 6},
-      {"x [1,2,3,4,5,1]", 5}, {"x [1,2,3,4,5,1,4,9]", 7}, {"x ]1,2,3,4,5,1,4[", 0},
+      {"x [1,2,3,4,5,1]", 5}, {"x [1,2,3,4,5,1,4,9]", 7}, {"x ]1,2,3,4,5,1,4[", 0}, {"x [1,2,3,4,5,1,4] [", 0},
   };
   for (const Case& c : cases) {
     st::ParsedPreset p = st::ParsePreset(c.text);

@@ -20,7 +20,8 @@ using AssociateFunction = HIMC (*)(HWND, HIMC);
 struct ShellState {
   HINSTANCE instance = nullptr;
   HWND window = nullptr;
-  bool preview = false;
+  bool preview = false;   // runs inside another window: no closing on input, no password
+  bool windowed = false;  // an ordinary desktop window: Escape, q or its close button end it
   bool closing = false;
   bool verifying = false;
   HMODULE password_module = nullptr;
@@ -46,8 +47,15 @@ int SaverEntry(HINSTANCE instance, const char* tail);
 // runs the message loop; returns the quit code.
 int RunSaver(HWND parent);
 
+// An ordinary desktop window of width x height for trying a saver out.
+int RunWindowedSaver(int width, int height);
+
 // The decimal window handle after the switch letter at the start of `text`.
 HWND ParseWindowHandle(const char* text);
+
+// A window id written in hexadecimal (0x...) or decimal, or nullptr when the
+// text is not a whole number that fits 32 bits.
+HWND ParseWindowId(const char* text);
 
 LRESULT ShellWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 LRESULT DefaultSaverProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);

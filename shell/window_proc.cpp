@@ -58,6 +58,12 @@ LRESULT ShellWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
       }
       return PassOn(hwnd, message, wparam, lparam);
     case WM_KEYDOWN:
+      // A saver tried out in a desktop window ends on Escape or q.
+      if (s.windowed && (wparam == VK_ESCAPE || wparam == 'Q')) {
+        PostMessageA(hwnd, WM_CLOSE, 0, 0);
+        return 0;
+      }
+      [[fallthrough]];
     case WM_SYSKEYDOWN:
     case WM_MOUSEMOVE:
     case WM_LBUTTONDOWN:

@@ -116,6 +116,16 @@ LRESULT SaverWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_TIMER:
       for (int i = 0; i < s.module->frames_per_timer; ++i) Call(s.module->hooks.frame_step);
       return 0;
+    case WM_SIZE:
+      // A new size restarts the picture: everything the saver sized for the
+      // old window goes, and set-up runs again at the next background erase.
+      if (s.timer != 0 && (static_cast<int>(LOWORD(lparam)) != s.width ||
+                           static_cast<int>(HIWORD(lparam)) != s.height)) {
+        HWND window = s.window;
+        TearDown();
+        InvalidateRect(window, nullptr, TRUE);
+      }
+      return Default(hwnd, message, wparam, lparam);
     case WM_DESTROY:
       if (s.timer != 0) TearDown();
       return Default(hwnd, message, wparam, lparam);

@@ -243,6 +243,10 @@ HWND GetForegroundWindow() {
   return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(GetBackend().ForegroundWindow()));
 }
 
+HWND GetDesktopWindow() {
+  return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(GetBackend().RootWindow()));
+}
+
 BOOL ShowWindow(HWND hwnd, int cmd) {
   WindowRecord* w = FindWindowRecord(hwnd);
   if (w == nullptr) return FALSE;

@@ -38,7 +38,14 @@ struct VirtualWindow {
 
 class HeadlessBackend final : public orvo::platform::Backend {
  public:
-  explicit HeadlessBackend(const Options& o) : options_(o), clock_(o.clock) {}
+  static constexpr NativeId kRoot = 0x100;
+
+  explicit HeadlessBackend(const Options& o) : options_(o), clock_(o.clock) {
+    VirtualWindow root;
+    root.width = o.screen_width;
+    root.height = o.screen_height;
+    windows_[kRoot] = std::move(root);
+  }
 
   void ScreenSize(int* width, int* height) override {
     *width = options_.screen_width;
@@ -89,7 +96,7 @@ class HeadlessBackend final : public orvo::platform::Backend {
   NativeId FindNativeWindow(const char* class_name, const char* title) override {
     for (NativeId id : stacking_) {
       const VirtualWindow& w = windows_[id];
-      if (w.ours || w.parent != 0) continue;  // this process's windows are found by the core
+      if (w.ours || w.parent != 0 || id == kRoot) continue;  // this process's windows are found by the core
       if (strcasecmp(w.class_name.c_str(), class_name) == 0 && w.title == title) return id;
     }
     return 0;
@@ -104,6 +111,7 @@ class HeadlessBackend final : public orvo::platform::Backend {
   }
 
   NativeId ForegroundWindow() override { return foreground_; }
+  NativeId RootWindow() override { return kRoot; }
 
   void SetTitle(NativeId id, const char* title) override {
     auto it = windows_.find(id);

@@ -77,6 +77,8 @@ class Backend {
   virtual NativeId FindNativeWindow(const char* class_name, const char* title) = 0;
   virtual bool RaiseWindow(NativeId id) = 0;
   virtual NativeId ForegroundWindow() = 0;
+  // The root window of the screen, or 0 where there is none.
+  virtual NativeId RootWindow() { return 0; }
   virtual void SetTitle(NativeId id, const char* title) = 0;
 
   virtual bool CursorPos(int* x, int* y) = 0;  // screen coordinates

@@ -151,6 +151,7 @@ BOOL GetWindowRect(HWND hwnd, RECT* rect);
 HWND FindWindowA(LPCSTR class_name, LPCSTR title);
 BOOL SetForegroundWindow(HWND hwnd);
 HWND GetForegroundWindow();
+HWND GetDesktopWindow();
 BOOL ShowWindow(HWND hwnd, int cmd);
 BOOL UpdateWindow(HWND hwnd);
 BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase);

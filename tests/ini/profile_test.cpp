@@ -102,6 +102,11 @@ TEST(ProfileRead, DuplicateSectionsAndKeysReadTheFirstOccurrence) {
   EXPECT_EQ(ReadString("S", "k"), "first");
   EXPECT_EQ(ReadString("S", "only"), "later");  // a repeated section still counts
   EXPECT_EQ(ReadString("T", "k"), "other");
+
+  // A write changes the occurrence a read would return, and only that one.
+  ASSERT_TRUE(WritePrivateProfileStringA("S", "only", "now", "control.ini"));
+  ASSERT_TRUE(WritePrivateProfileStringA("S", "k", "1st", "control.ini"));
+  EXPECT_EQ(config.Get("control.ini"), "[S]\nk=1st\nk=second\n[T]\nk=other\n[s]\nk=third\nonly=now\n");
 }
 
 TEST(ProfileRead, IntegersParseLeadingDecimalDigits) {

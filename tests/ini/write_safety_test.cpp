@@ -73,6 +73,18 @@ TEST(ProfileWriteFailure, FailedWriteKeepsTheOldFile) {
   EXPECT_EQ(FolderEntries(config.dir()), (std::vector<std::string>{"control.ini", "control.ini.lock"}));
 }
 
+// A file beyond the size limit is neither half-read nor rewritten.
+TEST(ProfileWriteFailure, OversizedFileIsLeftAlone) {
+  TempConfig config;
+  config.Put("control.ini", "[S]\nk=1\n");
+  std::filesystem::resize_file(config.Path("control.ini"), 17u << 20);
+  char buffer[8];
+  GetPrivateProfileStringA("S", "k", "d", buffer, sizeof buffer, "control.ini");
+  EXPECT_STREQ(buffer, "d");
+  EXPECT_FALSE(WritePrivateProfileStringA("S", "k", "2", "control.ini"));
+  EXPECT_EQ(std::filesystem::file_size(config.Path("control.ini")), 17u << 20);
+}
+
 TEST(ProfileWrite, LeavesNoTemporaryFiles) {
   TempConfig config;
   for (int i = 0; i < 20; ++i) {

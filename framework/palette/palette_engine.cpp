@@ -184,12 +184,69 @@ bool IsEngine(const PaletteEngine* engine) { return engine != nullptr && engine 
 
 namespace palette_detail {
 
-void SmoothWave(std::int16_t* wave, int passes) {
-  for (int p = 0; p < passes; ++p) {
-    for (int i = 1; i < kWaveSamples - 1; ++i) {
-      wave[i] = static_cast<std::int16_t>((wave[i - 1] + wave[i] + wave[i + 1]) / 3);
+namespace {
+
+// Runs K smoothing passes in one sweep. Pass k works one sample behind
+// pass k-1 and takes its two inputs from pass k-1's latest outputs, kept in
+// registers, so the result is exactly that of K passes one after another
+// while the K dependency chains overlap in the processor.
+template <int K>
+void SmoothPasses(std::int16_t* wave) {
+  constexpr int kLast = kWaveSamples - 2;  // samples 0 and 2047 never change
+  int prev[K];  // each pass's latest output (sample 0 before it starts)
+  for (int& p : prev) p = wave[0];
+  const int fixed_end = wave[kLast + 1];
+
+  // One position of the sweep with every range check: pass k smooths
+  // sample s - k when that lies in 1..2046.
+  const auto edge_step = [&](int s) {
+    int below_mid = 0;    // pass k-1 at sample j
+    int below_right = 0;  // pass k-1 at sample j + 1
+    for (int k = 0; k < K; ++k) {
+      const int j = s - k;
+      int mid = below_mid;
+      int right = below_right;
+      if (k == 0 && j <= kLast) {
+        mid = wave[j];
+        right = wave[j + 1];
+      }
+      if (j >= 1 && j <= kLast) {
+        const int old = prev[k];
+        prev[k] = (old + mid + right) / 3;
+        below_mid = old;
+        below_right = prev[k];
+      } else if (j == kLast + 1) {
+        below_mid = prev[k];
+        below_right = fixed_end;
+      }
     }
+    const int out = s - (K - 1);
+    if (out >= 1 && out <= kLast) wave[out] = static_cast<std::int16_t>(prev[K - 1]);
+  };
+
+  int s = 1;
+  for (; s < K; ++s) edge_step(s);
+  for (; s < kLast; ++s) {  // every pass inside 1..2045
+    int below_mid = wave[s];
+    int below_right = wave[s + 1];
+    for (int k = 0; k < K; ++k) {
+      const int old = prev[k];
+      prev[k] = (old + below_mid + below_right) / 3;
+      below_mid = old;
+      below_right = prev[k];
+    }
+    wave[s - (K - 1)] = static_cast<std::int16_t>(prev[K - 1]);
   }
+  for (; s <= kLast + K - 1; ++s) edge_step(s);
+}
+
+}  // namespace
+
+void SmoothWave(std::int16_t* wave, int passes) {
+  constexpr int kGroup = 4;
+  int p = 0;
+  for (; p + kGroup <= passes; p += kGroup) SmoothPasses<kGroup>(wave);
+  for (; p < passes; ++p) SmoothPasses<1>(wave);
 }
 
 void TriangleWave(std::int16_t* wave) {

@@ -353,6 +353,25 @@ TEST(SmoothWave, AveragesInPlaceFromLeftToRightTruncatingTowardZero) {
   EXPECT_EQ(w[5], 133);
 }
 
+TEST(SmoothWave, ManyPassesEqualTheSamePassesOneAfterAnother) {
+  RefRand r{17};
+  std::vector<std::int16_t> start(2048);
+  for (auto& s : start) s = static_cast<std::int16_t>(r.Next() % 32767 - 16383);
+  for (int passes : {1, 2, 3, 7, 8, 9, 15, 16, 17, 48, 95, 110}) {
+    SCOPED_TRACE(passes);
+    std::vector<std::int16_t> one_by_one = start;
+    for (int p = 0; p < passes; ++p) {
+      for (int i = 1; i <= 2046; ++i) {
+        one_by_one[i] =
+            static_cast<std::int16_t>((one_by_one[i - 1] + one_by_one[i] + one_by_one[i + 1]) / 3);
+      }
+    }
+    std::vector<std::int16_t> w = start;
+    orvo::palette_detail::SmoothWave(w.data(), passes);
+    ASSERT_EQ(w, one_by_one);
+  }
+}
+
 TEST_F(EngineTest, EntriesComeFromTheWaveAtEachChannelsFrequencyAndOffset) {
   PaletteEngine* e = Create();
   orvo::SetWaveSpread(e, 7);

@@ -83,6 +83,14 @@ TEST(ProfileRead, CrlfAndMissingFinalNewline) {
   EXPECT_EQ(GetPrivateProfileIntA("A", "x", 9, "control.ini"), 1u);
 }
 
+TEST(ProfileRead, ByteOrderMarkBeforeTheFirstSection) {
+  TempConfig config;
+  config.Put("control.ini", "\xEF\xBB\xBF[S]\nk=1\n");
+  EXPECT_EQ(ReadString("S", "k"), "1");
+  ASSERT_TRUE(WritePrivateProfileStringA("S", "k", "2", "control.ini"));
+  EXPECT_EQ(config.Get("control.ini"), "\xEF\xBB\xBF[S]\nk=2\n");
+}
+
 TEST(ProfileRead, QuotesCommentsAndKeysOutsideSections) {
   TempConfig config;
   config.Put("control.ini", "orphan=1\n[S]\n;k=comment\na=\"quoted value\"\nb='x'\nc=\"unbalanced\nd=\n");

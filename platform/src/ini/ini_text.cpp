@@ -1,5 +1,6 @@
 #include "ini/ini_text.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace orvo::ini {
@@ -43,6 +44,8 @@ Line ParseLine(std::string_view text, std::size_t begin) {
     --line.content_end;
   }
   std::size_t p = begin;
+  // A byte-order mark some editors put at the start of the file.
+  if (begin == 0 && text.substr(0, 3) == "\xEF\xBB\xBF") p = std::min<std::size_t>(3, line.content_end);
   while (p < line.content_end && IsBlank(text[p])) ++p;
   if (p == line.content_end || text[p] == ';') return line;
   if (text[p] == '[') {

@@ -1,6 +1,7 @@
 // Whole-file access for the private-profile functions and the registry.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <unordered_set>
+#include <utility>
 
 namespace orvo::ini {
 namespace {
@@ -49,16 +51,18 @@ Line ParseLine(std::string_view text, std::size_t begin) {
   while (p < line.content_end && IsBlank(text[p])) ++p;
   if (p == line.content_end || text[p] == ';') return line;
   if (text[p] == '[') {
-    std::size_t close = text.find(']', p + 1);
-    if (close == std::string_view::npos || close >= line.content_end) return line;
+    // Searches stay within the line: a scan to the end of the text for
+    // every line would make large files quadratic.
+    std::size_t close = text.substr(0, line.content_end).find(']', p + 1);
+    if (close == std::string_view::npos) return line;
     line.kind = Kind::kSection;
     line.name_begin = p + 1;
     line.name_end = close;
     TrimRange(text, line.name_begin, line.name_end);
     return line;
   }
-  std::size_t eq = text.find('=', p);
-  if (eq == std::string_view::npos || eq >= line.content_end) return line;
+  std::size_t eq = text.substr(0, line.content_end).find('=', p);
+  if (eq == std::string_view::npos) return line;
   line.name_begin = p;
   line.name_end = eq;
   TrimRange(text, line.name_begin, line.name_end);
@@ -128,11 +132,11 @@ std::optional<std::string> Lookup(std::string_view text, std::string_view sectio
 
 std::vector<std::string> ListKeys(std::string_view text, const std::string_view* section) {
   std::vector<std::string> names;
-  auto add = [&names](std::string_view name) {
-    for (const std::string& known : names) {
-      if (NamesEqual(known, name)) return;
-    }
-    names.emplace_back(name);
+  std::unordered_set<std::string> seen;  // lower-case spellings already listed
+  auto add = [&](std::string_view name) {
+    std::string lower(name);
+    for (char& c : lower) c = Lower(c);
+    if (seen.insert(std::move(lower)).second) names.emplace_back(name);
   };
   std::string_view wanted = section ? Trim(*section) : std::string_view();
   bool in_section = false;

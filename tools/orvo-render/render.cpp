@@ -14,31 +14,17 @@
 #include "orvo/headless.h"
 #include "orvo/platform.h"
 #include "orvo/resources.h"
-#include "savers/beziers/beziers_saver.h"
-#include "savers/cyclics/cyclics_saver.h"
-#include "savers/pattern/pattern_saver.h"
-#include "savers/plasma/plasma_saver.h"
-#include "savers/polygon/polygon_saver.h"
-#include "savers/spheres/spheres_saver.h"
-#include "savers/stain/stain_saver.h"
-#include "savers/stars/stars_saver.h"
-#include "savers/vortex/vortex_saver.h"
 #include "shell/program.h"
 #include "shell/shell.h"
+#include "tools/catalog/saver_catalog.h"
 #include "tools/orvo-render/image_files.h"
 
 namespace orvo::render {
 namespace {
 
-const SaverModule* const kSavers[] = {&kPatternSaver, &kStainSaver,   &kCyclicsSaver,
-                                      &kStarsSaver,   &kSpheresSaver, &kVortexSaver,
-                                      &kPolygonSaver, &kBeziersSaver, &kPlasmaSaver};
-
 const SaverModule* FindSaver(const std::string& name) {
-  for (const SaverModule* m : kSavers) {
-    if (name == m->program) return m;
-  }
-  return nullptr;
+  const catalog::Entry* entry = catalog::Find(name);
+  return entry != nullptr ? entry->module : nullptr;
 }
 
 bool ParseNumber(const std::string& text, unsigned long long max, unsigned long long* out) {
@@ -89,8 +75,7 @@ const char* Usage() {
 
 bool ParseArguments(const std::vector<std::string>& args, Options* o, std::string* error) {
   if (args.empty()) {
-    *error = "no saver named (one of pattern, stain, cyclics, stars, spheres, vortex, polygon, "
-             "beziers, plasma)";
+    *error = std::string("no saver named (one of ") + catalog::NameList() + ")";
     return false;
   }
   bool every_given = false;
@@ -170,8 +155,7 @@ bool ParseArguments(const std::vector<std::string>& args, Options* o, std::strin
       return false;
     } else if (o->saver.empty()) {
       if (FindSaver(a) == nullptr) {
-        *error = "unknown saver \"" + a + "\" (one of pattern, stain, cyclics, stars, spheres, "
-                 "vortex, polygon, beziers, plasma)";
+        *error = "unknown saver \"" + a + "\" (one of " + catalog::NameList() + ")";
         return false;
       }
       o->saver = a;

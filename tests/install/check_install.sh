@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# check_install.sh BUILD_DIR: installs into a temporary prefix and checks the layout.
+set -u
+build=$1
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+fail=0
+if ! cmake --install "$build" --prefix "$prefix" >/dev/null; then
+  echo "cmake --install failed"; exit 1
+fi
+for saver in pattern stain cyclics stars spheres vortex polygon beziers plasma; do
+  for f in "libexec/orvo/$saver" "share/man/man6/$saver.6" \
+           "share/applications/screensavers/orvo-$saver.desktop" \
+           "share/xscreensaver/config/orvo-$saver.xml"; do
+    [ -e "$prefix/$f" ] || { echo "missing: $f"; fail=1; }
+  done
+  [ -x "$prefix/libexec/orvo/$saver" ] || { echo "not executable: libexec/orvo/$saver"; fail=1; }
+  grep -q "^Exec=.*/libexec/orvo/$saver --root$" "$prefix/share/applications/screensavers/orvo-$saver.desktop" \
+    || { echo "desktop entry of $saver does not run --root"; fail=1; }
+  grep -q '<command arg="--root"/>' "$prefix/share/xscreensaver/config/orvo-$saver.xml" \
+    || { echo "description of $saver has no --root command"; fail=1; }
+  warnings=$(MANWIDTH=80 man --warnings -l "$prefix/share/man/man6/$saver.6" 2>&1 >/dev/null)
+  if [ -n "$warnings" ]; then echo "man page of $saver: $warnings"; fail=1; fi
+  grep -q "^Section .fB\[" "$prefix/share/man/man6/$saver.6" || { echo "man page of $saver names no section"; fail=1; }
+done
+[ -e "$prefix/bin/orvo-render" ] || { echo "missing: bin/orvo-render"; fail=1; }
+if [ $fail -eq 0 ]; then echo "install layout: all files present"; fi
+exit $fail

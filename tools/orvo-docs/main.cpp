@@ -1,0 +1,142 @@
+// Writes a saver's man page, desktop entry or screen-saver manager
+// description to standard output:
+//   orvo-docs man|desktop|xscreensaver SAVER LIBEXECDIR
+#include <cstdio>
+#include <string>
+
+#include "framework/settings/settings.h"
+#include "tools/catalog/saver_catalog.h"
+
+namespace {
+
+using orvo::catalog::Entry;
+
+const char* DisplayName(const Entry& e) {
+  for (std::size_t i = 0; i < e.module->string_count; ++i) {
+    if (e.module->strings[i].id == orvo::kStringDisplayName) return e.module->strings[i].text;
+  }
+  return e.module->program;
+}
+
+// Escapes text for troff: backslashes and a leading dot or quote.
+std::string Roff(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\\') out += "\\e";
+    else if (c == '-') out += "\\-";
+    else out += c;
+  }
+  if (!out.empty() && (out[0] == '.' || out[0] == '\'')) out.insert(0, "\\&");
+  return out;
+}
+
+std::string Upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+  return s;
+}
+
+void ManPage(const Entry& e, const std::string& libexec) {
+  const auto& t = *e.module->settings;
+  const std::string name = e.module->program;
+  std::printf(".TH %s 6 \"\" \"Orvo savers\" \"Screen savers\"\n", Upper(name).c_str());
+  std::printf(".SH NAME\n%s \\- %s\n", name.c_str(), Roff(e.summary).c_str());
+  std::printf(".SH SYNOPSIS\n.B %s\n[\\fB/s\\fR | \\fB/c\\fR | \\fB/p\\fR \\fIID\\fR | \\fB/l\\fR \\fIID\\fR | "
+              "\\fB/a\\fR [\\fIID\\fR] | \\fB\\-\\-root\\fR | \\fB\\-\\-window\\-id\\fR \\fIID\\fR | "
+              "\\fB\\-\\-window\\fR]\n", name.c_str());
+  std::printf(".SH DESCRIPTION\n%s (%s). %s\n.PP\nAll colour movement comes from a palette of "
+              "235 animated colours that scrolls, rotates and cross-fades to a new palette every "
+              "palette duration; the picture itself is drawn once.\n",
+              Roff(DisplayName(e)).c_str(), Roff(e.summary).c_str(), Roff(e.description).c_str());
+  std::printf(".SH OPTIONS\nThe switch letter may follow any mix of blanks, \\- and /, in either case.\n"
+              ".TP\n(none), \\fB/c\\fR\nShow the setup dialog, captioned \"%s\". Exit status 1 for OK, "
+              "0 for Cancel.\n"
+              ".TP\n\\fB/s\\fR\nRun full screen until a key, a mouse button or a mouse movement of more "
+              "than 4 pixels. With password protection on, ask for the login password first.\n"
+              ".TP\n\\fB/p\\fR \\fIID\\fR, \\fB/l\\fR \\fIID\\fR\nRun as a preview inside the X window "
+              "\\fIID\\fR (decimal). Input never ends a preview.\n"
+              ".TP\n\\fB/a\\fR [\\fIID\\fR]\nChange the saver password.\n"
+              ".TP\n\\fB\\-root\\fR, \\fB\\-\\-root\\fR\nDraw into the window named by "
+              "\\fBXSCREENSAVER_WINDOW\\fR, or the root window; the screen-saver manager owns input "
+              "and locking.\n"
+              ".TP\n\\fB\\-window\\-id\\fR \\fIID\\fR, \\fB\\-\\-window\\-id\\fR \\fIID\\fR\nDraw into the "
+              "window \\fIID\\fR (hexadecimal 0x... or decimal), as a preview.\n"
+              ".TP\n\\fB\\-window\\fR, \\fB\\-\\-window\\fR\nRun in an ordinary resizable window; "
+              "Escape, q or the close button end it.\n",
+              Roff(t.dialog_caption).c_str());
+  std::printf(".SH SETTINGS\nSection \\fB[%s]\\fR of \\fIcontrol.ini\\fR, written by the setup "
+              "dialog. The ranges are the dialog's; a value edited by hand outside them is shown as "
+              "it is and kept within safe bounds by the saver.\n", Roff(t.section).c_str());
+  for (const orvo::settings::Row& row : t.rows) {
+    std::printf(".TP\n\\fB%s\\fR (%s)\n%d to %d, default %d.\n", Roff(row.key).c_str(),
+                Roff(row.label).c_str(), row.min, row.max, row.default_value);
+  }
+  std::printf(".TP\n\\fBEffect\\fR\n0 Ramp, 1 Fade, 2 Smooth, 3 Coarse, 4 Random; default %d.\n"
+              ".TP\n\\fBShifted\\fR\n0 or 1: the three colour channels drift against each other; "
+              "default %d.\n"
+              ".TP\n\\fBPWProtected\\fR\nThe dialog's \"Password Protected\" box; default 0.\n"
+              ".TP\n\\fBSAVED_\\fR\\fIn\\fR\nPresets written by the dialog.\n",
+              t.effect_default, t.shifted_default);
+  std::printf(".SH FILES\n.TP\n\\fI$ORVO_CONFIG_DIR/control.ini\\fR\nSettings and presets; the "
+              "folder is \\fB$ORVO_CONFIG_DIR\\fR, else \\fB$XDG_CONFIG_HOME/orvo\\fR, else "
+              "\\fI~/.config/orvo\\fR.\n"
+              ".TP\n\\fIregistry.ini\\fR\nIn the same folder: \\fBScreenSaveUsePassword=1\\fR in section "
+              "[HKEY_CURRENT_USER\\eControl Panel\\eDesktop] turns password protection on.\n"
+              ".TP\n\\fI%s/%s\\fR\nThe program.\n", libexec.c_str(), name.c_str());
+  std::printf(".SH ENVIRONMENT\n.TP\n\\fBDISPLAY\\fR\nThe X display.\n.TP\n\\fBXSCREENSAVER_WINDOW\\fR\n"
+              "The window to draw into with \\fB\\-\\-root\\fR.\n.TP\n\\fBORVO_DISPLAY_BITS\\fR\n"
+              "4, 8, 16, 24 or 32: the colour depth the emulated display reports (8 animates).\n");
+  std::printf(".SH EXIT STATUS\n0 after a run; 255 for an unknown switch or a preview window that "
+              "does not exist.\n");
+}
+
+void DesktopEntry(const Entry& e, const std::string& libexec) {
+  std::printf("[Desktop Entry]\nType=Application\nName=%s\nComment=%s\nExec=%s/%s --root\n"
+              "TryExec=%s/%s\nStartupNotify=false\nTerminal=false\nCategories=Screensaver;\n",
+              DisplayName(e), e.summary, libexec.c_str(), e.module->program, libexec.c_str(),
+              e.module->program);
+}
+
+std::string Xml(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '&') out += "&amp;";
+    else if (c == '<') out += "&lt;";
+    else if (c == '>') out += "&gt;";
+    else if (c == '"') out += "&quot;";
+    else out += c;
+  }
+  return out;
+}
+
+void ManagerDescription(const Entry& e, const std::string& libexec) {
+  std::printf("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+              "<screensaver name=\"%s\" _label=\"%s\">\n"
+              "  <command arg=\"--root\"/>\n"
+              "  <_description>\n%s\n\nProgram: %s/%s. Settings: run it with /c.\n"
+              "  </_description>\n</screensaver>\n",
+              e.module->program, Xml(DisplayName(e)).c_str(), Xml(e.description).c_str(),
+              Xml(libexec).c_str(), e.module->program);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 4) {
+    std::fputs("usage: orvo-docs man|desktop|xscreensaver SAVER LIBEXECDIR\n", stderr);
+    return 2;
+  }
+  const std::string kind = argv[1];
+  const Entry* e = orvo::catalog::Find(argv[2]);
+  if (e == nullptr) {
+    std::fprintf(stderr, "orvo-docs: unknown saver \"%s\" (one of %s)\n", argv[2], orvo::catalog::NameList());
+    return 2;
+  }
+  if (kind == "man") ManPage(*e, argv[3]);
+  else if (kind == "desktop") DesktopEntry(*e, argv[3]);
+  else if (kind == "xscreensaver") ManagerDescription(*e, argv[3]);
+  else {
+    std::fprintf(stderr, "orvo-docs: unknown kind \"%s\" (man, desktop or xscreensaver)\n", kind.c_str());
+    return 2;
+  }
+  return 0;
+}

@@ -162,6 +162,31 @@ TEST_F(X11BackendTest, NewColourVersionRecoloursUnchangedPixels) {
   EXPECT_EQ(pixels[0], moved[surface.row(0)[0]]);
 }
 
+TEST_F(X11BackendTest, PlainImagesShowTheSameColoursAsSharedMemory) {
+  // Without shared memory (a remote display, say) images go over the wire.
+  setenv("ORVO_X11_NO_SHM", "1", 1);
+  std::string error;
+  const bool installed = InstallX11Backend(&error);
+  unsetenv("ORVO_X11_NO_SHM");
+  ASSERT_TRUE(installed) << error;
+  constexpr int kW = 29, kH = 13;
+  const NativeId id = CreateWindow(kW, kH);
+  Surface surface(kW, kH);
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x) surface.row(y)[x] = static_cast<std::uint8_t>(x * 11 + y * 5);
+  const auto colours = RampColours(3);
+  backend().Present(id, surface, 0, kH, colours, 1);
+  for (int y = 0; y < kH; ++y) std::memset(surface.row(y), 200, kW);
+  backend().Present(id, surface, 4, 6, colours, 1);
+  const auto pixels = ReadBack(id, kW, kH);
+  ASSERT_EQ(pixels.size(), static_cast<std::size_t>(kW * kH));
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x) {
+      const int slot = (y == 4 || y == 5) ? 200 : static_cast<std::uint8_t>(x * 11 + y * 5);
+      ASSERT_EQ(pixels[static_cast<std::size_t>(y * kW + x)], colours[slot]) << x << "," << y;
+    }
+}
+
 TEST_F(X11BackendTest, PresentFollowsASurfaceOfANewSize) {
   const NativeId id = CreateWindow(50, 40);
   const auto colours = RampColours(1);

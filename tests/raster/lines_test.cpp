@@ -16,7 +16,7 @@ PixelSet Line(Canvas& c, int x0, int y0, int x1, int y1) {
   return c.Painted();
 }
 
-TEST(ThinLine, ShallowLinePaintsNearestPixelsAndNotTheEnd) {
+TEST(RasterThinLine, ShallowLinePaintsNearestPixelsAndNotTheEnd) {
   Canvas c(10, 6);
   c.Pen(1, RGB(255, 255, 255));
   // Ideal y at x = 1..5: 1, 1.4, 1.8, 2.2, 2.6.
@@ -27,7 +27,7 @@ TEST(ThinLine, ShallowLinePaintsNearestPixelsAndNotTheEnd) {
       << c.Picture();
 }
 
-TEST(ThinLine, SteepAndDiagonalLines) {
+TEST(RasterThinLine, SteepAndDiagonalLines) {
   Canvas c(8, 8);
   c.Pen(0, RGB(255, 255, 255));  // width 0 is a one-pixel pen
   EXPECT_EQ(Line(c, 0, 0, 4, 4), (PixelSet{{0, 0}, {1, 1}, {2, 2}, {3, 3}}));
@@ -38,7 +38,7 @@ TEST(ThinLine, SteepAndDiagonalLines) {
       << c.Picture();
 }
 
-TEST(ThinLine, BackwardsHorizontalAndVerticalCoverEndToStart) {
+TEST(RasterThinLine, BackwardsHorizontalAndVerticalCoverEndToStart) {
   Canvas c(8, 8);
   c.Pen(1, RGB(255, 255, 255));
   EXPECT_EQ(Line(c, 5, 2, 1, 2), (PixelSet{{2, 2}, {3, 2}, {4, 2}, {5, 2}}));
@@ -46,7 +46,7 @@ TEST(ThinLine, BackwardsHorizontalAndVerticalCoverEndToStart) {
   EXPECT_EQ(Line(c, 3, 3, 3, 3), PixelSet{});  // no length, no pixel
 }
 
-TEST(ThinLine, LineToMovesTheCurrentPosition) {
+TEST(RasterThinLine, LineToMovesTheCurrentPosition) {
   Canvas c(8, 8);
   c.Pen(1, RGB(255, 255, 255));
   MoveToEx(c.dc(), 1, 1, nullptr);
@@ -59,7 +59,7 @@ TEST(ThinLine, LineToMovesTheCurrentPosition) {
   EXPECT_EQ(c.Painted(), (PixelSet{{1, 1}, {2, 1}, {3, 1}, {4, 1}, {4, 2}, {4, 3}}));
 }
 
-TEST(ThinLine, PolylineNeverPaintsItsLastPoint) {
+TEST(RasterThinLine, PolylineNeverPaintsItsLastPoint) {
   Canvas c(8, 8);
   c.Pen(1, RGB(255, 255, 255));
   const POINT points[] = {{1, 1}, {5, 1}, {5, 5}};
@@ -70,7 +70,7 @@ TEST(ThinLine, PolylineNeverPaintsItsLastPoint) {
   EXPECT_FALSE(Polyline(c.dc(), nullptr, 3));
 }
 
-TEST(ThinLine, ClippedLineKeepsTheUnclippedPixels) {
+TEST(RasterThinLine, ClippedLineKeepsTheUnclippedPixels) {
   // The same line drawn shifted on a canvas large enough to hold all of it
   // must agree with the clipped drawing wherever the small canvas reaches.
   struct Case {
@@ -98,7 +98,7 @@ TEST(ThinLine, ClippedLineKeepsTheUnclippedPixels) {
   }
 }
 
-TEST(ThinLine, ClipRegionMasksTheLine) {
+TEST(RasterThinLine, ClipRegionMasksTheLine) {
   Canvas full(40, 30);
   full.Pen(1, RGB(255, 255, 255));
   const PixelSet whole = Line(full, -3, 2, 45, 27);
@@ -117,7 +117,7 @@ TEST(ThinLine, ClipRegionMasksTheLine) {
   EXPECT_EQ(Line(clipped, -3, 2, 45, 27), whole);
 }
 
-TEST(ThinLine, ExtremeCoordinatesDrawTheVisiblePart) {
+TEST(RasterThinLine, ExtremeCoordinatesDrawTheVisiblePart) {
   Canvas c(16, 16);
   c.Pen(1, RGB(255, 255, 255));
   // A horizontal line through the canvas from far outside.
@@ -130,7 +130,7 @@ TEST(ThinLine, ExtremeCoordinatesDrawTheVisiblePart) {
   for (const auto& [x, y] : d) EXPECT_EQ(x, y);
 }
 
-TEST(ThinLine, DrawingMarksExactlyTheTouchedRowsDirty) {
+TEST(RasterThinLine, DrawingMarksExactlyTheTouchedRowsDirty) {
   Canvas c(20, 20);
   c.Pen(1, RGB(255, 255, 255));
   c.surface().ClearDirty();
@@ -179,7 +179,7 @@ PixelSet WideFootprint(int w, int width, int height,
   return out;
 }
 
-TEST(WideLine, TwoPixelHorizontalAndVerticalFootprints) {
+TEST(RasterWideLine, TwoPixelHorizontalAndVerticalFootprints) {
   Canvas c(12, 10);
   c.Pen(2, RGB(255, 255, 255));
   // Centres within 1 of the segment; on the boundary only the upper and
@@ -206,7 +206,7 @@ TEST(WideLine, TwoPixelHorizontalAndVerticalFootprints) {
       << c.Picture();
 }
 
-TEST(WideLine, NinePixelFootprintsMatchTheDistanceRule) {
+TEST(RasterWideLine, NinePixelFootprintsMatchTheDistanceRule) {
   const std::vector<std::pair<POINT, POINT>> cases = {
       {{10, 20}, {30, 20}}, {{20, 8}, {20, 23}},  {{8, 8}, {20, 20}},
       {{9, 25}, {26, 19}},  {{30, 6}, {21, 20}},  {{15, 15}, {15, 15}}};
@@ -230,7 +230,7 @@ TEST(WideLine, NinePixelFootprintsMatchTheDistanceRule) {
   EXPECT_EQ(h.count({35, 20}), 0u);
 }
 
-TEST(WideLine, PolylineIsTheUnionOfRoundCapsAndJoins) {
+TEST(RasterWideLine, PolylineIsTheUnionOfRoundCapsAndJoins) {
   Canvas c(50, 40);
   c.Pen(7, RGB(255, 255, 255));
   const POINT points[] = {{8, 8}, {40, 12}, {20, 33}};
@@ -239,7 +239,7 @@ TEST(WideLine, PolylineIsTheUnionOfRoundCapsAndJoins) {
       << c.Picture();
 }
 
-TEST(WideLine, HugeCoordinatesKeepTheShape) {
+TEST(RasterWideLine, HugeCoordinatesKeepTheShape) {
   Canvas c(30, 30);
   c.Pen(9, RGB(255, 255, 255));
   // A horizontal line through row 15 from far away: rows 11..19 filled.
@@ -250,7 +250,7 @@ TEST(WideLine, HugeCoordinatesKeepTheShape) {
   EXPECT_EQ(drawn.count({0, 10}), 0u);
 }
 
-TEST(Pen, NullPenAndInvalidHandlesDrawNothing) {
+TEST(RasterPen, NullPenAndInvalidHandlesDrawNothing) {
   Canvas c(10, 10);
   c.NullPen();
   EXPECT_TRUE(Line(c, 0, 0, 9, 9).empty());

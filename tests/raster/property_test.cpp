@@ -75,7 +75,7 @@ void Draw(Canvas& c, const Call& call, COLORREF colour) {
   }
 }
 
-TEST(Property, BlackRedrawErasesExactly) {
+TEST(RasterProperty, BlackRedrawErasesExactly) {
   Random random(12345);
   Canvas c(61, 47);
   int drew_something = 0;
@@ -90,7 +90,7 @@ TEST(Property, BlackRedrawErasesExactly) {
   EXPECT_GT(drew_something, 1000);
 }
 
-TEST(Property, NothingIsWrittenOutsideTheSurfaceOrTheClip) {
+TEST(RasterProperty, NothingIsWrittenOutsideTheSurfaceOrTheClip) {
   Random random(777);
   // 61 columns in rows of 64 bytes: three guard bytes at the end of every
   // row, and the clip region (a disc joined to a bar) keeps a band of the
@@ -120,7 +120,7 @@ TEST(Property, NothingIsWrittenOutsideTheSurfaceOrTheClip) {
   DeleteObject(reinterpret_cast<HGDIOBJ>(bar));
 }
 
-TEST(Property, OnePixelLinesPaintTheirMajorLength) {
+TEST(RasterProperty, OnePixelLinesPaintTheirMajorLength) {
   Random random(99);
   Canvas c(200, 150);
   c.Pen(1, RGB(255, 255, 255));

@@ -9,7 +9,7 @@ namespace {
 
 HGDIOBJ G(HRGN r) { return reinterpret_cast<HGDIOBJ>(r); }
 
-TEST(Region, RectangleMembershipAndCombinations) {
+TEST(RasterRegion, RectangleMembershipAndCombinations) {
   HRGN a = CreateRectRgn(0, 0, 10, 10);
   HRGN b = CreateRectRgn(5, 5, 15, 15);
   HRGN d = CreateRectRgn(0, 0, 0, 0);
@@ -54,7 +54,7 @@ TEST(Region, RectangleMembershipAndCombinations) {
   for (HRGN r : {a, b, d, far}) DeleteObject(G(r));
 }
 
-TEST(Region, EllipseAndPolygonFollowTheDrawingRules) {
+TEST(RasterRegion, EllipseAndPolygonFollowTheDrawingRules) {
   Canvas c(30, 30);
   c.NullPen();
   c.Brush(RGB(255, 0, 0));
@@ -84,7 +84,7 @@ TEST(Region, EllipseAndPolygonFollowTheDrawingRules) {
   for (HRGN r : {ellipse, star_alt, star_wind}) DeleteObject(G(r));
 }
 
-TEST(Region, HugeCoordinatesStayBounded) {
+TEST(RasterRegion, HugeCoordinatesStayBounded) {
   HRGN r = CreateRectRgn(INT_MIN, INT_MIN, INT_MAX, INT_MAX);
   ASSERT_NE(r, nullptr);
   EXPECT_TRUE(PtInRegion(r, 0, 0));
@@ -98,7 +98,7 @@ TEST(Region, HugeCoordinatesStayBounded) {
   for (HRGN x : {r, e, p}) DeleteObject(G(x));
 }
 
-TEST(ClipRegion, DcKeepsItsOwnCopyAndNullRemovesIt) {
+TEST(RasterClipRegion, DcKeepsItsOwnCopyAndNullRemovesIt) {
   Canvas c(10, 10);
   HRGN r = CreateRectRgn(2, 2, 5, 5);
   EXPECT_EQ(SelectClipRgn(c.dc(), r), SIMPLEREGION);
@@ -149,7 +149,7 @@ bool InDisc(int x, int y) {
   return x >= 5 && x < 35 && y >= 5 && y < 35 && X * X + Y * Y <= 900;
 }
 
-TEST(BitBlt, CopyThroughDiscAndTriangleRegion) {
+TEST(RasterBitBlt, CopyThroughDiscAndTriangleRegion) {
   Canvas src(40, 40);
   FillPattern(src);
   Canvas dst(48, 44);
@@ -180,7 +180,7 @@ TEST(BitBlt, CopyThroughDiscAndTriangleRegion) {
   EXPECT_EQ(dst.surface().dirty_bottom(), bottom);
 }
 
-TEST(BitBlt, OffsetsAndSourceEdges) {
+TEST(RasterBitBlt, OffsetsAndSourceEdges) {
   Canvas src(20, 20);
   FillPattern(src);
   Canvas dst(20, 20);
@@ -200,7 +200,7 @@ TEST(BitBlt, OffsetsAndSourceEdges) {
   EXPECT_FALSE(BitBlt(dst.dc(), 0, 0, 5, 5, src.dc(), 0, 0, 0x00EE0086));
 }
 
-TEST(BitBlt, OverlappingCopyWithinOneSurface) {
+TEST(RasterBitBlt, OverlappingCopyWithinOneSurface) {
   Canvas c(16, 16);
   FillPattern(c);
   EXPECT_TRUE(BitBlt(c.dc(), 3, 2, 10, 10, c.dc(), 0, 0, SRCCOPY));
@@ -210,7 +210,7 @@ TEST(BitBlt, OverlappingCopyWithinOneSurface) {
   EXPECT_EQ(c.at(0, 0), Pattern(0, 0));
 }
 
-TEST(BitBlt, BlacknessAndWhiteness) {
+TEST(RasterBitBlt, BlacknessAndWhiteness) {
   Canvas c(8, 8);
   EXPECT_TRUE(BitBlt(c.dc(), 2, 2, 3, 3, nullptr, 0, 0, WHITENESS));
   EXPECT_EQ(c.Painted().size(), 9u);
@@ -220,7 +220,7 @@ TEST(BitBlt, BlacknessAndWhiteness) {
 
 // ---- Bitmaps ----------------------------------------------------------------------------------
 
-TEST(Bitmap, CompatibleBitmapSizesAreChecked) {
+TEST(RasterBitmap, CompatibleBitmapSizesAreChecked) {
   EXPECT_EQ(CreateCompatibleBitmap(nullptr, 0, 10), nullptr);
   EXPECT_EQ(CreateCompatibleBitmap(nullptr, 10, -1), nullptr);
   EXPECT_EQ(CreateCompatibleBitmap(nullptr, INT_MAX, INT_MAX), nullptr);
@@ -241,7 +241,7 @@ BITMAPINFO Header(int width, int height, int bits = 8) {
   return info;
 }
 
-TEST(Bitmap, DibSectionSharesItsPixelsInHeaderOrder) {
+TEST(RasterBitmap, DibSectionSharesItsPixelsInHeaderOrder) {
   orvo::platform::ResetDisplay();
   for (const int sign : {+1, -1}) {
     const BITMAPINFO info = Header(6, sign * 5);
@@ -274,7 +274,7 @@ TEST(Bitmap, DibSectionSharesItsPixelsInHeaderOrder) {
   EXPECT_EQ(CreateDIBSection(nullptr, nullptr, DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
 }
 
-TEST(BatchLimit, ReturnsThePreviousLimit) {
+TEST(RasterBatchLimit, ReturnsThePreviousLimit) {
   const DWORD original = GdiGetBatchLimit();
   EXPECT_EQ(GdiSetBatchLimit(0xFFFFFFFF), original);
   EXPECT_EQ(GdiGetBatchLimit(), 0xFFFFFFFFu);

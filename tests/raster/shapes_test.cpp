@@ -21,7 +21,7 @@ PixelSet Box(int x0, int y0, int x1, int y1) {
 
 // ---- Polygons ----------------------------------------------------------------------
 
-TEST(Polygon, TriangleSpansIncludeLeftAndExcludeRightAndBottom) {
+TEST(RasterPolygon, TriangleSpansIncludeLeftAndExcludeRightAndBottom) {
   Canvas c(12, 12);
   c.NullPen();
   c.Brush(RGB(255, 0, 0));
@@ -36,7 +36,7 @@ TEST(Polygon, TriangleSpansIncludeLeftAndExcludeRightAndBottom) {
   EXPECT_EQ(c.Painted(), expected) << c.Picture();
 }
 
-TEST(Polygon, DoublyWoundRectangleUnderBothFillModes) {
+TEST(RasterPolygon, DoublyWoundRectangleUnderBothFillModes) {
   // The rectangle (2,1)-(8,5) traced twice: every crossing count is even,
   // every winding number is 2.
   const POINT twice[] = {{2, 1}, {8, 1}, {8, 5}, {2, 5}, {2, 1}, {8, 1}, {8, 5}, {2, 5}};
@@ -54,7 +54,7 @@ TEST(Polygon, DoublyWoundRectangleUnderBothFillModes) {
   EXPECT_EQ(GetPolyFillMode(c.dc()), WINDING);
 }
 
-TEST(Polygon, SelfCrossingStarUnderBothFillModes) {
+TEST(RasterPolygon, SelfCrossingStarUnderBothFillModes) {
   const POINT star[] = {{10, 0}, {16, 19}, {0, 7}, {20, 7}, {4, 19}};
   Canvas c(24, 22);
   c.NullPen();
@@ -73,7 +73,7 @@ TEST(Polygon, SelfCrossingStarUnderBothFillModes) {
   EXPECT_GT(c.Painted().size(), alternate);
 }
 
-TEST(Polygon, OutlineIsDrawnWithThePenAfterTheFill) {
+TEST(RasterPolygon, OutlineIsDrawnWithThePenAfterTheFill) {
   Canvas c(12, 12);
   c.Pen(1, RGB(255, 255, 255));
   c.Brush(RGB(255, 0, 0));
@@ -94,7 +94,7 @@ TEST(Polygon, OutlineIsDrawnWithThePenAfterTheFill) {
 
 // ---- Rectangles and FillRect -------------------------------------------------------
 
-TEST(Rectangle, OutlineFillAndNullPenSize) {
+TEST(RasterRectangle, OutlineFillAndNullPenSize) {
   Canvas c(10, 10);
   c.Pen(1, RGB(255, 255, 255));
   c.Brush(RGB(255, 0, 0));
@@ -112,7 +112,7 @@ TEST(Rectangle, OutlineFillAndNullPenSize) {
   EXPECT_TRUE(c.Painted().empty());
 }
 
-TEST(FillRect, CoversLeftTopToRightBottomExcluded) {
+TEST(RasterFillRect, CoversLeftTopToRightBottomExcluded) {
   Canvas c(10, 10);
   HBRUSH brush = CreateSolidBrush(RGB(255, 0, 0));
   const RECT r{-5, 3, 4, 20};
@@ -143,7 +143,7 @@ PixelSet EllipseSet(int l, int t, int r, int b) {
   return out;
 }
 
-TEST(Ellipse, ExtentExcludesRightAndBottom) {
+TEST(RasterEllipse, ExtentExcludesRightAndBottom) {
   Canvas c(16, 14);
   c.NullPen();
   c.Brush(RGB(255, 0, 0));
@@ -173,7 +173,7 @@ TEST(Ellipse, ExtentExcludesRightAndBottom) {
   EXPECT_TRUE(c.Painted().empty());
 }
 
-TEST(Ellipse, OnePixelPenPaintsTheBoundaryAndTheBrushTheRest) {
+TEST(RasterEllipse, OnePixelPenPaintsTheBoundaryAndTheBrushTheRest) {
   Canvas c(16, 14);
   c.Pen(1, RGB(255, 255, 255));
   c.Brush(RGB(255, 0, 0));
@@ -190,7 +190,7 @@ TEST(Ellipse, OnePixelPenPaintsTheBoundaryAndTheBrushTheRest) {
   EXPECT_EQ(c.With(kRed).size() + boundary.size(), all.size());
 }
 
-TEST(Ellipse, ClippedAtTheSurfaceEdgeKeepsItsBoundary) {
+TEST(RasterEllipse, ClippedAtTheSurfaceEdgeKeepsItsBoundary) {
   // An ellipse cut by the top edge: the surface's first row is inside the
   // ellipse, so only its two ends are boundary pixels.
   Canvas c(20, 10);
@@ -203,7 +203,7 @@ TEST(Ellipse, ClippedAtTheSurfaceEdgeKeepsItsBoundary) {
 
 // ---- Bezier curves ---------------------------------------------------------------------
 
-TEST(PolyBezier, StartsAtTheFirstPointAndStopsBeforeTheLast) {
+TEST(RasterPolyBezier, StartsAtTheFirstPointAndStopsBeforeTheLast) {
   Canvas c(42, 24);
   c.Pen(1, RGB(255, 255, 255));
   const POINT curve[] = {{2, 20}, {10, 2}, {30, 2}, {38, 20}};
@@ -223,11 +223,30 @@ TEST(PolyBezier, StartsAtTheFirstPointAndStopsBeforeTheLast) {
     }
     EXPECT_GE(neighbours, 1) << x << "," << y;
   }
+  // The stroke follows the true curve: every point of it has a painted
+  // pixel next to it, and every painted pixel lies next to the curve.
+  std::vector<std::pair<double, double>> samples;
+  for (int k = 0; k <= 400; ++k) {
+    const double t = k / 400.0, s = 1 - t;
+    samples.push_back({s * s * s * 2 + 3 * s * s * t * 10 + 3 * s * t * t * 30 + t * t * t * 38,
+                       s * s * s * 20 + 3 * s * s * t * 2 + 3 * s * t * t * 2 + t * t * t * 20});
+  }
+  for (std::size_t k = 0; k + 4 < samples.size(); ++k) {
+    const auto [sx, sy] = samples[k];
+    bool near = false;
+    for (const auto& [x, y] : drawn) near = near || (std::abs(x - sx) <= 1 && std::abs(y - sy) <= 1);
+    EXPECT_TRUE(near) << "curve point " << sx << "," << sy << "\n" << c.Picture();
+  }
+  for (const auto& [x, y] : drawn) {
+    bool near = false;
+    for (const auto& [sx, sy] : samples) near = near || std::hypot(x - sx, y - sy) <= 1.0;
+    EXPECT_TRUE(near) << "pixel " << x << "," << y;
+  }
   // The stroke reaches right up to the end point it leaves out.
   EXPECT_GT(drawn.count({37, 19}) + drawn.count({37, 20}) + drawn.count({38, 19}), 0u);
 }
 
-TEST(PolyBezier, WidePenPaintsBothEndDiscsAndBadCountsAreRefused) {
+TEST(RasterPolyBezier, WidePenPaintsBothEndDiscsAndBadCountsAreRefused) {
   Canvas c(60, 40);
   c.Pen(9, RGB(255, 255, 255));
   const POINT curve[] = {{8, 30}, {15, 3}, {40, 3}, {50, 30}, {50, 35}, {45, 36}, {40, 36}};
@@ -243,7 +262,7 @@ TEST(PolyBezier, WidePenPaintsBothEndDiscsAndBadCountsAreRefused) {
 
 // ---- Pixels ----------------------------------------------------------------------------------
 
-TEST(Pixel, SetAndGetThroughTheClip) {
+TEST(RasterPixel, SetAndGetThroughTheClip) {
   Canvas c(8, 8);
   EXPECT_EQ(SetPixel(c.dc(), 3, 4, RGB(255, 0, 0)), RGB(255, 0, 0));
   EXPECT_EQ(c.at(3, 4), kRed);
@@ -262,7 +281,7 @@ TEST(Pixel, SetAndGetThroughTheClip) {
   EXPECT_EQ(GetPixel(nullptr, 0, 0), 0xFFFFFFFFu);
 }
 
-TEST(Pixel, PaletteIndexWritesTheEntrysSlot) {
+TEST(RasterPixel, PaletteIndexWritesTheEntrysSlot) {
   Canvas c(4, 4);
   // The default palette's entry 13 is a static colour in slot 249.
   SetPixelV(c.dc(), 0, 0, PALETTEINDEX(13));

@@ -142,16 +142,6 @@ namespace {
 constexpr double kColumnBias = 1e-5;
 constexpr double kRowBias = 1e-10;
 
-struct Interval {
-  double lo = std::numeric_limits<double>::infinity();
-  double hi = -std::numeric_limits<double>::infinity();
-  bool empty() const { return !(lo <= hi); }
-  void Hull(double a, double b) {
-    lo = std::min(lo, a);
-    hi = std::max(hi, b);
-  }
-};
-
 // Restricts u to the values with a * u in [lo, hi].
 bool Restrict(double a, double lo, double hi, double& u_lo, double& u_hi) {
   if (a == 0) return lo <= 0 && 0 <= hi;
@@ -161,39 +151,6 @@ bool Restrict(double a, double lo, double hi, double& u_lo, double& u_hi) {
   u_lo = std::max(u_lo, l);
   u_hi = std::min(u_hi, h);
   return u_lo <= u_hi;
-}
-
-void DiscRow(DPoint p, double radius, double yy, Interval& out) {
-  const double dv = yy - p.y;
-  const double q = radius * radius - dv * dv;
-  if (q < 0) return;
-  const double h = std::sqrt(q);
-  out.Hull(p.x - h, p.x + h);
-}
-
-// The cross-section at height yy of the points within radius of segment
-// p0-p1 (its band and the disc at p0, plus the disc at p1 when end_disc).
-// Each such piece is convex, so the cross-section is one interval.
-Interval CapsuleRow(DPoint p0, DPoint p1, double radius, bool end_disc, double yy) {
-  Interval row;
-  DiscRow(p0, radius, yy, row);
-  if (end_disc) DiscRow(p1, radius, yy, row);
-  const double dx = p1.x - p0.x;
-  const double dy = p1.y - p0.y;
-  const double len2 = dx * dx + dy * dy;
-  if (len2 > 0) {
-    const double v = yy - p0.y;
-    const double reach = radius * std::sqrt(len2);
-    double u_lo = -std::numeric_limits<double>::infinity();
-    double u_hi = std::numeric_limits<double>::infinity();
-    // Projection onto the segment within [0, len2] ...
-    if (Restrict(dx, -v * dy, len2 - v * dy, u_lo, u_hi) &&
-        // ... and distance from its line within the radius.
-        Restrict(-dy, -reach - dx * v, reach - dx * v, u_lo, u_hi)) {
-      row.Hull(p0.x + u_lo, p0.x + u_hi);
-    }
-  }
-  return row;
 }
 
 struct Piece {
@@ -211,12 +168,49 @@ Piece MakePiece(DPoint p0, DPoint p1, bool end_disc, double radius, Coord row_lo
 }
 
 void PieceSpans(const Piece& piece, double radius, std::vector<RowSpan>& out) {
+  // Per-piece constants, so each row costs a square root and a few
+  // multiplications.
+  const DPoint p0 = piece.p0;
+  const DPoint p1 = piece.p1;
+  const double r2 = radius * radius;
+  const double dx = p1.x - p0.x;
+  const double dy = p1.y - p0.y;
+  const double len2 = dx * dx + dy * dy;
+  const double reach = radius * std::sqrt(len2);
+  const bool band = len2 > 0;
+  const double inf = std::numeric_limits<double>::infinity();
   for (Coord y = piece.top; y < piece.bottom; ++y) {
-    const Interval row =
-        CapsuleRow(piece.p0, piece.p1, radius, piece.end_disc, static_cast<double>(y) + kRowBias);
-    if (row.empty()) continue;
-    const Coord x0 = CeilCoord(row.lo - kColumnBias);
-    const Coord x1 = FloorCoord(row.hi - kColumnBias) + 1;
+    const double yy = static_cast<double>(y) + kRowBias;
+    double lo = inf;
+    double hi = -inf;
+    const double v0 = yy - p0.y;
+    if (const double q = r2 - v0 * v0; q >= 0) {
+      const double h = std::sqrt(q);
+      lo = p0.x - h;
+      hi = p0.x + h;
+    }
+    if (piece.end_disc) {
+      const double v1 = yy - p1.y;
+      if (const double q = r2 - v1 * v1; q >= 0) {
+        const double h = std::sqrt(q);
+        lo = std::min(lo, p1.x - h);
+        hi = std::max(hi, p1.x + h);
+      }
+    }
+    if (band) {
+      double u_lo = -inf;
+      double u_hi = inf;
+      // Projection onto the segment within [0, len2] and distance from its
+      // line within the radius.
+      if (Restrict(dx, -v0 * dy, len2 - v0 * dy, u_lo, u_hi) &&
+          Restrict(-dy, -reach - dx * v0, reach - dx * v0, u_lo, u_hi)) {
+        lo = std::min(lo, p0.x + u_lo);
+        hi = std::max(hi, p0.x + u_hi);
+      }
+    }
+    if (!(lo <= hi)) continue;
+    const Coord x0 = CeilCoord(lo - kColumnBias);
+    const Coord x1 = FloorCoord(hi - kColumnBias) + 1;
     if (x0 < x1) out.push_back(RowSpan{y, x0, x1});
   }
 }

@@ -1,3 +1,5 @@
+// The palette engine: wave generation, palette computation, scrolling,
+// rotation, cross-fades and the animation step.
 #include "framework/palette/palette_engine.h"
 
 #include <algorithm>
@@ -30,14 +32,15 @@ std::array<std::int16_t, kWaveSamples> BuildSineTable() {
     const double v = 16382.0 * std::sin(two_pi * (i + 1) / kWaveSamples);
     table[i] = static_cast<std::int16_t>(std::lround(v));
   }
-  // This sample is fixed by the original table rather than by rounding
-  // (which would give -3981).
+  // This sample is fixed at -3980; plain rounding would give -3981 here, and
+  // every program must hold exactly the same table.
   table[1967] = -3980;
   return table;
 }
 
-// Wave phase arithmetic wraps at 32 bits, as the original's did; the wave
-// index is taken modulo 2048 so that it can never leave the table.
+// Wave phase arithmetic wraps at 32 bits; the wave index is taken modulo
+// 2048 (the same as the signed remainder for every non-negative position),
+// so that even a wrapped position can never leave the table.
 std::int32_t WrapAdd(std::int32_t a, std::int32_t b) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
 }
@@ -145,7 +148,7 @@ void AnimationStep(PaletteEngine& e) {
   e.palette_device = (GetDeviceCaps(e.dc, RASTERCAPS) & RC_PALETTE) != 0 ? 1 : 0;
 
   if (e.fading != 0) {
-    const std::uint32_t to_weight = e.fade_position;
+    const std::uint32_t to_weight = std::min<std::uint32_t>(e.fade_position, 255);
     const std::uint32_t from_weight = 255 - to_weight;
     for (int c = 0; c < 3; ++c) {
       for (int i = 0; i < kPaletteEntries; ++i) {
@@ -366,7 +369,9 @@ void SelectEffect(PaletteEngine* engine, int effect, int shifted) {
 
 void SetWaveSpread(PaletteEngine* engine, int spread) {
   if (!IsEngine(engine)) return;
-  engine->wave_spread = static_cast<std::int16_t>(spread);
+  // Stored in 16 bits; larger values are held at the 16-bit limits rather
+  // than wrapped into a different spread.
+  engine->wave_spread = static_cast<std::int16_t>(std::clamp(spread, -32768, 32767));
 }
 
 void SetRampDecay(PaletteEngine* engine, float base, float range) {

@@ -445,6 +445,11 @@ TEST_F(EngineTest, WaveSpreadBelowOneCountsAsOne) {
     orvo::NewPalette(e);
     for (const auto& ch : e->channels) EXPECT_EQ(ch.frequency, 2);
   }
+  // Spreads beyond 16 bits are held at the limit, not wrapped to a negative one.
+  orvo::SetWaveSpread(e, 100000);
+  EXPECT_EQ(e->wave_spread, 32767);
+  orvo::SetWaveSpread(e, 65536 + 5);
+  EXPECT_EQ(e->wave_spread, 32767);
   // Without any spread set (0 after creation) a palette is still made.
   EXPECT_EQ(orvo::DestroyPaletteEngine(e), 1);
   e = Create();

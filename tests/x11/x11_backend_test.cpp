@@ -3,8 +3,11 @@
 // windows, reads pixels back and sends input.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -242,6 +245,20 @@ TEST_F(X11BackendTest, FullScreenWindowCoversTheScreenAndStaysOnTop) {
     on_top = probe_.IsUppermost(id);
   }
   EXPECT_TRUE(on_top);
+
+  // It takes the keyboard and takes it back when another window grabs the focus.
+  EXPECT_EQ(probe_.FocusWindow(), id);
+  probe_.SetFocus(other);
+  bool focused = false;
+  const std::uint32_t again = backend().TickCount();
+  while (!focused && backend().TickCount() - again < 2000) {
+    BackendEvent event;
+    while (backend().PollEvent(&event)) {
+    }
+    backend().WaitForEvent(20);
+    focused = probe_.FocusWindow() == id;
+  }
+  EXPECT_TRUE(focused);
   probe_.DestroyWindow(other);
 }
 
@@ -483,6 +500,46 @@ TEST_F(X11BackendTest, TickCountFollowsSleeps) {
   const std::uint32_t elapsed = backend().TickCount() - before;
   EXPECT_GE(elapsed, 30u);
   EXPECT_LT(elapsed, 5000u);
+}
+
+// Starts a private X server, connects, kills the server and keeps using the
+// connection: the process must end with one line, not hang or crash.
+[[noreturn]] void UseAVanishingServer() {
+  const int number = 500 + static_cast<int>(getpid() % 400);
+  const std::string name = ":" + std::to_string(number);
+  const pid_t server = fork();
+  if (server == 0) {
+    execlp("Xvfb", "Xvfb", name.c_str(), "-nolisten", "tcp", "-screen", "0", "64x64x24",
+           static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  setenv("DISPLAY", name.c_str(), 1);
+  std::string error;
+  bool up = false;
+  for (int i = 0; i < 100 && !up; ++i) {
+    usleep(50000);
+    up = InstallX11Backend(&error);
+  }
+  if (!up) {
+    std::fprintf(stderr, "test server did not start: %s\n", error.c_str());
+    kill(server, SIGKILL);
+    std::_Exit(3);
+  }
+  kill(server, SIGKILL);
+  waitpid(server, nullptr, 0);
+  for (;;) {
+    GetBackend().QueryWindow(1);
+    BackendEvent event;
+    GetBackend().PollEvent(&event);
+    usleep(10000);
+  }
+}
+
+TEST(X11BackendDisplayLoss, EndsTheProcessWithOneLine) {
+  if (access("/usr/bin/Xvfb", X_OK) != 0) GTEST_SKIP() << "Xvfb is not installed";
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(UseAVanishingServer(), ::testing::ExitedWithCode(1),
+              "lost the connection to the X display");
 }
 
 TEST(X11BackendInstall, NoDisplayIsAOneLineError) {

@@ -1046,6 +1046,14 @@ void X11Backend::Translate(XEvent& event) {
         XFlush(display_);
       }
       return;
+    case FocusOut:
+      // The full-screen window keeps the keyboard while it is up.
+      if (window->topmost && event.xfocus.mode == NotifyNormal &&
+          event.xfocus.detail != NotifyInferior) {
+        XSetInputFocus(display_, window->id, RevertToParent, CurrentTime);
+        XFlush(display_);
+      }
+      return;
     case ClientMessage:
       if (event.xclient.message_type == wm_protocols_ && event.xclient.format == 32 &&
           static_cast<Atom>(event.xclient.data.l[0]) == wm_delete_) {

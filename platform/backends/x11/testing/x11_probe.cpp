@@ -206,6 +206,18 @@ void X11Probe::WarpPointer(int x, int y) {
   XSync(d, False);
 }
 
+void X11Probe::SetFocus(std::uint32_t id) {
+  XSetInputFocus(D(display_), id, RevertToParent, CurrentTime);
+  XSync(D(display_), False);
+}
+
+std::uint32_t X11Probe::FocusWindow() {
+  Window focus = 0;
+  int revert = 0;
+  XGetInputFocus(D(display_), &focus, &revert);
+  return static_cast<std::uint32_t>(focus);
+}
+
 void X11Probe::Sync() { XSync(D(display_), False); }
 
 }  // namespace orvo::testing

@@ -47,6 +47,8 @@ class X11Probe {
   // The window manager's close request, as a ClientMessage.
   void SendDeleteRequest(std::uint32_t id);
   void WarpPointer(int x, int y);
+  void SetFocus(std::uint32_t id);
+  std::uint32_t FocusWindow();
 
   void Sync();
 

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -36,7 +37,12 @@ class FltkDialogTest : public ::testing::Test {
     ::setenv("ORVO_CONFIG_DIR", dir_.c_str(), 1);
     orvo::platform::ResetDisplay();
     module_.program = "cyclics";
-    module_.settings = &kCyclicsSettings;
+    // A caption of its own, so that the scripts find this process's window
+    // even when other tests show dialogs on the same display.
+    caption_ = "Cyclic Setup " + std::to_string(::getpid());
+    settings_ = kCyclicsSettings;
+    settings_.dialog_caption = caption_.c_str();
+    module_.settings = &settings_;
     module_.frames_per_timer = 5;
     orvo::host::Install(module_, DefWindowProcA);
     RegisterSetupDialog(Instance(), module_);
@@ -55,7 +61,14 @@ class FltkDialogTest : public ::testing::Test {
   }
   // Runs the dialog while another thread runs a shell script against it.
   INT_PTR RunWithScript(const std::string& script) {
-    const std::string command = "( " + script + " ) >/dev/null 2>&1";
+    // The script gets 40 seconds; a dialog still open after it is cancelled,
+    // so a script that went wrong fails the test instead of hanging it.
+    const fs::path file = dir_ / "script.sh";
+    std::ofstream(file) << Script(script) << "\n";
+    const std::string command = "timeout 40 sh " + file.string() + " >/dev/null 2>&1; sleep 1; " +
+                                Script("W=$(xdotool search --onlyvisible --name 'Cyclic Setup' | head -1); "
+                                       "[ -n \"$W\" ] && xdotool windowfocus --sync $W key Escape") +
+                                " >/dev/null 2>&1";
     std::thread typist([command] { std::system(command.c_str()); });
     const INT_PTR result =
         DialogBoxParamA(Instance(), MAKEINTRESOURCEA(orvo::kSetupDialogId), nullptr, ConfigDialogProc, 0);
@@ -66,7 +79,18 @@ class FltkDialogTest : public ::testing::Test {
     return static_cast<int>(GetPrivateProfileIntA("Screen Saver.Cyclic", key, -1, "control.ini"));
   }
 
+  // The scripts below say "Cyclic Setup"; it becomes this window's caption.
+  std::string Script(std::string script) const {
+    const std::string from = "'Cyclic Setup'";
+    for (std::size_t at = script.find(from); at != std::string::npos; at = script.find(from, at + 1)) {
+      script.replace(at, from.size(), "'^" + caption_ + "$'");
+    }
+    return script;
+  }
+
   fs::path dir_;
+  std::string caption_;
+  orvo::settings::SaverSettings settings_{};
   orvo::SaverModule module_{};
 };
 
@@ -95,6 +119,22 @@ TEST_F(FltkDialogTest, DraggingTheThumbToTheEndStoresTheReleasePosition) {
       "xdotool key Return";
   EXPECT_EQ(RunWithScript(script), 1);
   EXPECT_EQ(Get("Cyclics"), 99);
+}
+
+TEST_F(FltkDialogTest, TypedPresetNameIsSavedWithEnterOnTheFocusedButton) {
+  // Tab order follows the template: four more bars, five radio buttons,
+  // "Shifted", OK, Cancel, then the combo box's edit field and "Save Selection".
+  const std::string script =
+      "W=$(xdotool search --sync --onlyvisible --name 'Cyclic Setup' | head -1); "
+      "xdotool windowfocus --sync $W; sleep 0.3; "
+      "for I in 1 2 3 4 5 6 7 8 9 10 11 12 13; do xdotool key Tab; sleep 0.03; done; "
+      "xdotool type --delay 60 'Gui'; sleep 0.2; xdotool key Tab; sleep 0.2; xdotool key Return; sleep 0.3; "
+      "xdotool key Escape";
+  EXPECT_EQ(RunWithScript(script), 0);
+  char text[300] = {};
+  GetPrivateProfileStringA("Screen Saver.Cyclic", "SAVED_3", "", text, sizeof text, "control.ini");
+  EXPECT_STREQ(text, "Gui ..... [4,25,100,100,15,1,4]");
+  EXPECT_EQ(Get("Cyclics"), -1);  // Cancel stored no setting
 }
 
 TEST_F(FltkDialogTest, EscapeCancelsAndStoresNothing) {

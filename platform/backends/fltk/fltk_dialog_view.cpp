@@ -202,6 +202,23 @@ class ComboWidget final : public Fl_Group {
   int selection_ = -1;
 };
 
+// ---- Push button ------------------------------------------------------------------
+// A focused push button answers Enter itself, as the focused button of a
+// dialog becomes its default while it holds the focus.
+class PushButton final : public Fl_Button {
+ public:
+  PushButton(int x, int y, int w, int h) : Fl_Button(x, y, w, h) {}
+  int handle(int event) override {
+    if (event == FL_KEYBOARD && Fl::focus() == this &&
+        (Fl::event_key() == FL_Enter || Fl::event_key() == FL_KP_Enter) &&
+        (Fl::event_state() & (FL_SHIFT | FL_CTRL | FL_ALT | FL_META)) == 0) {
+      do_callback();
+      return 1;
+    }
+    return Fl_Button::handle(event);
+  }
+};
+
 // ---- Group box ------------------------------------------------------------------
 // A frame with its caption set into the top line.
 class FrameWidget final : public Fl_Widget {
@@ -583,7 +600,7 @@ void Session::Build() {
         break;
       }
       case ControlKind::kGroupBox: widget = new FrameWidget(x, y, w, h); break;
-      case ControlKind::kPushButton: widget = new Fl_Button(x, y, w, h); break;
+      case ControlKind::kPushButton: widget = new PushButton(x, y, w, h); break;
       case ControlKind::kDefPushButton: widget = new Fl_Return_Button(x, y, w, h); break;
       case ControlKind::kCheckBox:
       case ControlKind::kAutoCheckBox: widget = new Fl_Check_Button(x, y, w, h); break;

@@ -15,8 +15,12 @@ function(orvo_add_test name)
   if(T_GUI)
     list(APPEND labels gui)
   endif()
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
-    PROPERTIES LABELS "${labels}" TIMEOUT 120)
+  # An empty label list would swallow the next property name.
+  set(properties TIMEOUT 120)
+  if(labels)
+    list(APPEND properties LABELS "${labels}")
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES ${properties})
 endfunction()
 
 # ORVO_SKIP_DIRS (a list of folders relative to the top, e.g. platform/backends/x11)

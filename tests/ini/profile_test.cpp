@@ -36,9 +36,30 @@ std::vector<std::string> ReadList(const char* section, DWORD size, DWORD* length
   return names;
 }
 
+// Restores an environment variable when the test ends.
+class SavedEnv {
+ public:
+  explicit SavedEnv(const char* name) : name_(name) {
+    const char* value = std::getenv(name);
+    had_ = value != nullptr;
+    if (had_) value_ = value;
+  }
+  ~SavedEnv() {
+    if (had_) {
+      ::setenv(name_, value_.c_str(), 1);
+    } else {
+      ::unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  bool had_ = false;
+  std::string value_;
+};
+
 TEST(ConfigPath, BareNamesFollowTheEnvironmentInOrder) {
-  const char* saved = std::getenv("ORVO_CONFIG_DIR");
-  std::string keep = saved ? saved : "";
+  SavedEnv config("ORVO_CONFIG_DIR"), xdg("XDG_CONFIG_HOME"), home("HOME");
   ::setenv("ORVO_CONFIG_DIR", "/a/b", 1);
   ::setenv("XDG_CONFIG_HOME", "/x", 1);
   ::setenv("HOME", "/h", 1);
@@ -54,7 +75,6 @@ TEST(ConfigPath, BareNamesFollowTheEnvironmentInOrder) {
   ::unsetenv("HOME");
   ::unsetenv("ORVO_CONFIG_DIR");
   EXPECT_EQ(orvo::ResolveConfigPath("control.ini"), "");
-  ::setenv("ORVO_CONFIG_DIR", keep.c_str(), 1);
 }
 
 TEST(ProfileRead, MissingFileSectionOrKeyGivesTheDefault) {

@@ -327,6 +327,45 @@ TEST_F(ConfigDialogTest, CancelStoresNothingButKeepsASavedPreset) {
   EXPECT_EQ(GetString(kCyclic, "SAVED_3"), "<missing>");
 }
 
+TEST_F(ConfigDialogTest, PresetListFollowsTheFileKeys) {
+  // Reading stops at the first missing index: the key of index 4 is never read.
+  Put(kCyclic, "SAVED_0", "Zed ..... [1,1,1,1,1,0,0]");
+  Put(kCyclic, "SAVED_1", "Solo ..... [2,2,2,2,2,0,1]");
+  Put(kCyclic, "SAVED_2", "alpha ..... [3,3,3,3,3,1,2]");
+  Put(kCyclic, "SAVED_4", "Lost ..... [4,4,4,4,4,1,3]");
+  Run([](DialogDriver& d) {
+    EXPECT_EQ(d.Entries(1019), (std::vector<std::string>{"alpha ..... [3,3,3,3,3,1,2]", "Solo ..... [2,2,2,2,2,0,1]",
+                                                         "Zed ..... [1,1,1,1,1,0,0]"}));
+    // Saving twice with the same name keeps both entries.
+    d.TypeText(1019, "Twin");
+    d.Click(1021);
+    d.Click(1021);
+    EXPECT_EQ(d.Entries(1019).size(), 5u);
+    d.PressEscape();
+  });
+  EXPECT_EQ(GetString(kCyclic, "SAVED_0"), "alpha ..... [3,3,3,3,3,1,2]");
+  EXPECT_EQ(GetString(kCyclic, "SAVED_2"), "Twin ..... [4,25,100,100,15,1,4]");
+  EXPECT_EQ(GetString(kCyclic, "SAVED_3"), "Twin ..... [4,25,100,100,15,1,4]");
+  EXPECT_EQ(GetString(kCyclic, "SAVED_4"), "Zed ..... [1,1,1,1,1,0,0]");
+
+  // Deleting every entry removes the keys; the next opening shows the
+  // built-in presets again.
+  Run([](DialogDriver& d) {
+    for (const char* prefix : {"zed", "twin", "TWIN", "solo", "a"}) {
+      d.TypeText(1019, prefix);
+      d.Click(1023);
+    }
+    EXPECT_TRUE(d.Entries(1019).empty());
+    d.PressEscape();
+  });
+  EXPECT_EQ(GetString(kCyclic, "SAVED_0"), "<missing>");
+  Run([](DialogDriver& d) {
+    EXPECT_EQ(d.Entries(1019).size(), 3u);
+    EXPECT_EQ(d.Entries(1019)[1], "Default ..... [4,25,100,100,15,1,4]");
+    d.PressEscape();
+  });
+}
+
 TEST_F(ConfigDialogTest, OutOfRangeValuesAreShownAsReadAndOkStoresTheLimitedPosition) {
   Put(kCyclic, "Cyclics", "500");
   Put(kCyclic, "Tweak", "0");

@@ -9,6 +9,9 @@
 #ifdef ORVO_HAVE_FLTK_VIEW
 #include "orvo/fltk_dialog_view.h"
 #endif
+#ifdef ORVO_HAVE_PASSWORD
+#include "orvo/password_components.h"
+#endif
 
 int main(int argc, char** argv) {
   std::string error;
@@ -18,6 +21,9 @@ int main(int argc, char** argv) {
   }
 #ifdef ORVO_HAVE_FLTK_VIEW
   orvo::platform::InstallFltkDialogView();
+#endif
+#ifdef ORVO_HAVE_PASSWORD
+  orvo::platform::InstallPasswordComponents();
 #endif
   const std::string tail = orvo::shell::CommandTail(argc, argv);
   return orvo::shell::RunProgram(ORVO_SAVER_MODULE, tail.c_str());

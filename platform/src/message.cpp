@@ -13,6 +13,7 @@
 
 #include "gdi_objects.h"
 #include "orvo/backend.h"
+#include "orvo/modules.h"
 #include "orvo/win_gdi.h"
 #include "orvo/win_kernel.h"
 #include "orvo/win_user.h"
@@ -115,6 +116,11 @@ void Translate(const BackendEvent& e) {
   switch (e.kind) {
     case Kind::kKeyDown:
       Post(hwnd, e.alt ? WM_SYSKEYDOWN : WM_KEYDOWN, e.vk, 1);
+      // The typed characters follow as WM_CHAR, one byte each (UTF-8).
+      for (const char* c = e.text; c < e.text + sizeof e.text && *c != '\0'; ++c) {
+        const auto byte = static_cast<unsigned char>(*c);
+        if (byte >= 0x20 && byte != 0x7F) Post(hwnd, WM_CHAR, byte, 1);
+      }
       break;
     case Kind::kKeyUp:
       Post(hwnd, e.alt ? WM_SYSKEYUP : WM_KEYUP, e.vk, static_cast<LPARAM>(0xC0000001u));
@@ -180,6 +186,45 @@ void PumpBackend() {
   while (GetBackend().PollEvent(&e)) Translate(e);
 }
 
+// While the system's screen-saver-running flag is on, the full-screen
+// saver window holds the keyboard and pointer grabs. A grab that cannot be
+// had is tried again on every pass of the loop; nothing claims a lock that
+// is not held.
+struct Lock {
+  NativeId window = 0;
+  bool held = false;
+  bool reported = false;
+};
+Lock g_lock;
+
+WindowRecord* LockWindow() {
+  for (WindowRecord* w : AllWindows()) {
+    if ((w->style & WS_POPUP) != 0 && (w->ex_style & WS_EX_TOPMOST) != 0 &&
+        (w->style & WS_VISIBLE) != 0 && !w->destroying) {
+      return w;
+    }
+  }
+  return nullptr;
+}
+
+void MaintainLock() {
+  WindowRecord* target = ScreenSaverRunningFlag() ? LockWindow() : nullptr;
+  if (target == nullptr) {
+    if (g_lock.held && FindWindowRecord(reinterpret_cast<HWND>(static_cast<std::uintptr_t>(g_lock.window)))) {
+      GetBackend().SetInputGrab(g_lock.window, false);
+    }
+    g_lock = Lock{};
+    return;
+  }
+  if (g_lock.held && g_lock.window == target->native) return;
+  g_lock.window = target->native;
+  g_lock.held = GetBackend().SetInputGrab(target->native, true);
+  if (!g_lock.held && !g_lock.reported) {
+    OutputDebugStringA("screen lock: the keyboard or pointer is held by another program; retrying");
+    g_lock.reported = true;
+  }
+}
+
 Timer* NextDueTimer(HWND hwnd, DWORD now) {
   if (!GetBackend().AutomaticTimers()) return nullptr;
   Timer* best = nullptr;
@@ -214,6 +259,7 @@ WindowRecord* PaintPending(HWND hwnd) {
 // One attempt at retrieving a message; false when nothing is there.
 bool Retrieve(MSG* out, HWND hwnd, UINT lo, UINT hi, bool remove) {
   PumpBackend();
+  MaintainLock();
   Queue& q = TheQueue();
   for (auto it = q.posted.begin(); it != q.posted.end(); ++it) {
     if (!Matches(*it, hwnd, lo, hi)) continue;
@@ -246,7 +292,12 @@ bool Retrieve(MSG* out, HWND hwnd, UINT lo, UINT hi, bool remove) {
 
 }  // namespace
 
-void ResetQueue() { TheQueue() = Queue{}; }
+void ResetQueue() {
+  TheQueue() = Queue{};
+  g_lock = Lock{};
+}
+
+bool InputLocked() { return g_lock.held; }
 
 void ForgetWindowMessages(HWND hwnd) {
   Queue& q = TheQueue();
@@ -282,7 +333,10 @@ BOOL GetMessageA(MSG* msg, HWND hwnd, UINT lo, UINT hi) {
     if (Retrieve(msg, hwnd, lo, hi, true)) return msg->message == WM_QUIT ? FALSE : TRUE;
     PresentAll();
     const DWORD now = GetBackend().TickCount();
-    GetBackend().WaitForEvent(TimeToNextTimer(now));
+    DWORD wait = TimeToNextTimer(now);
+    // A lock not yet held is retried ten times a second.
+    if (ScreenSaverRunningFlag() && !g_lock.held && LockWindow() != nullptr) wait = std::min<DWORD>(wait, 100);
+    GetBackend().WaitForEvent(wait);
   }
 }
 

@@ -130,6 +130,7 @@ class HeadlessBackend final : public orvo::platform::Backend {
   }
 
   bool SetInputGrab(NativeId id, bool on) override {
+    if (on && refuse_grabs_) return false;
     if (on) {
       if (windows_.count(id) == 0) return false;
       grab_window_ = id;
@@ -137,6 +138,13 @@ class HeadlessBackend final : public orvo::platform::Backend {
       grab_window_ = 0;
     }
     return true;
+  }
+
+  void ShowPrompt(NativeId id, const orvo::platform::PromptView& view) override {
+    if (view.visible && !prompt_.visible) ++prompt_openings_;
+    prompt_ = view;
+    prompt_window_ = view.visible ? id : 0;
+    ++prompt_updates_;
   }
 
   void Present(NativeId id, const Surface& surface, int top, int bottom,
@@ -249,6 +257,24 @@ class HeadlessBackend final : public orvo::platform::Backend {
     events_.push_back(e);
   }
 
+  // A key press that types `text` (one key per character).
+  void TextEvent(const char* text) {
+    const NativeId id = KeyTarget();
+    if (id == 0 || text == nullptr) return;
+    for (const char* c = text; *c != '\0'; ++c) {
+      BackendEvent e;
+      e.kind = BackendEvent::Kind::kKeyDown;
+      e.window = id;
+      const char upper = (*c >= 'a' && *c <= 'z') ? static_cast<char>(*c - 32) : *c;
+      e.vk = static_cast<std::uint32_t>(static_cast<unsigned char>(upper));
+      e.text[0] = *c;
+      events_.push_back(e);
+      e.kind = BackendEvent::Kind::kKeyUp;
+      e.text[0] = '\0';
+      events_.push_back(e);
+    }
+  }
+
   NativeId AddForeign(int width, int height, const char* class_name, const char* title) {
     VirtualWindow w;
     w.width = width;
@@ -294,11 +320,16 @@ class HeadlessBackend final : public orvo::platform::Backend {
   NativeId next_id_ = 0x200001;
   NativeId foreground_ = 0;
   NativeId grab_window_ = 0;
+  bool refuse_grabs_ = false;  // another client holds the keyboard
   int cursor_x_ = 0;
   int cursor_y_ = 0;
   std::deque<BackendEvent> events_;
   std::function<bool()> idle_;
   std::array<Rgb, 256> colours_{};
+  orvo::platform::PromptView prompt_;
+  NativeId prompt_window_ = 0;
+  int prompt_updates_ = 0;
+  int prompt_openings_ = 0;
 };
 
 HeadlessBackend* g_backend = nullptr;
@@ -381,6 +412,11 @@ bool CursorVisible(HWND hwnd) {
 }
 
 bool InputGrabbed() { return B().grab_window_ != 0; }
+void RefuseGrabs(bool refuse) { B().refuse_grabs_ = refuse; }
+const orvo::platform::PromptView& Prompt() { return B().prompt_; }
+int PromptUpdates() { return B().prompt_updates_; }
+int PromptOpenings() { return B().prompt_openings_; }
+void TypeText(const char* text) { B().TextEvent(text); }
 HWND Foreground() { return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(B().foreground_)); }
 
 }  // namespace orvo::headless

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "orvo/display.h"
 #include "orvo/win_types.h"
@@ -62,6 +63,15 @@ struct BackendEvent {
   char text[8] = {};   // text typed by a key press, if any (UTF-8)
 };
 
+// The password prompt that the screen lock shows on top of the saver.
+struct PromptView {
+  bool visible = false;
+  std::string title;    // e.g. "Orvo Plasma is locked"
+  std::string label;    // e.g. "Password:"
+  int typed = 0;        // characters typed so far (shown as dots, never as text)
+  std::string message;  // e.g. "Wrong password", or empty
+};
+
 class Backend {
  public:
   virtual ~Backend() = default;
@@ -85,6 +95,9 @@ class Backend {
   virtual void SetCursorVisible(NativeId id, bool visible) = 0;
   // Keyboard and pointer grabs for a locked screen; false when not held.
   virtual bool SetInputGrab(NativeId id, bool on) = 0;
+  // Shows (or, when !view.visible, hides) the lock's prompt over the window;
+  // it stays on top of every presentation until hidden.
+  virtual void ShowPrompt(NativeId, const PromptView&) {}
 
   // Shows rows [top, bottom) of the surface in the window through the slot
   // colours; `colours_version` tells when the colours changed.

@@ -18,4 +18,8 @@ void RegisterBuiltinModule(const char* name, const ModuleExport* exports, int co
 // Whether the system's screen-saver-running flag is on.
 bool ScreenSaverRunningFlag();
 
+// Whether the screen is locked for real: the flag is on and the saver
+// window holds the keyboard and pointer grabs.
+bool InputLocked();
+
 }  // namespace orvo::platform

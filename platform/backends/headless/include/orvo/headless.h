@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "orvo/backend.h"
 #include "orvo/display.h"
 #include "orvo/win_types.h"
 
@@ -67,6 +68,15 @@ int PresentCount(HWND hwnd);
 const std::array<orvo::platform::Rgb, 256>& PresentedColours();
 bool CursorVisible(HWND hwnd);
 bool InputGrabbed();
+// Makes every grab fail, as when another client holds the keyboard.
+void RefuseGrabs(bool refuse);
+// Key presses typing `text`, one key per character.
+void TypeText(const char* text);
+// The lock's prompt as last shown, and how often it changed.
+const orvo::platform::PromptView& Prompt();
+int PromptUpdates();
+// How often the prompt appeared.
+int PromptOpenings();
 HWND Foreground();
 
 }  // namespace orvo::headless

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
 
 #include "framework/host/host.h"
 #include "orvo/resources.h"
@@ -14,12 +15,14 @@ namespace {
 
 HookCounts g_counts;
 bool g_paint_white = false;
+bool g_throw = false;
 
 void ReadSettings() { ++g_counts.read_settings; }
 void Allocate() { ++g_counts.allocate; }
 void NewImage() { ++g_counts.new_image; }
 void FrameStep() {
   ++g_counts.frame_step;
+  if (g_throw) throw std::runtime_error("frame step fault");
   if (g_paint_white) PatBlt(host::DC(), 0, 0, host::Width(), host::Height(), WHITENESS);
 }
 void TearDownHook() { ++g_counts.tear_down; }
@@ -39,11 +42,13 @@ const SaverModule kCounting = {
 
 HookCounts& Counts() { return g_counts; }
 void PaintWhiteInFrameSteps(bool on) { g_paint_white = on; }
+void ThrowInFrameSteps(bool on) { g_throw = on; }
 const SaverModule& CountingSaver() { return kCounting; }
 
 void SaverFixture::SetUp() {
   g_counts = HookCounts{};
   g_paint_white = false;
+  g_throw = false;
   const auto dir = std::filesystem::temp_directory_path() /
                    ("orvo-shell-" + std::to_string(::getpid()) + "-" +
                     ::testing::UnitTest::GetInstance()->current_test_info()->name());

@@ -25,6 +25,8 @@ struct HookCounts {
 HookCounts& Counts();
 // What the counting saver paints in each frame step (slot of white when true).
 void PaintWhiteInFrameSteps(bool on);
+// Makes the counting saver's frame steps throw, as a fault would.
+void ThrowInFrameSteps(bool on);
 
 // The counting saver's module (5 frame steps per timer message).
 const SaverModule& CountingSaver();

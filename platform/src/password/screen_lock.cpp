@@ -1,0 +1,170 @@
+// The password prompt of a locked screen: drawn by the back end over the
+// saver window, fed by the saver window's key messages, checked by the
+// installed password check. The animation goes on behind it.
+#include <array>
+#include <cstring>
+#include <string>
+
+#include "orvo/backend.h"
+#include "orvo/modules.h"
+#include "orvo/password.h"
+#include "orvo/resources.h"
+#include "orvo/win_kernel.h"
+#include "orvo/win_user.h"
+#include "window_internal.h"
+
+namespace orvo::platform {
+namespace {
+
+PasswordCheck g_check;
+PasswordChange g_change;
+
+// The typed password: a fixed buffer, wiped as soon as it is not needed.
+class Secret {
+ public:
+  ~Secret() { Clear(); }
+  bool Append(unsigned char byte) {
+    if (size_ >= kPasswordCapacity) return false;
+    bytes_[size_++] = static_cast<char>(byte);
+    bytes_[size_] = '\0';
+    return true;
+  }
+  void EraseLast() {
+    if (size_ == 0) return;
+    // Remove one whole UTF-8 character.
+    do {
+      --size_;
+    } while (size_ > 0 && (static_cast<unsigned char>(bytes_[size_]) & 0xC0) == 0x80);
+    WipeSecret(bytes_.data() + size_, bytes_.size() - size_);
+  }
+  void Clear() {
+    WipeSecret(bytes_.data(), bytes_.size());
+    size_ = 0;
+  }
+  const char* c_str() const { return bytes_.data(); }
+  // Characters, not bytes: what the prompt shows as dots.
+  int Characters() const {
+    int n = 0;
+    for (std::size_t i = 0; i < size_; ++i) {
+      if ((static_cast<unsigned char>(bytes_[i]) & 0xC0) != 0x80) ++n;
+    }
+    return n;
+  }
+
+ private:
+  std::array<char, kPasswordCapacity + 1> bytes_{};
+  std::size_t size_ = 0;
+};
+
+std::string LockTitle() {
+  char name[128] = "";
+  LoadStringA(ProgramInstance(), 1, name, sizeof name);
+  return std::string(name[0] != '\0' ? name : "The screen") + " is locked";
+}
+
+BOOL VerifyScreenSavePwd(HWND hwnd) {
+  WindowRecord* window = FindWindowRecord(hwnd);
+  if (window == nullptr || !g_check) return FALSE;
+  const NativeId native = window->native;
+  Backend& backend = GetBackend();
+  Secret secret;
+  PromptView view;
+  view.visible = true;
+  view.title = LockTitle();
+  view.label = "Password:";
+  backend.ShowPrompt(native, view);
+  DWORD last_input = GetTickCount();
+  BOOL result = FALSE;
+  bool done = false;
+  while (!done) {
+    MSG msg;
+    if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (GetTickCount() - last_input >= kPromptIdleMilliseconds) break;
+      // Sleep until input, a timer or the idle limit.
+      if (!GetMessageA(&msg, nullptr, 0, 0)) {
+        PostQuitMessage(static_cast<int>(msg.wParam));
+        break;
+      }
+    } else if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    if (FindWindowRecord(hwnd) == nullptr) break;
+    if (msg.hwnd == hwnd && (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN)) {
+      last_input = GetTickCount();
+      if (msg.wParam == VK_ESCAPE) {
+        done = true;
+      } else if (msg.wParam == VK_RETURN) {
+        view.message = "Checking...";
+        view.typed = secret.Characters();
+        backend.ShowPrompt(native, view);
+        std::string message;
+        const CheckResult r = g_check(secret.c_str(), &message);
+        secret.Clear();
+        if (r == CheckResult::kRight) {
+          result = TRUE;
+          done = true;
+        } else {
+          // A wrong password ends this prompt; the next key starts another.
+          view.message = message.empty() ? (r == CheckResult::kWrong ? "Wrong password" : "Cannot check the password")
+                                         : message;
+          view.typed = 0;
+          backend.ShowPrompt(native, view);
+          done = true;
+        }
+      } else if (msg.wParam == VK_BACK) {
+        secret.EraseLast();
+      }
+      view.typed = secret.Characters();
+      if (!done) {
+        view.message.clear();
+        backend.ShowPrompt(native, view);
+      }
+      continue;
+    }
+    if (msg.hwnd == hwnd && msg.message == WM_CHAR) {
+      last_input = GetTickCount();
+      secret.Append(static_cast<unsigned char>(msg.wParam));
+      view.typed = secret.Characters();
+      view.message.clear();
+      backend.ShowPrompt(native, view);
+      continue;
+    }
+    if (msg.hwnd == hwnd && msg.message >= WM_MOUSEMOVE && msg.message <= WM_MOUSEWHEEL) {
+      continue;  // the pointer does nothing while the prompt is up
+    }
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  secret.Clear();
+  if (FindWindowRecord(hwnd) != nullptr) {
+    PromptView hidden;
+    backend.ShowPrompt(native, hidden);
+  }
+  return result;
+}
+
+DWORD PwdChangePasswordA(LPCSTR, HWND parent, DWORD, LPVOID) {
+  if (g_change) g_change(parent);
+  return 0;
+}
+
+}  // namespace
+
+void WipeSecret(void* data, std::size_t size) {
+  volatile unsigned char* p = static_cast<volatile unsigned char*>(data);
+  for (std::size_t i = 0; i < size; ++i) p[i] = 0;
+}
+
+void RegisterPasswordComponents(PasswordCheck check, PasswordChange change) {
+  g_check = std::move(check);
+  g_change = std::move(change);
+  static const ModuleExport kPasswordExports[] = {
+      {"VerifyScreenSavePwd", reinterpret_cast<FARPROC>(&VerifyScreenSavePwd)}};
+  RegisterBuiltinModule("PASSWORD.CPL", kPasswordExports, 1, false);
+  static const ModuleExport kProviderExports[] = {
+      {"PwdChangePasswordA", reinterpret_cast<FARPROC>(&PwdChangePasswordA)}};
+  RegisterBuiltinModule("MPR.DLL", kProviderExports, g_change ? 1 : 0, false);
+}
+
+}  // namespace orvo::platform

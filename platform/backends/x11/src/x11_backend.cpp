@@ -485,6 +485,16 @@ void X11Backend::DestroyNativeWindow(NativeId id) {
   ReleaseImages(window);
   if (window.gc) XFreeGC(display_, window.gc);
   if (window.alive) XDestroyWindow(display_, window.id);
+  if (window.foreign_parent) {
+    const bool shared = std::any_of(windows_.begin(), windows_.end(), [&](const auto& entry) {
+      return entry.second.get() != &window && entry.second->foreign_parent &&
+             entry.second->parent == window.parent;
+    });
+    if (!shared) {
+      ErrorTrap trap(display_);  // the parent may be gone already
+      XSelectInput(display_, window.parent, NoEventMask);
+    }
+  }
   if (!window.allocated.empty())
     XFreeColors(display_, window.colormap, window.allocated.data(),
                 static_cast<int>(window.allocated.size()), 0);
@@ -1014,12 +1024,23 @@ void X11Backend::Translate(XEvent& event) {
       }
       return;
     }
-    case MotionNotify:
+    case MotionNotify: {
+      // Motions already queued behind this one for the same window collapse
+      // into the last: only where the pointer is matters.
+      XMotionEvent last = event.xmotion;
+      XEvent next{};
+      while (XEventsQueued(display_, QueuedAlready) > 0) {
+        XPeekEvent(display_, &next);
+        if (next.type != MotionNotify || next.xmotion.window != last.window) break;
+        XNextEvent(display_, &next);
+        last = next.xmotion;
+      }
       out.kind = Kind::kMotion;
-      out.x = event.xmotion.x;
-      out.y = event.xmotion.y;
+      out.x = last.x;
+      out.y = last.y;
       Push(out);
       return;
+    }
     case Expose:
       out.kind = Kind::kExpose;
       out.x = event.xexpose.x;

@@ -490,7 +490,7 @@ void X11Backend::DestroyNativeWindow(NativeId id) {
       return entry.second.get() != &window && entry.second->foreign_parent &&
              entry.second->parent == window.parent;
     });
-    if (!shared) {
+    if (!shared && window.parent != root_) {
       ErrorTrap trap(display_);  // the parent may be gone already
       XSelectInput(display_, window.parent, NoEventMask);
     }
@@ -954,12 +954,12 @@ void X11Backend::Translate(XEvent& event) {
   const Window target = event.xany.window;
 
   if (event.type == ConfigureNotify && event.xconfigure.window == root_) {
+    // The screen changed size: full-screen windows follow it.
     for (auto& [id, window] : windows_)
       if (window->alive && window->topmost)
         XMoveResizeWindow(display_, window->id, 0, 0,
                           static_cast<unsigned>(std::max(event.xconfigure.width, 1)),
                           static_cast<unsigned>(std::max(event.xconfigure.height, 1)));
-    return;
   }
 
   OwnWindow* window = Find(static_cast<NativeId>(target));

@@ -19,47 +19,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A saver program started in the background.
-class Program {
- public:
-  explicit Program(const std::vector<std::string>& args) {
-    pid_ = fork();
-    if (pid_ == 0) {
-      std::vector<char*> argv;
-      std::string path = std::string(ORVO_BIN_DIR) + "/" + args[0];
-      argv.push_back(path.data());
-      std::vector<std::string> copy(args.begin() + 1, args.end());
-      for (std::string& a : copy) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      execv(path.c_str(), argv.data());
-      _exit(127);
-    }
-  }
-  ~Program() {
-    if (pid_ > 0 && !exited_) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  // The exit code once the program ended within `limit`, or -1 while it runs.
-  int WaitExit(std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    do {
-      int status = 0;
-      if (waitpid(pid_, &status, WNOHANG) == pid_) {
-        exited_ = true;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      }
-      std::this_thread::sleep_for(20ms);
-    } while (std::chrono::steady_clock::now() < end);
-    return -1;
-  }
-
- private:
-  pid_t pid_ = -1;
-  bool exited_ = false;
-};
-
 class ProgramsTest : public ::testing::Test {
  protected:
   void SetUp() override {

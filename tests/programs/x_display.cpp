@@ -2,6 +2,11 @@
 
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <thread>
 
 namespace orvo::testing {
 namespace {
@@ -86,6 +91,39 @@ long XDisplay::Pixel(Window w, int x, int y) {
   const unsigned long p = XGetPixel(image, 0, 0);
   XDestroyImage(image);
   return static_cast<long>(p & 0xFFFFFF);
+}
+
+Program::Program(const std::vector<std::string>& args) {
+  pid_ = fork();
+  if (pid_ == 0) {
+    std::string path = std::string(ORVO_BIN_DIR) + "/" + args[0];
+    std::vector<std::string> copy(args.begin() + 1, args.end());
+    std::vector<char*> argv{path.data()};
+    for (std::string& a : copy) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(path.c_str(), argv.data());
+    _exit(127);
+  }
+}
+
+Program::~Program() {
+  if (pid_ > 0 && !exited_) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+}
+
+int Program::WaitExit(std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  do {
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+      exited_ = true;
+      return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  } while (std::chrono::steady_clock::now() < end);
+  return -1;
 }
 
 }  // namespace orvo::testing

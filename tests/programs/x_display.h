@@ -5,7 +5,11 @@
 
 #include <X11/Xlib.h>
 
+#include <sys/types.h>
+
+#include <chrono>
 #include <string>
+#include <vector>
 
 namespace orvo::testing {
 
@@ -36,6 +40,22 @@ class XDisplay {
 
  private:
   Display* display_ = nullptr;
+};
+
+// A saver program started in the background (from the build's bin folder),
+// killed if still running when the object goes.
+class Program {
+ public:
+  explicit Program(const std::vector<std::string>& args);
+  ~Program();
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+  // The exit code once the program ended within `limit`, or -1 while it runs.
+  int WaitExit(std::chrono::milliseconds limit);
+
+ private:
+  pid_t pid_ = -1;
+  bool exited_ = false;
 };
 
 }  // namespace orvo::testing

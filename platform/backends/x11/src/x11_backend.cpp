@@ -470,7 +470,10 @@ NativeId X11Backend::CreateNativeWindow(const NativeWindowParams& params) {
   }
   if (params.visible) {
     XMapRaised(display_, id);
-    if (params.topmost_fullscreen) XSetInputFocus(display_, id, RevertToParent, CurrentTime);
+    if (params.topmost_fullscreen) {
+      ErrorTrap trap(display_);  // refused while something else holds a grab
+      XSetInputFocus(display_, id, RevertToParent, CurrentTime);
+    }
   }
   XFlush(display_);
   windows_[id] = std::move(window);
@@ -1071,8 +1074,8 @@ void X11Backend::Translate(XEvent& event) {
       // The full-screen window keeps the keyboard while it is up.
       if (window->topmost && event.xfocus.mode == NotifyNormal &&
           event.xfocus.detail != NotifyInferior) {
+        ErrorTrap trap(display_);  // the window may be on its way out
         XSetInputFocus(display_, window->id, RevertToParent, CurrentTime);
-        XFlush(display_);
       }
       return;
     case ClientMessage:

@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# A saver run by the real xscreensaver daemon: activating the daemon makes our
+# program draw (the screen is not all black); deactivating it ends our
+# process within 2 seconds. Needs an X display (run under xvfb-run).
+#   xscreensaver_test.sh BIN_DIR
+set -u
+bin=$1
+command -v xscreensaver >/dev/null || { echo "SKIP: xscreensaver is not installed"; exit 0; }
+[ -n "${DISPLAY:-}" ] || { echo "needs an X display"; exit 1; }
+
+home=$(mktemp -d)
+daemon=""
+cleanup() {
+  [ -n "$daemon" ] && kill "$daemon" 2>/dev/null
+  pkill -f "$bin/plasma --root" 2>/dev/null
+  rm -rf "$home"
+}
+trap cleanup EXIT
+
+# The daemon refuses to run screen savers as root: run it as a test user.
+run_as=()
+if [ "$(id -u)" -eq 0 ]; then
+  user=orvo-saver-test
+  id "$user" >/dev/null 2>&1 || useradd --system --no-create-home --shell /usr/sbin/nologin "$user" || exit 1
+  if [ -n "${XAUTHORITY:-}" ] && [ -f "$XAUTHORITY" ]; then
+    cp "$XAUTHORITY" "$home/.Xauthority"
+  fi
+  chown -R "$user" "$home"
+  chmod 755 "$home"
+  run_as=(runuser -u "$user" --)
+fi
+cat > "$home/.xscreensaver" <<CONF
+timeout:	0:30:00
+cycle:	0:00:00
+lock:		False
+fade:		False
+unfade:		False
+splash:		False
+mode:		one
+selected:	0
+programs:	"Orvo Plasma" $bin/plasma --root \n
+CONF
+[ "$(id -u)" -eq 0 ] && chown "${user}" "$home/.xscreensaver"
+
+env_vars=(HOME="$home" ORVO_CONFIG_DIR="$home/orvo" DISPLAY="$DISPLAY")
+[ -f "$home/.Xauthority" ] && env_vars+=(XAUTHORITY="$home/.Xauthority")
+"${run_as[@]}" env "${env_vars[@]}" xscreensaver --no-splash >"$home/daemon.log" 2>&1 &
+daemon=$!
+for _ in $(seq 50); do
+  "${run_as[@]}" env "${env_vars[@]}" xscreensaver-command -version >/dev/null 2>&1 && break
+  sleep 0.1
+done
+
+"${run_as[@]}" env "${env_vars[@]}" xscreensaver-command -activate >/dev/null || { echo "activate failed"; cat "$home/daemon.log"; exit 1; }
+started=""
+for _ in $(seq 100); do
+  if pgrep -f "$bin/plasma --root" >/dev/null; then started=yes; break; fi
+  sleep 0.1
+done
+[ -n "$started" ] || { echo "our program was not started"; cat "$home/daemon.log"; exit 1; }
+
+# Let it draw, then look at the screen.
+bright=0
+for _ in $(seq 30); do
+  sleep 0.2
+  bright=$(xwd -root -silent | convert xwd:- -format "%[fx:maxima*255]" info: 2>/dev/null)
+  bright=${bright%.*}
+  [ "${bright:-0}" -gt 0 ] && break
+done
+if [ "${bright:-0}" -le 0 ]; then echo "the screen stayed black"; exit 1; fi
+
+"${run_as[@]}" env "${env_vars[@]}" xscreensaver-command -deactivate >/dev/null
+for _ in $(seq 20); do
+  pgrep -f "$bin/plasma --root" >/dev/null || { echo "ok: drew (brightest $bright) and ended on deactivate"; exit 0; }
+  sleep 0.1
+done
+echo "our program was still running 2 seconds after -deactivate"
+exit 1

@@ -592,6 +592,102 @@ TEST(X11BackendDisplayLoss, EndsTheProcessWithOneLine) {
               "lost the connection to the X display");
 }
 
+// A private Xvfb of a given depth, on its own display number, for the
+// lifetime of the object; DISPLAY points at it meanwhile.
+class PrivateServer {
+ public:
+  explicit PrivateServer(int depth) {
+    const char* saved = std::getenv("DISPLAY");
+    if (saved) saved_ = saved;
+    const int number = 100 + depth * 10 + static_cast<int>(getpid() % 7);
+    name_ = ":" + std::to_string(number);
+    const std::string screen = "96x64x" + std::to_string(depth);
+    server_ = fork();
+    if (server_ == 0) {
+      execlp("Xvfb", "Xvfb", name_.c_str(), "-nolisten", "tcp", "-screen", "0", screen.c_str(),
+             static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    setenv("DISPLAY", name_.c_str(), 1);
+  }
+  ~PrivateServer() {
+    if (HasBackend()) InstallBackend(nullptr);
+    if (server_ > 0) {
+      kill(server_, SIGTERM);
+      waitpid(server_, nullptr, 0);
+    }
+    if (saved_.empty()) {
+      unsetenv("DISPLAY");
+    } else {
+      setenv("DISPLAY", saved_.c_str(), 1);
+    }
+  }
+
+ private:
+  pid_t server_ = -1;
+  std::string name_;
+  std::string saved_;
+};
+
+// The colour a channel of `bits` bits shows after the round trip through
+// the visual: the top bits, read back scaled to 0..255.
+std::uint8_t Quantised(std::uint8_t value, int bits) {
+  const unsigned top = value >> (8 - bits);
+  return static_cast<std::uint8_t>(top * 255 / ((1u << bits) - 1));
+}
+
+void PresentAndCheck(int depth) {
+  PrivateServer server(depth);
+  std::string error;
+  bool up = false;
+  for (int i = 0; i < 100 && !up; ++i) {
+    usleep(50000);
+    up = InstallX11Backend(&error);
+  }
+  ASSERT_TRUE(up) << error;
+  X11Probe probe;
+  ASSERT_TRUE(probe.ok());
+  Backend& backend = GetBackend();
+  NativeWindowParams params;
+  params.width = 37;
+  params.height = 9;
+  const NativeId id = backend.CreateNativeWindow(params);
+  ASSERT_NE(id, 0u);
+  ASSERT_TRUE(probe.WaitUntilShown(id));
+  // 64 distinct colours, so that a colour-mapped visual has cells for all.
+  std::array<Rgb, kSlotCount> colours{};
+  for (int i = 0; i < 64; ++i)
+    colours[i] = {static_cast<std::uint8_t>(i * 4), static_cast<std::uint8_t>(252 - i * 4),
+                  static_cast<std::uint8_t>((i * 40) & 0xFF)};
+  Surface surface(37, 9);
+  for (int y = 0; y < 9; ++y)
+    for (int x = 0; x < 37; ++x) surface.row(y)[x] = static_cast<std::uint8_t>((x + y * 5) % 64);
+  backend.Present(id, surface, 0, 9, colours, 1);
+  backend.QueryWindow(id);
+  std::vector<Rgb> pixels;
+  ASSERT_TRUE(probe.ReadPixels(id, 37, 9, &pixels));
+  for (int y = 0; y < 9; ++y) {
+    for (int x = 0; x < 37; ++x) {
+      Rgb expected = colours[surface.row(y)[x]];
+      if (depth == 16) {
+        expected = {Quantised(expected.r, 5), Quantised(expected.g, 6), Quantised(expected.b, 5)};
+      }
+      ASSERT_EQ(pixels[static_cast<std::size_t>(y * 37 + x)], expected) << x << "," << y;
+    }
+  }
+}
+
+TEST(X11BackendVisuals, SixteenBitScreen) {
+  if (access("/usr/bin/Xvfb", X_OK) != 0) GTEST_SKIP() << "Xvfb is not installed";
+  PresentAndCheck(16);
+}
+
+// A colour-mapped screen: the slot colours go into colour cells.
+TEST(X11BackendVisuals, EightBitColourMappedScreen) {
+  if (access("/usr/bin/Xvfb", X_OK) != 0) GTEST_SKIP() << "Xvfb is not installed";
+  PresentAndCheck(8);
+}
+
 TEST(X11BackendInstall, NoDisplayIsAOneLineError) {
   const char* saved = std::getenv("DISPLAY");
   const std::string display = saved ? saved : "";

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <bit>
+#include <map>
 #include <string>
 
 namespace orvo::testing {
@@ -87,14 +88,31 @@ bool X11Probe::ReadPixels(std::uint32_t id, int width, int height,
                             static_cast<unsigned>(height), AllPlanes, ZPixmap);
   if (!image) return false;
   const Visual* visual = attributes.visual;
+  const bool mapped = visual->c_class != TrueColor && visual->c_class != DirectColor;
+  std::map<unsigned long, platform::Rgb> cells;  // colour-mapped visuals: cell colours
   out->assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), {});
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       const unsigned long pixel = XGetPixel(image, x, y);
+      platform::Rgb colour;
+      if (mapped) {
+        auto it = cells.find(pixel);
+        if (it == cells.end()) {
+          XColor cell{};
+          cell.pixel = pixel;
+          XQueryColor(d, attributes.colormap, &cell);
+          it = cells.emplace(pixel, platform::Rgb{static_cast<std::uint8_t>(cell.red >> 8),
+                                                  static_cast<std::uint8_t>(cell.green >> 8),
+                                                  static_cast<std::uint8_t>(cell.blue >> 8)})
+                   .first;
+        }
+        colour = it->second;
+      } else {
+        colour = {Channel(pixel, visual->red_mask), Channel(pixel, visual->green_mask),
+                  Channel(pixel, visual->blue_mask)};
+      }
       (*out)[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-             static_cast<std::size_t>(x)] = {Channel(pixel, visual->red_mask),
-                                             Channel(pixel, visual->green_mask),
-                                             Channel(pixel, visual->blue_mask)};
+             static_cast<std::size_t>(x)] = colour;
     }
   }
   XDestroyImage(image);

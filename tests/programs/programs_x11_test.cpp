@@ -6,6 +6,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -122,6 +124,40 @@ TEST_F(ProgramsTest, PreviewOfNoWindowExitsWith255AndCreatesNothing) {
     EXPECT_EQ(preview.WaitExit(3s), 255);
     EXPECT_EQ(x_.FindByTitle("Preview"), 0u);
   }
+}
+
+TEST_F(ProgramsTest, SetupDialogOkStoresTheSettingsAndEscapeStoresNothing) {
+  const std::filesystem::path ini = dir_ / "control.ini";
+  {
+    Program dialog({"plasma", "/c"});
+    const Window w = WaitForWindow("Plasma Setup");
+    ASSERT_NE(w, 0u) << "no window captioned \"Plasma Setup\"";
+    std::this_thread::sleep_for(300ms);
+    // No window manager runs under Xvfb: give the dialog the focus as one would.
+    XSetInputFocus(x_.get(), w, RevertToParent, CurrentTime);
+    x_.Sync();
+    x_.PressKey("Escape");
+    EXPECT_EQ(dialog.WaitExit(3s), 0);
+    EXPECT_FALSE(std::filesystem::exists(ini)) << "Cancel writes nothing";
+  }
+  Program dialog({"plasma", "/c"});
+  const Window w = WaitForWindow("Plasma Setup");
+  ASSERT_NE(w, 0u);
+  std::this_thread::sleep_for(300ms);
+  // Click the OK button: dialog units (239,6)-(285,32) of a 289 x 187 unit dialog.
+  int width = 0, height = 0;
+  ASSERT_TRUE(x_.Size(w, &width, &height));
+  int x = 0, y = 0;
+  Window child = 0;
+  XTranslateCoordinates(x_.get(), w, DefaultRootWindow(x_.get()), 0, 0, &x, &y, &child);
+  x_.MovePointer(x + width * 262 / 289, y + height * 19 / 187);
+  x_.PressButton(1);
+  EXPECT_EQ(dialog.WaitExit(3s), 1);
+  std::ifstream in(ini);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("[Screen Saver.Plasma]"), std::string::npos) << text;
+  EXPECT_NE(text.find("Roughness=50"), std::string::npos) << text;
+  EXPECT_NE(text.find("PaletteDuration=15"), std::string::npos) << text;
 }
 
 }  // namespace

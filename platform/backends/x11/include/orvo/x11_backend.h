@@ -1,4 +1,16 @@
 // The X11 back end: real windows on the display named by $DISPLAY.
+//
+// What it adds to the back-end interface's contract:
+// - kWheel events carry the wheel's direction in `button`: 4 up, 5 down,
+//   6 left, 7 right. Wheel "buttons" never produce kButtonDown/kButtonUp.
+// - A key without a virtual-key code of its own arrives with vk 0xFF.
+// - Installing it installs SIGTERM, SIGINT and SIGHUP handlers that turn the
+//   signal into one kTerminate event; the previous handlers come back when
+//   the back end is replaced.
+// - Images go through MIT-SHM where the server allows it; the environment
+//   variable ORVO_X11_NO_SHM forces plain images (as on a remote display).
+// - X protocol errors (a stale foreign window id, say) are ignored; losing
+//   the connection ends the process with a one-line message and exit code 1.
 #pragma once
 
 #include <string>

@@ -142,11 +142,11 @@ namespace {
 constexpr double kColumnBias = 1e-5;
 constexpr double kRowBias = 1e-10;
 
-// Restricts u to the values with a * u in [lo, hi].
-bool Restrict(double a, double lo, double hi, double& u_lo, double& u_hi) {
+// Restricts u to the values with a * u in [lo, hi]; inv_a is 1 / a.
+bool Restrict(double a, double inv_a, double lo, double hi, double& u_lo, double& u_hi) {
   if (a == 0) return lo <= 0 && 0 <= hi;
-  double l = lo / a;
-  double h = hi / a;
+  double l = lo * inv_a;
+  double h = hi * inv_a;
   if (a < 0) std::swap(l, h);
   u_lo = std::max(u_lo, l);
   u_hi = std::min(u_hi, h);
@@ -167,43 +167,87 @@ Piece MakePiece(DPoint p0, DPoint p1, bool end_disc, double radius, Coord row_lo
   return Piece{p0, p1, end_disc, top, std::max(top, bottom)};
 }
 
-void PieceSpans(const Piece& piece, double radius, std::vector<RowSpan>& out) {
-  // Per-piece constants, so each row costs a square root and a few
-  // multiplications.
+// Half-widths of the pen's disc on the rows around a vertex that sits on
+// a whole row (all vertices of integer paths): one square root per row
+// offset for the whole path instead of one per row of every piece.
+class ChordTable {
+ public:
+  explicit ChordTable(double radius) : reach_(static_cast<Coord>(std::ceil(radius)) + 1) {
+    const double r2 = radius * radius;
+    for (Coord k = -reach_; k <= reach_; ++k) {
+      const double v = static_cast<double>(k) + kRowBias;
+      const double q = r2 - v * v;
+      half_.push_back(q >= 0 ? std::sqrt(q) : -1.0);
+    }
+  }
+  // The half-width at offset rows below the vertex, negative when the
+  // disc does not reach that row.
+  double At(Coord offset) const {
+    return offset < -reach_ || offset > reach_ ? -1.0
+                                               : half_[static_cast<std::size_t>(offset + reach_)];
+  }
+
+ private:
+  Coord reach_;
+  std::vector<double> half_;
+};
+
+bool OnWholeRow(double y) { return y == std::floor(y) && std::abs(y) < kFar; }
+
+void PieceSpans(const Piece& piece, double radius, const ChordTable& chords,
+                std::vector<RowSpan>& out) {
+  // Per-piece constants, so that each row costs a few multiplications.
   const DPoint p0 = piece.p0;
   const DPoint p1 = piece.p1;
   const double r2 = radius * radius;
   const double dx = p1.x - p0.x;
   const double dy = p1.y - p0.y;
   const double len2 = dx * dx + dy * dy;
-  const double reach = radius * std::sqrt(len2);
-  const bool band = len2 > 0;
+  const double len = std::sqrt(len2);
+  const double reach = radius * len;
+  const double inv_dx = dx != 0 ? 1 / dx : 0;
+  const double inv_ndy = dy != 0 ? -1 / dy : 0;
   const double inf = std::numeric_limits<double>::infinity();
+  // Rows the band can reach (with a row to spare on either side).
+  Coord band_top = 0;
+  Coord band_bottom = 0;
+  if (len2 > 0) {
+    const double extent = radius * std::abs(dx) / len;
+    band_top = FloorCoord(std::min(p0.y, p1.y) - extent) - 1;
+    band_bottom = CeilCoord(std::max(p0.y, p1.y) + extent) + 2;
+  }
+  const bool whole0 = OnWholeRow(p0.y);
+  const bool whole1 = OnWholeRow(p1.y);
+  const Coord row0 = whole0 ? static_cast<Coord>(p0.y) : 0;
+  const Coord row1 = whole1 ? static_cast<Coord>(p1.y) : 0;
+  auto disc = [&](DPoint p, bool whole, Coord row, Coord y, double yy, double& lo,
+                  double& hi) {
+    double h;
+    if (whole) {
+      h = chords.At(y - row);
+    } else {
+      const double v = yy - p.y;
+      const double q = r2 - v * v;
+      h = q >= 0 ? std::sqrt(q) : -1.0;
+    }
+    if (h < 0) return;
+    lo = std::min(lo, p.x - h);
+    hi = std::max(hi, p.x + h);
+  };
   for (Coord y = piece.top; y < piece.bottom; ++y) {
     const double yy = static_cast<double>(y) + kRowBias;
     double lo = inf;
     double hi = -inf;
-    const double v0 = yy - p0.y;
-    if (const double q = r2 - v0 * v0; q >= 0) {
-      const double h = std::sqrt(q);
-      lo = p0.x - h;
-      hi = p0.x + h;
-    }
-    if (piece.end_disc) {
-      const double v1 = yy - p1.y;
-      if (const double q = r2 - v1 * v1; q >= 0) {
-        const double h = std::sqrt(q);
-        lo = std::min(lo, p1.x - h);
-        hi = std::max(hi, p1.x + h);
-      }
-    }
-    if (band) {
+    disc(p0, whole0, row0, y, yy, lo, hi);
+    if (piece.end_disc) disc(p1, whole1, row1, y, yy, lo, hi);
+    if (y >= band_top && y < band_bottom) {
+      const double v0 = yy - p0.y;
       double u_lo = -inf;
       double u_hi = inf;
       // Projection onto the segment within [0, len2] and distance from its
       // line within the radius.
-      if (Restrict(dx, -v0 * dy, len2 - v0 * dy, u_lo, u_hi) &&
-          Restrict(-dy, -reach - dx * v0, reach - dx * v0, u_lo, u_hi)) {
+      if (Restrict(dx, inv_dx, -v0 * dy, len2 - v0 * dy, u_lo, u_hi) &&
+          Restrict(-dy, inv_ndy, -reach - dx * v0, reach - dx * v0, u_lo, u_hi)) {
         lo = std::min(lo, p0.x + u_lo);
         hi = std::max(hi, p0.x + u_hi);
       }
@@ -246,7 +290,8 @@ void WidePathSpans(const std::vector<DPoint>& path, bool closed, double radius, 
   if (total == 0) return;
   std::vector<RowSpan> spans;
   spans.reserve(total);
-  for (const Piece& p : pieces) PieceSpans(p, radius, spans);
+  const ChordTable chords(radius);
+  for (const Piece& p : pieces) PieceSpans(p, radius, chords, spans);
   if (spans.empty()) return;
 
   // Bucket the spans by row (counting sort), then merge each row's few

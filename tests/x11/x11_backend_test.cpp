@@ -203,6 +203,12 @@ TEST_F(X11BackendTest, PresentFollowsASurfaceOfANewSize) {
   ASSERT_EQ(pixels.size(), 2000u);
   EXPECT_EQ(pixels[0], colours[99]);
   EXPECT_EQ(pixels[39 * 50 + 49], colours[99]);
+  // Wider than the protocol allows: the left part is shown.
+  Surface wide(40000, 2);
+  std::memset(wide.row(0), 55, 40000);
+  std::memset(wide.row(1), 55, 40000);
+  backend().Present(id, wide, 0, 2, colours, 1);
+  EXPECT_EQ(ReadBack(id, 50, 40)[49], colours[55]);
   // An empty surface presents nothing and does not fail.
   backend().Present(id, Surface(), 0, 10, colours, 1);
   EXPECT_TRUE(backend().QueryWindow(id).exists);

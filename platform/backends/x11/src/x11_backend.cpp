@@ -15,6 +15,7 @@
 #include <X11/keysym.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -323,6 +324,10 @@ class X11Backend final : public Backend {
   std::uint32_t TickCount() override { return MonotonicMs(); }
 
   void SleepMs(std::uint32_t ms) override {
+    if (ms == 0) {
+      sched_yield();  // the rest of the time slice only
+      return;
+    }
     timespec left{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
     // A terminating signal cuts the sleep short so the run ends promptly.
     while (nanosleep(&left, &left) != 0 && errno == EINTR && !g_terminate_pending) {
@@ -879,8 +884,10 @@ void X11Backend::Present(NativeId id, const Surface& surface, int top, int botto
                          std::uint32_t colours_version) {
   OwnWindow* window = Find(id);
   if (!window || !window->alive) return;
-  const int width = surface.width();
-  const int height = surface.height();
+  // The protocol's sizes are 16-bit: a larger surface shows its top-left part.
+  constexpr int kMaxSide = 32767;
+  const int width = std::min(surface.width(), kMaxSide);
+  const int height = std::min(surface.height(), kMaxSide);
   top = std::max(top, 0);
   bottom = std::min(bottom, height);
   if (width <= 0 || top >= bottom) return;

@@ -112,6 +112,40 @@ TEST(RasterRectangle, OutlineFillAndNullPenSize) {
   EXPECT_TRUE(c.Painted().empty());
 }
 
+TEST(RasterRectangle, WidePenFrameIsCentredOnTheOutlinePixels) {
+  Canvas c(30, 26);
+  c.Pen(5, RGB(255, 255, 255));
+  c.Brush(RGB(255, 0, 0));
+  Rectangle(c.dc(), 5, 5, 25, 20);
+  // The pen covers the pixels whose centres lie within 2.5 of the frame
+  // through the outermost pixels (5,5)-(24,19); an odd width leaves no
+  // centre on the boundary. The brush fills the rest of the inside.
+  auto near_frame = [](int x, int y) {
+    // Squared distance to the frame: to the nearest side for a pixel
+    // beside a side, to the box for a pixel outside it.
+    auto outside = [](int a, int lo, int hi) {
+      return a < lo ? (lo - a) * (lo - a) : a > hi ? (a - hi) * (a - hi) : 0;
+    };
+    int best = outside(x, 5, 24) + outside(y, 5, 19);
+    if (best == 0) best = 1 << 20;
+    if (x >= 5 && x <= 24) best = std::min({best, (y - 5) * (y - 5), (y - 19) * (y - 19)});
+    if (y >= 5 && y <= 19) best = std::min({best, (x - 5) * (x - 5), (x - 24) * (x - 24)});
+    return 4 * best < 25;
+  };
+  PixelSet pen, brush;
+  for (int y = 0; y < 26; ++y) {
+    for (int x = 0; x < 30; ++x) {
+      if (near_frame(x, y)) {
+        pen.insert({x, y});
+      } else if (x > 5 && x < 24 && y > 5 && y < 19) {
+        brush.insert({x, y});
+      }
+    }
+  }
+  EXPECT_EQ(c.With(kWhite), pen) << c.Picture();
+  EXPECT_EQ(c.With(kRed), brush);
+}
+
 TEST(RasterFillRect, CoversLeftTopToRightBottomExcluded) {
   Canvas c(10, 10);
   HBRUSH brush = CreateSolidBrush(RGB(255, 0, 0));

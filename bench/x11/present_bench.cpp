@@ -1,7 +1,7 @@
 // Presentation speed: slot numbers to pixels, and whole frames to the X
 // server. The frame benchmarks need a display; without one they are skipped
 // with a message. Medians:
-//   xvfb-run -a -s "-screen 0 1920x1080x24" x11_present_bench \
+//   xvfb-run -a -s "-screen 0 1920x1080x24" x11_present_bench
 //     --benchmark_repetitions=10 --benchmark_report_aggregates_only=true
 // Real time includes the server's own copy of the image, which runs in
 // parallel on another core; CPU time is this process's share.

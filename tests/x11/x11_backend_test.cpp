@@ -305,6 +305,22 @@ TEST_F(X11BackendTest, ChildOfAForeignWindowTakesItsSizeAndNoticesItsEnd) {
   backend().DestroyNativeWindow(child);
 }
 
+TEST_F(X11BackendTest, ChildOfAnAlphaWindowIsOpaque) {
+  const std::uint32_t host = probe_.CreateAlphaWindow(30, 20);
+  if (host == 0) GTEST_SKIP() << "the server has no 32-bit visual";
+  const NativeId child = CreateWindow(0, 0, host);
+  ASSERT_NE(child, 0u);
+  Surface surface(30, 20);
+  for (int y = 0; y < 20; ++y) std::memset(surface.row(y), 12, 30);
+  auto colours = RampColours(0);
+  colours[12] = {0x12, 0x34, 0x56};
+  backend().Present(child, surface, 0, 20, colours, 1);
+  backend().QueryWindow(child);
+  std::uint32_t pixel = 0;
+  ASSERT_TRUE(probe_.RawPixel(child, 5, 5, &pixel));
+  EXPECT_EQ(pixel, 0xFF123456u);
+}
+
 TEST_F(X11BackendTest, ChildOfAMissingWindowIsRefused) {
   NativeWindowParams params;
   params.parent = probe_.StaleWindowId();

@@ -831,6 +831,11 @@ void X11Backend::RebuildTable(OwnWindow& window, const std::array<Rgb, kSlotCoun
                                   static_cast<std::uint32_t>(visual->green_mask),
                                   static_cast<std::uint32_t>(visual->blue_mask)};
     x11::BuildPixelTable(colours, masks, &window.table32);
+    if (window.depth == 32) {
+      // A visual with alpha (a composited host's window): fully opaque.
+      const std::uint32_t alpha = ~(masks.red | masks.green | masks.blue);
+      for (std::uint32_t& pixel : window.table32) pixel |= alpha;
+    }
   } else {
     // A colour-mapped visual: share read-only cells of the window's colormap.
     if (!window.allocated.empty()) {

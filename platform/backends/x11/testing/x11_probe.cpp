@@ -63,6 +63,30 @@ std::uint32_t X11Probe::CreateWindow(int x, int y, int width, int height, const 
   return static_cast<std::uint32_t>(id);
 }
 
+std::uint32_t X11Probe::CreateAlphaWindow(int width, int height) {
+  Display* d = D(display_);
+  XVisualInfo info{};
+  if (!XMatchVisualInfo(d, DefaultScreen(d), 32, TrueColor, &info)) return 0;
+  XSetWindowAttributes attributes{};
+  attributes.colormap = XCreateColormap(d, DefaultRootWindow(d), info.visual, AllocNone);
+  attributes.border_pixel = 0;
+  attributes.background_pixel = 0;
+  const Window id = XCreateWindow(d, DefaultRootWindow(d), 0, 0, static_cast<unsigned>(width),
+                                  static_cast<unsigned>(height), 0, 32, InputOutput, info.visual,
+                                  CWColormap | CWBorderPixel | CWBackPixel, &attributes);
+  XMapWindow(d, id);
+  XSync(d, False);
+  return static_cast<std::uint32_t>(id);
+}
+
+bool X11Probe::RawPixel(std::uint32_t id, int x, int y, std::uint32_t* value) {
+  XImage* image = XGetImage(D(display_), id, x, y, 1, 1, AllPlanes, ZPixmap);
+  if (!image) return false;
+  *value = static_cast<std::uint32_t>(XGetPixel(image, 0, 0));
+  XDestroyImage(image);
+  return true;
+}
+
 void X11Probe::DestroyWindow(std::uint32_t id) {
   XDestroyWindow(D(display_), id);
   XSync(D(display_), False);

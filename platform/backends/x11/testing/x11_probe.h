@@ -23,6 +23,9 @@ class X11Probe {
   // A mapped ordinary top-level window of this connection.
   std::uint32_t CreateWindow(int x, int y, int width, int height, const char* class_name,
                              const char* title);
+  // The same with a 32-bit visual that has alpha (as composited desktops
+  // use); 0 when the server has none.
+  std::uint32_t CreateAlphaWindow(int width, int height);
   void DestroyWindow(std::uint32_t id);
   void ResizeWindow(std::uint32_t id, int width, int height);
   // An id that named a window a moment ago and names nothing now.
@@ -30,6 +33,8 @@ class X11Probe {
 
   // The window's pixels as colours, row by row; false if it cannot be read.
   bool ReadPixels(std::uint32_t id, int width, int height, std::vector<platform::Rgb>* out);
+  // The raw pixel value at x, y.
+  bool RawPixel(std::uint32_t id, int x, int y, std::uint32_t* value);
   // Position relative to the root window and size.
   bool Geometry(std::uint32_t id, int* x, int* y, int* width, int* height);
   bool IsOverrideRedirect(std::uint32_t id);

@@ -574,10 +574,20 @@ TEST_F(X11BackendTest, TickCountFollowsSleeps) {
   EXPECT_LT(elapsed, 5000u);
 }
 
+// A display number that no server holds: neither a lock file nor a socket.
+int FreeDisplayNumber(int base) {
+  for (int n = base; n < base + 200; ++n) {
+    const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
+    const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+    if (access(lock.c_str(), F_OK) != 0 && access(socket.c_str(), F_OK) != 0) return n;
+  }
+  return base;
+}
+
 // Starts a private X server, connects, kills the server and keeps using the
 // connection: the process must end with one line, not hang or crash.
 [[noreturn]] void UseAVanishingServer() {
-  const int number = 500 + static_cast<int>(getpid() % 400);
+  const int number = FreeDisplayNumber(500 + static_cast<int>(getpid() % 400));
   const std::string name = ":" + std::to_string(number);
   const pid_t server = fork();
   if (server == 0) {
@@ -621,7 +631,7 @@ class PrivateServer {
   explicit PrivateServer(int depth) {
     const char* saved = std::getenv("DISPLAY");
     if (saved) saved_ = saved;
-    const int number = 100 + depth * 10 + static_cast<int>(getpid() % 7);
+    const int number = FreeDisplayNumber(300 + depth * 10 + static_cast<int>(getpid() % 200));
     name_ = ":" + std::to_string(number);
     const std::string screen = "96x64x" + std::to_string(depth);
     server_ = fork();

@@ -137,9 +137,11 @@ BOOL VerifyScreenSavePwd(HWND hwnd) {
     DispatchMessageA(&msg);
   }
   secret.Clear();
-  if (FindWindowRecord(hwnd) != nullptr) {
+  if (WindowRecord* w = FindWindowRecord(hwnd)) {
     PromptView hidden;
     backend.ShowPrompt(native, hidden);
+    // What the prompt covered is shown again at the next presentation.
+    w->surface.MarkAllDirty();
   }
   return result;
 }

@@ -266,6 +266,8 @@ struct OwnWindow {
   std::array<std::uint32_t, kSlotCount> table32{};
   std::array<std::uint16_t, kSlotCount> table16{};
   std::vector<unsigned long> allocated;  // colour cells of a non-true-colour visual
+
+  PromptView prompt;  // the lock's prompt, drawn over every presentation
 };
 
 class X11Backend final : public Backend {
@@ -294,6 +296,7 @@ class X11Backend final : public Backend {
     for (auto& [id, window] : windows_) ids.push_back(id);
     for (Window id : ids) DestroyNativeWindow(static_cast<NativeId>(id));
     if (invisible_cursor_ != 0) XFreeCursor(display_, invisible_cursor_);
+    if (prompt_font_ != nullptr) XFreeFont(display_, prompt_font_);
     XCloseDisplay(display_);
     ReleaseSignals();
   }
@@ -315,6 +318,7 @@ class X11Backend final : public Backend {
   bool CursorPos(int* x, int* y) override;
   void SetCursorVisible(NativeId id, bool visible) override;
   bool SetInputGrab(NativeId id, bool on) override;
+  void ShowPrompt(NativeId id, const PromptView& view) override;
   void Present(NativeId id, const Surface& surface, int top, int bottom,
                const std::array<Rgb, kSlotCount>& colours,
                std::uint32_t colours_version) override;
@@ -354,6 +358,7 @@ class X11Backend final : public Backend {
   void Translate(XEvent& event);
   void Push(const BackendEvent& event) { pending_.push_back(event); }
   void Lost(OwnWindow& window);
+  void DrawPrompt(OwnWindow& window);
   void DrainSignals();
 
   ::Display* display_;
@@ -365,6 +370,7 @@ class X11Backend final : public Backend {
   int shm_completion_ = -1;
   bool watching_root_ = false;
   Cursor invisible_cursor_ = 0;
+  XFontStruct* prompt_font_ = nullptr;  // loaded when the lock first shows its prompt
   std::unordered_map<Window, std::unique_ptr<OwnWindow>> windows_;
   std::deque<BackendEvent> pending_;
 };
@@ -884,6 +890,74 @@ void X11Backend::WaitUntilFree(ImageBuffer& buffer) {
   }
 }
 
+// ---------------------------------------------------------------------------
+// The lock's prompt: a framed box in the middle of the window with the
+// title, the label and one dot per typed character, drawn with core fonts
+// after the picture so it stays on top.
+
+namespace {
+
+// Box of the prompt within a window of width x height.
+void PromptBox(int width, int height, int* x, int* y, int* w, int* h) {
+  *w = std::min(440, std::max(width - 20, 1));
+  *h = std::min(150, std::max(height - 20, 1));
+  *x = (width - *w) / 2;
+  *y = (height - *h) / 2;
+}
+
+}  // namespace
+
+void X11Backend::ShowPrompt(NativeId id, const PromptView& view) {
+  OwnWindow* window = Find(id);
+  if (!window || !window->alive) return;
+  window->prompt = view;
+  if (view.visible) DrawPrompt(*window);
+}
+
+void X11Backend::DrawPrompt(OwnWindow& window) {
+  if (!window.prompt.visible) return;
+  if (prompt_font_ == nullptr) {
+    for (const char* name : {"-*-helvetica-bold-r-normal--18-*-*-*-*-*-iso8859-1", "9x15bold", "fixed"}) {
+      ErrorTrap trap(display_);
+      prompt_font_ = XLoadQueryFont(display_, name);
+      if (prompt_font_ != nullptr) break;
+    }
+  }
+  int x = 0, y = 0, w = 0, h = 0;
+  PromptBox(window.width, window.height, &x, &y, &w, &h);
+  const unsigned long black = window.table_valid ? window.table32[0] : BlackPixel(display_, screen_);
+  const unsigned long white = window.table_valid ? window.table32[255] : WhitePixel(display_, screen_);
+  const unsigned long grey = window.table_valid ? window.table32[248] : white;
+  GC gc = window.gc;
+  XSetForeground(display_, gc, black);
+  XFillRectangle(display_, window.id, gc, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h));
+  XSetForeground(display_, gc, grey);
+  XDrawRectangle(display_, window.id, gc, x, y, static_cast<unsigned>(w - 1), static_cast<unsigned>(h - 1));
+  XDrawRectangle(display_, window.id, gc, x + 3, y + 3, static_cast<unsigned>(std::max(w - 7, 0)),
+                 static_cast<unsigned>(std::max(h - 7, 0)));
+  if (prompt_font_ == nullptr) {
+    XFlush(display_);
+    return;
+  }
+  XSetFont(display_, gc, prompt_font_->fid);
+  XSetForeground(display_, gc, white);
+  const int line = prompt_font_->ascent + prompt_font_->descent + 10;
+  auto text = [&](const std::string& s, int row) {
+    const int width = XTextWidth(prompt_font_, s.data(), static_cast<int>(s.size()));
+    XDrawString(display_, window.id, gc, x + (w - width) / 2, y + 24 + prompt_font_->ascent + row * line,
+                s.data(), static_cast<int>(s.size()));
+  };
+  text(window.prompt.title, 0);
+  // The password itself is never drawn: one dot per character, at most 32.
+  std::string typed = window.prompt.label + " ";
+  const int dots = std::clamp(window.prompt.typed, 0, 32);
+  for (int i = 0; i < dots; ++i) typed += "* ";
+  if (dots == 0) typed += "_";
+  text(typed, 1);
+  if (!window.prompt.message.empty()) text(window.prompt.message, 2);
+  XFlush(display_);
+}
+
 void X11Backend::Present(NativeId id, const Surface& surface, int top, int bottom,
                          const std::array<Rgb, kSlotCount>& colours,
                          std::uint32_t colours_version) {
@@ -937,6 +1011,7 @@ void X11Backend::Present(NativeId id, const Surface& surface, int top, int botto
     XPutImage(display_, window->id, window->gc, image, 0, top, 0, top,
               static_cast<unsigned>(width), rows);
   }
+  if (window->prompt.visible) DrawPrompt(*window);
   XFlush(display_);
 }
 

@@ -427,7 +427,10 @@ NativeId X11Backend::CreateNativeWindow(const NativeWindowParams& params) {
   attributes.background_pixmap = None;  // every pixel is ours to draw
   attributes.border_pixel = 0;
   attributes.bit_gravity = NorthWestGravity;
-  attributes.override_redirect = params.topmost_fullscreen ? True : False;
+  // A window made directly on the root (--root without a manager's window)
+  // is placed by us, not by a window manager.
+  const bool on_root = params.parent != 0 && static_cast<Window>(params.parent) == root_;
+  attributes.override_redirect = params.topmost_fullscreen || on_root ? True : False;
   attributes.colormap = colormap;
   attributes.event_mask = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
                           PointerMotionMask | ExposureMask | StructureNotifyMask |

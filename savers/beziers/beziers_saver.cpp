@@ -1,36 +1,93 @@
 #include "savers/beziers/beziers_saver.h"
 
-#include "framework/settings/store.h"
 #include "framework/host/host.h"
+#include "framework/palette/palette_engine.h"
+#include "framework/settings/store.h"
+#include "savers/beziers/beziers_figure.h"
 #include "savers/beziers/beziers_settings.h"
 
+namespace orvo::beziers {
 namespace {
 
-orvo::settings::Values g_settings;
+// Settings rows, top to bottom.
+enum Row { kBeziers, kSymmetry, kTailLength, kPenWidth, kTweak };
 
-void ReadSettings() { g_settings = orvo::settings::Load(kBeziersSettings, orvo::host::IniFile()); }
+struct State {
+  settings::Values settings{};
+  PaletteEngine* engine = nullptr;
+  Figure figure;
+  bool running = false;
+  long figures_started = 0;
+};
 
-// The picture is not drawn yet: the window stays black while the host runs.
-void Allocate() {}
-void NewImage() {}
-void FrameStep() {}
-void TearDown() {}
+State& St() {
+  static State state;
+  return state;
+}
 
-const orvo::StringResource kStrings[] = {
-    {orvo::kStringDisplayName, "Orvo Beziers"},
-    {orvo::kStringPasswordKey, "PWProtected"},
-    {orvo::kStringIniFile, "control.ini"},
-    {orvo::kStringSection, kBeziersSettings.section},
+// The head and eraser point sets live in static storage.
+PointSet g_head;
+PointSet g_eraser;
+
+// Values are read as stored; the figure holds the ones that would break it.
+void ReadSettings() { St().settings = settings::Load(kBeziersSettings, host::IniFile()); }
+
+void Allocate() {
+  State& s = St();
+  s.engine = CreatePaletteEngine(host::DC());
+  s.figure.trail.Attach(&g_head, &g_eraser);
+  s.running = true;
+}
+
+void NewImage() {
+  State& s = St();
+  const settings::Values& v = s.settings;
+  const Config config{host::Width(),    host::Height(),   v.row[kBeziers],
+                      v.row[kSymmetry], v.row[kTailLength], v.row[kPenWidth],
+                      v.row[kTweak],    v.effect,         v.shifted};
+  NewFigure(s.figure, config, GetTickCount(), s.engine);
+  ++s.figures_started;
+}
+
+void FrameStep() {
+  State& s = St();
+  Step(s.figure, host::DC(), s.engine);
+  if (GetTickCount() > s.figure.change_time) {
+    PatBlt(host::DC(), 0, 0, host::Width(), host::Height(), BLACKNESS);
+    NewImage();
+  }
+}
+
+// The host has already cleared the window.
+void TearDown() {
+  State& s = St();
+  DestroyPaletteEngine(s.engine);
+  s = State{};
+}
+
+const StringResource kStrings[] = {
+    {kStringDisplayName, "Orvo Beziers"},
+    {kStringPasswordKey, "PWProtected"},
+    {kStringIniFile, "control.ini"},
+    {kStringSection, kBeziersSettings.section},
 };
 
 }  // namespace
 
+RunView View() {
+  const State& s = St();
+  return RunView{s.running ? &s.figure : nullptr, s.figures_started};
+}
+
+}  // namespace orvo::beziers
+
 const orvo::SaverModule kBeziersSaver = {
     "beziers",
-    kStrings,
-    sizeof kStrings / sizeof kStrings[0],
+    orvo::beziers::kStrings,
+    sizeof orvo::beziers::kStrings / sizeof orvo::beziers::kStrings[0],
     &kBeziersSettings,
-    {ReadSettings, Allocate, NewImage, FrameStep, TearDown},
+    {orvo::beziers::ReadSettings, orvo::beziers::Allocate, orvo::beziers::NewImage,
+     orvo::beziers::FrameStep, orvo::beziers::TearDown},
     1,
     true,
 };

@@ -4,3 +4,16 @@
 #include "framework/host/saver_module.h"
 
 extern const orvo::SaverModule kBeziersSaver;
+
+namespace orvo::beziers {
+
+struct Figure;
+
+// The run's state, read by tests and benchmarks.
+struct RunView {
+  const Figure* figure;  // nullptr outside a run
+  long figures_started;
+};
+RunView View();
+
+}  // namespace orvo::beziers

@@ -1,36 +1,122 @@
 #include "savers/cyclics/cyclics_saver.h"
 
-#include "framework/settings/store.h"
 #include "framework/host/host.h"
+#include "framework/palette/palette_engine.h"
+#include "framework/settings/store.h"
+#include "savers/cyclics/cyclics_figure.h"
 #include "savers/cyclics/cyclics_settings.h"
 
+namespace orvo::cyclics {
 namespace {
 
-orvo::settings::Values g_settings;
+// Settings rows, top to bottom.
+enum Row { kCyclics, kSpasticity, kTailLength, kPenWidth, kTweak };
 
-void ReadSettings() { g_settings = orvo::settings::Load(kCyclicsSettings, orvo::host::IniFile()); }
+struct State {
+  settings::Values settings{};
+  PaletteEngine* engine = nullptr;
+  bool first_figure_done = false;
+  CyclicSet* head = nullptr;
+  CyclicSet* eraser = nullptr;
+  Figure figure;
+  bool running = false;
+  long figures_started = 0;
+};
 
-// The picture is not drawn yet: the window stays black while the host runs.
-void Allocate() {}
-void NewImage() {}
-void FrameStep() {}
-void TearDown() {}
+State& St() {
+  static State state;
+  return state;
+}
 
-const orvo::StringResource kStrings[] = {
-    {orvo::kStringDisplayName, "Orvo Cyclics"},
-    {orvo::kStringPasswordKey, "PWProtected"},
-    {orvo::kStringIniFile, "control.ini"},
-    {orvo::kStringSection, kCyclicsSettings.section},
+BlockAllocator g_allocator = nullptr;
+
+CyclicSet* AllocateSet() {
+  void* block = g_allocator != nullptr ? g_allocator(GPTR, sizeof(CyclicSet))
+                                       : GlobalAlloc(GPTR, sizeof(CyclicSet));
+  return static_cast<CyclicSet*>(block);
+}
+
+// Values are read as stored; the figure holds the ones that would break it.
+void ReadSettings() {
+  State& s = St();
+  s.settings = settings::Load(kCyclicsSettings, host::IniFile());
+}
+
+void FreeSets() {
+  State& s = St();
+  GlobalFree(s.head);
+  GlobalFree(s.eraser);
+  s.head = s.eraser = nullptr;
+  s.figure.trail.Attach(nullptr, nullptr);
+}
+
+// Without both sets nothing is drawn: the palette still runs its figures.
+void Allocate() {
+  State& s = St();
+  s.head = AllocateSet();
+  s.eraser = AllocateSet();
+  if (s.head == nullptr || s.eraser == nullptr) {
+    FreeSets();
+    OutputDebugStringA("Could not allocate buffers");
+  }
+  s.figure.trail.Attach(s.head, s.eraser);
+  s.running = true;
+}
+
+void NewImage() {
+  State& s = St();
+  if (!s.first_figure_done) s.engine = CreatePaletteEngine(host::DC());
+  s.first_figure_done = true;
+  const settings::Values& v = s.settings;
+  const Config config{host::Width(),     host::Height(),   v.row[kCyclics],
+                      v.row[kSpasticity], v.row[kTailLength], v.row[kPenWidth],
+                      v.row[kTweak],      v.effect,          v.shifted};
+  NewFigure(s.figure, config, GetTickCount(), s.engine);
+  ++s.figures_started;
+}
+
+void FrameStep() {
+  State& s = St();
+  Step(s.figure, host::DC(), s.engine);
+  if (GetTickCount() > s.figure.change_time) {
+    PatBlt(host::DC(), 0, 0, host::Width(), host::Height(), BLACKNESS);
+    NewImage();
+  }
+}
+
+// The host has already cleared the window.
+void TearDown() {
+  State& s = St();
+  FreeSets();
+  DestroyPaletteEngine(s.engine);
+  s = State{};
+}
+
+const StringResource kStrings[] = {
+    {kStringDisplayName, "Orvo Cyclics"},
+    {kStringPasswordKey, "PWProtected"},
+    {kStringIniFile, "control.ini"},
+    {kStringSection, kCyclicsSettings.section},
 };
 
 }  // namespace
 
+RunView View() {
+  const State& s = St();
+  return RunView{s.running ? &s.figure : nullptr, s.head != nullptr, s.figures_started};
+}
+
+void SetBlockAllocatorForTesting(BlockAllocator allocator) { g_allocator = allocator; }
+
+}  // namespace orvo::cyclics
+
 const orvo::SaverModule kCyclicsSaver = {
     "cyclics",
-    kStrings,
-    sizeof kStrings / sizeof kStrings[0],
+    orvo::cyclics::kStrings,
+    sizeof orvo::cyclics::kStrings / sizeof orvo::cyclics::kStrings[0],
     &kCyclicsSettings,
-    {ReadSettings, Allocate, NewImage, FrameStep, TearDown},
+    {orvo::cyclics::ReadSettings, orvo::cyclics::Allocate, orvo::cyclics::NewImage,
+     orvo::cyclics::FrameStep, orvo::cyclics::TearDown},
     5,
     true,
 };

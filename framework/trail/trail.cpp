@@ -1,0 +1,45 @@
+#include "framework/trail/trail.h"
+
+#include <algorithm>
+
+namespace orvo::trail {
+
+void ColourWalk::Start(int index) {
+  index_ = static_cast<std::int16_t>(std::clamp(index, 0, kLastIndex));
+  direction_ = 1;
+}
+
+int ColourWalk::Next() {
+  index_ = static_cast<std::int16_t>(index_ + direction_);
+  if (index_ == kLastIndex || index_ == 0) direction_ = static_cast<std::int16_t>(-direction_);
+  return index_;
+}
+
+void EraserDelay::Start(std::int32_t tail_length) {
+  // Computed wide and held to 0..300, so a huge stored length cannot wrap
+  // into a negative 16-bit count.
+  const std::int64_t steps = std::int64_t{3} * tail_length;
+  trail_steps_ = static_cast<std::int16_t>(std::clamp<std::int64_t>(steps, 0, kNeverErased));
+  head_steps_ = 0;
+}
+
+bool EraserDelay::Step() {
+  if (trail_steps_ >= kNeverErased || trail_steps_ >= head_steps_) {
+    // Once past any trail length the count stops, so it never wraps.
+    if (head_steps_ <= kNeverErased) ++head_steps_;
+    return false;
+  }
+  return true;
+}
+
+ScopedPen::ScopedPen(HDC dc, int width, COLORREF colour)
+    : dc_(dc), pen_(CreatePen(PS_SOLID, width, colour)) {
+  SelectObject(dc_, reinterpret_cast<HGDIOBJ>(pen_));
+}
+
+ScopedPen::~ScopedPen() {
+  SelectObject(dc_, GetStockObject(BLACK_PEN));
+  DeleteObject(reinterpret_cast<HGDIOBJ>(pen_));
+}
+
+}  // namespace orvo::trail

@@ -6,7 +6,8 @@ namespace orvo::trail {
 
 void ColourWalk::Start(int index) {
   index_ = static_cast<std::int16_t>(std::clamp(index, 0, kLastIndex));
-  direction_ = 1;
+  // From the top the only way is down.
+  direction_ = static_cast<std::int16_t>(index_ == kLastIndex ? -1 : 1);
 }
 
 int ColourWalk::Next() {

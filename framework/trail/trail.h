@@ -18,8 +18,8 @@ inline constexpr int kLastIndex = 234;
 // when it reaches 234 or 0. Started at 0 it runs 1, 2, ..., 234, 233, ..., 0, 1, ...
 class ColourWalk {
  public:
-  // Index and direction (+1) before the first step. A start outside
-  // 0..234 is held to that range.
+  // Index before the first step, going up (down from 234). A start
+  // outside 0..234 is held to that range.
   void Start(int index);
   // Moves one step and returns the new index.
   int Next();

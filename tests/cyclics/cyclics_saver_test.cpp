@@ -1,0 +1,122 @@
+// The cyclics saver through the real shell and host on the headless
+// display: pictures repeat for equal arguments, figures change on time,
+// stored values out of range and a failed allocation.
+#include "savers/cyclics/cyclics_saver.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "orvo/platform.h"
+#include "savers/cyclics/cyclics_figure.h"
+#include "tools/orvo-render/render.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using orvo::render::Options;
+using orvo::render::RecordSaver;
+
+class CyclicsSaverTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("orvo-cyclics-test-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir_);
+    setenv("ORVO_CONFIG_DIR", dir_.c_str(), 1);
+  }
+  void TearDown() override {
+    orvo::cyclics::SetBlockAllocatorForTesting(nullptr);
+    fs::remove_all(dir_);
+  }
+  Options Opts(long timers) {
+    Options o;
+    o.width = 160;
+    o.height = 120;
+    o.timers = timers;
+    o.config_dir = dir_.string();
+    return o;
+  }
+  fs::path dir_;
+};
+
+int NonBlack(const orvo::render::IndexedImage& im) {
+  int n = 0;
+  for (auto p : im.pixels) n += p != 0;
+  return n;
+}
+
+TEST_F(CyclicsSaverTest, EqualArgumentsGiveEqualPictures) {
+  Options o = Opts(40);
+  const auto first = RecordSaver(kCyclicsSaver, o);
+  fs::remove_all(dir_);
+  fs::create_directories(dir_);
+  const auto second = RecordSaver(kCyclicsSaver, o);
+  EXPECT_EQ(first.pixels, second.pixels);
+  EXPECT_GT(NonBlack(first), 100);
+  o.clock += 1;  // another seed
+  fs::remove_all(dir_);
+  fs::create_directories(dir_);
+  EXPECT_NE(RecordSaver(kCyclicsSaver, o).pixels, first.pixels);
+}
+
+TEST_F(CyclicsSaverTest, ANewFigureStartsAfterItsChangeTime) {
+  Options o = Opts(40);
+  o.period = 1000;  // one virtual second per timer message
+  o.settings = {{"Spasticity", "50"}};
+  DWORD start = 0, change = 0;
+  long started_at_30 = 0;
+  RecordSaver(kCyclicsSaver, o, [&](long timer) {
+    const auto view = orvo::cyclics::View();
+    if (timer == 1) {
+      start = o.clock;
+      change = view.figure->change_time;
+      EXPECT_EQ(view.figures_started, 1);
+    }
+    if (timer == 30) started_at_30 = view.figures_started;
+    return true;
+  });
+  // sp = 1: 20 to 29 seconds.
+  EXPECT_GE(change - start, 20000u);
+  EXPECT_LE(change - start, 29000u);
+  EXPECT_GE(started_at_30, 2);
+}
+
+TEST_F(CyclicsSaverTest, StoredValuesOutOfRangeRunHeld) {
+  Options o = Opts(10);
+  o.settings = {{"Cyclics", "5000"}, {"Spasticity", "77"}, {"PenWidth", "4000"},
+                {"TailLength", "-5"}};
+  int n = 0, sp = 0, width = 0, trail_steps = -1;
+  RecordSaver(kCyclicsSaver, o, [&](long) {
+    const orvo::cyclics::Figure* f = orvo::cyclics::View().figure;
+    n = f->n;
+    sp = f->sp;
+    width = f->width;
+    trail_steps = f->trail.delay().trail_steps();
+    return true;
+  });
+  EXPECT_EQ(n, 101);
+  EXPECT_EQ(sp, 1);
+  EXPECT_EQ(width, 200);
+  EXPECT_EQ(trail_steps, 0);
+}
+
+HGLOBAL Refuse(UINT, std::size_t) { return nullptr; }
+
+TEST_F(CyclicsSaverTest, WithoutItsSetsTheSaverDrawsNothing) {
+  orvo::cyclics::SetBlockAllocatorForTesting(Refuse);
+  bool sets = true;
+  const auto image = RecordSaver(kCyclicsSaver, Opts(20), [&](long) {
+    sets = orvo::cyclics::View().sets;
+    return true;
+  });
+  EXPECT_FALSE(sets);
+  EXPECT_EQ(NonBlack(image), 0);
+}
+
+}  // namespace

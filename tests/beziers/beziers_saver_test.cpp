@@ -1,0 +1,105 @@
+// The beziers saver through the real shell and host on the headless
+// display: pictures repeat for equal arguments, figures change on time,
+// stored values out of range.
+#include "savers/beziers/beziers_saver.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "orvo/platform.h"
+#include "savers/beziers/beziers_figure.h"
+#include "tools/orvo-render/render.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using orvo::render::Options;
+using orvo::render::RecordSaver;
+
+class BeziersSaverTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("orvo-beziers-test-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    Fresh();
+    setenv("ORVO_CONFIG_DIR", dir_.c_str(), 1);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  void Fresh() {
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  Options Opts(long timers) {
+    Options o;
+    o.width = 160;
+    o.height = 120;
+    o.timers = timers;
+    o.config_dir = dir_.string();
+    return o;
+  }
+  fs::path dir_;
+};
+
+int NonBlack(const orvo::render::IndexedImage& im) {
+  int n = 0;
+  for (auto p : im.pixels) n += p != 0;
+  return n;
+}
+
+TEST_F(BeziersSaverTest, EqualArgumentsGiveEqualPictures) {
+  Options o = Opts(60);
+  const auto first = RecordSaver(kBeziersSaver, o);
+  Fresh();
+  EXPECT_EQ(RecordSaver(kBeziersSaver, o).pixels, first.pixels);
+  EXPECT_GT(NonBlack(first), 100);
+  Fresh();
+  o.clock += 1;
+  EXPECT_NE(RecordSaver(kBeziersSaver, o).pixels, first.pixels);
+}
+
+TEST_F(BeziersSaverTest, OneFrameStepPerTimerMessageAndNewFiguresOnTime) {
+  Options o = Opts(60);
+  o.period = 1000;
+  o.settings = {{"TailLength", "1"}};
+  DWORD change = 0;
+  long figures = 0;
+  int steps_after_three = -1;
+  RecordSaver(kBeziersSaver, o, [&](long timer) {
+    const auto view = orvo::beziers::View();
+    if (timer == 1) change = view.figure->change_time - o.clock;
+    if (timer == 3) steps_after_three = view.figure->trail.delay().head_steps();
+    figures = view.figures_started;
+    return true;
+  });
+  EXPECT_EQ(steps_after_three, 3);
+  EXPECT_GE(change, 10000u);
+  EXPECT_LE(change, 49000u);
+  EXPECT_GE(figures, 2);  // 60 virtual seconds
+}
+
+TEST_F(BeziersSaverTest, StoredValuesOutOfRangeRunHeld) {
+  Options o = Opts(10);
+  o.settings = {{"Beziers", "900"}, {"Symetry", "0"}, {"PenWidth", "-30"}, {"TailLength", "20000"}};
+  int b = 0, s = 0, w = -1, trail_steps = 0;
+  const auto image = RecordSaver(kBeziersSaver, o, [&](long) {
+    const orvo::beziers::Figure* f = orvo::beziers::View().figure;
+    b = f->b;
+    s = f->s;
+    w = f->width;
+    trail_steps = f->trail.delay().trail_steps();
+    return true;
+  });
+  EXPECT_EQ(b, 103);
+  EXPECT_EQ(s, 1);
+  EXPECT_EQ(w, 0);
+  EXPECT_EQ(trail_steps, 300);
+  EXPECT_GT(NonBlack(image), 0);
+}
+
+}  // namespace

@@ -1,0 +1,43 @@
+// Cost of the heaviest beziers frame steps within the dialog's ranges at
+// 1920 x 1080: 20 Beziers (10 curves per copy), symmetry 32, a 200-pixel
+// pen, the eraser running (so each step draws 640 thick curves), the
+// palette engine ticking after every curve.
+#include <benchmark/benchmark.h>
+
+#include "framework/palette/palette_engine.h"
+#include "orvo/headless.h"
+#include "orvo/platform.h"
+#include "savers/beziers/beziers_figure.h"
+
+namespace {
+
+constexpr int kWidth = 1920;
+constexpr int kHeight = 1080;
+
+void BM_BeziersFrameStep(benchmark::State& state) {
+  orvo::headless::Options display;
+  display.screen_width = kWidth;
+  display.screen_height = kHeight;
+  orvo::headless::Install(display);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateCompatibleBitmap(dc, kWidth, kHeight);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(bitmap));
+  orvo::PaletteEngine* engine = orvo::CreatePaletteEngine(dc);
+  static orvo::beziers::PointSet head, eraser;
+  orvo::beziers::Figure f;
+  f.trail.Attach(&head, &eraser);
+  srand15(static_cast<DWORD>(state.range(0)));
+  const orvo::beziers::Config config{kWidth, kHeight, 20, 32, 1, 200, 15, 4, 1};
+  orvo::beziers::NewFigure(f, config, GetTickCount(), engine);
+  for (int i = 0; i < 5; ++i) orvo::beziers::Step(f, dc, engine);  // the eraser runs from now on
+  for (auto _ : state) orvo::beziers::Step(f, dc, engine);
+  state.SetItemsProcessed(state.iterations() * 2 * f.s * orvo::beziers::CurvesPerCopy(f));
+  orvo::DestroyPaletteEngine(engine);
+  SelectObject(dc, old);
+  DeleteObject(reinterpret_cast<HGDIOBJ>(bitmap));
+  DeleteDC(dc);
+}
+// The argument seeds the figure (its points and speed).
+BENCHMARK(BM_BeziersFrameStep)->Arg(1)->Arg(2)->Arg(3)->ArgName("seed")->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -196,7 +196,9 @@ TEST(BeziersFigureTest, SymmetryDrawsCopiesRotatedAboutTheCentre) {
       EXPECT_TRUE(near(many, x, y)) << copies << " copies, copy " << s;
       EXPECT_EQ(near(one, x, y), s == 0) << "copy " << s;
       // The other way round is not drawn (copies 1 and 2 of three).
-      if (copies == 3 && s > 0) EXPECT_FALSE(near(many, x, 2 * cy - y)) << "copy " << s;
+      if (copies == 3 && s > 0) {
+        EXPECT_FALSE(near(many, x, 2 * cy - y)) << "copy " << s;
+      }
     }
   }
 }

@@ -14,7 +14,7 @@ namespace {
 constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
 
-void BM_BeziersFrameStep(benchmark::State& state) {
+void Measure(benchmark::State& state, const orvo::beziers::Config& config, bool worst) {
   orvo::headless::Options display;
   display.screen_width = kWidth;
   display.screen_height = kHeight;
@@ -27,16 +27,24 @@ void BM_BeziersFrameStep(benchmark::State& state) {
   orvo::beziers::Figure f;
   f.trail.Attach(&head, &eraser);
   srand15(static_cast<DWORD>(state.range(0)));
-  const orvo::beziers::Config config{kWidth, kHeight, 20, 32, 1, 200, 15, 4, 1};
   orvo::beziers::NewFigure(f, config, GetTickCount(), engine);
+  (void)worst;
   for (int i = 0; i < 5; ++i) orvo::beziers::Step(f, dc, engine);  // the eraser runs from now on
   for (auto _ : state) orvo::beziers::Step(f, dc, engine);
-  state.SetItemsProcessed(state.iterations() * 2 * f.s * orvo::beziers::CurvesPerCopy(f));
+  state.SetItemsProcessed(state.iterations() * (f.trail.delay().trail_steps() < 300 ? 2 : 1) * f.s * orvo::beziers::CurvesPerCopy(f));
   orvo::DestroyPaletteEngine(engine);
   SelectObject(dc, old);
   DeleteObject(reinterpret_cast<HGDIOBJ>(bitmap));
   DeleteDC(dc);
 }
+void BM_BeziersFrameStep(benchmark::State& state) {
+  Measure(state, orvo::beziers::Config{kWidth, kHeight, 20, 32, 1, 200, 15, 4, 1}, true);
+}
+// The dialog's defaults, for comparison.
+void BM_BeziersFrameStepDefaults(benchmark::State& state) {
+  Measure(state, orvo::beziers::Config{kWidth, kHeight, 1, 8, 100, 100, 15, 4, 1}, false);
+}
+BENCHMARK(BM_BeziersFrameStepDefaults)->Arg(1)->ArgName("seed")->Unit(benchmark::kMillisecond);
 // The argument seeds the figure (its points and speed).
 BENCHMARK(BM_BeziersFrameStep)->Arg(1)->Arg(2)->Arg(3)->ArgName("seed")->Unit(benchmark::kMillisecond);
 

@@ -14,7 +14,7 @@ namespace {
 constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
 
-void BM_CyclicsFrameStep(benchmark::State& state) {
+void Measure(benchmark::State& state, const orvo::cyclics::Config& config, bool worst) {
   orvo::headless::Options display;
   display.screen_width = kWidth;
   display.screen_height = kHeight;
@@ -27,17 +27,24 @@ void BM_CyclicsFrameStep(benchmark::State& state) {
   orvo::cyclics::Figure f;
   f.trail.Attach(&head, &eraser);
   srand15(static_cast<DWORD>(state.range(0)));
-  const orvo::cyclics::Config config{kWidth, kHeight, 99, 50, 1, 200, 15, 4, 1};
   orvo::cyclics::NewFigure(f, config, GetTickCount(), engine);
-  f.mirror = true;
+  if (worst) f.mirror = true;
   for (int i = 0; i < 5; ++i) orvo::cyclics::Step(f, dc, engine);  // the eraser runs from now on
   for (auto _ : state) orvo::cyclics::Step(f, dc, engine);
-  state.SetItemsProcessed(state.iterations() * 8 * f.n);  // segments drawn
+  state.SetItemsProcessed(state.iterations() * (f.mirror ? 8 : 2) * f.n);  // segments drawn
   orvo::DestroyPaletteEngine(engine);
   SelectObject(dc, old);
   DeleteObject(reinterpret_cast<HGDIOBJ>(bitmap));
   DeleteDC(dc);
 }
+void BM_CyclicsFrameStep(benchmark::State& state) {
+  Measure(state, orvo::cyclics::Config{kWidth, kHeight, 99, 50, 1, 200, 15, 4, 1}, true);
+}
+// The dialog's defaults, for comparison.
+void BM_CyclicsFrameStepDefaults(benchmark::State& state) {
+  Measure(state, orvo::cyclics::Config{kWidth, kHeight, 4, 25, 100, 100, 15, 4, 1}, false);
+}
+BENCHMARK(BM_CyclicsFrameStepDefaults)->Arg(1)->ArgName("seed")->Unit(benchmark::kMillisecond);
 // The argument seeds the figure (its path modes and speeds).
 BENCHMARK(BM_CyclicsFrameStep)->Arg(1)->Arg(2)->Arg(3)->ArgName("seed")->Unit(benchmark::kMillisecond);
 

@@ -1,36 +1,77 @@
 #include "savers/polygon/polygon_saver.h"
 
-#include "framework/settings/store.h"
 #include "framework/host/host.h"
+#include "framework/palette/palette_engine.h"
+#include "framework/settings/store.h"
+#include "savers/polygon/polygon_figure.h"
 #include "savers/polygon/polygon_settings.h"
 
+namespace orvo::polygon {
 namespace {
 
-orvo::settings::Values g_settings;
+// Settings rows, top to bottom.
+enum Row { kVertices, kSymmetry, kSpeed, kType, kTweak };
 
-void ReadSettings() { g_settings = orvo::settings::Load(kPolygonSettings, orvo::host::IniFile()); }
+struct State {
+  settings::Values settings{};
+  PaletteEngine* engine = nullptr;
+  bool engine_made = false;
+  Figure figure;
+};
 
-// The picture is not drawn yet: the window stays black while the host runs.
+State& St() {
+  static State state;
+  return state;
+}
+
+// Values are read as stored; the figure holds the ones that would break it.
+void ReadSettings() { St().settings = settings::Load(kPolygonSettings, host::IniFile()); }
+
+// The vertex and velocity tables are fixed.
 void Allocate() {}
-void NewImage() {}
-void FrameStep() {}
-void TearDown() {}
 
-const orvo::StringResource kStrings[] = {
-    {orvo::kStringDisplayName, "Orvo Poly"},
-    {orvo::kStringPasswordKey, "PWProtected"},
-    {orvo::kStringIniFile, "control.ini"},
-    {orvo::kStringSection, kPolygonSettings.section},
+void StartImage() {
+  State& s = St();
+  PatBlt(host::DC(), 0, 0, host::Width(), host::Height(), BLACKNESS);
+  if (!s.engine_made) s.engine = CreatePaletteEngine(host::DC());
+  s.engine_made = true;
+  const settings::Values& v = s.settings;
+  const Config config{host::Width(), host::Height(), v.row[kVertices], v.row[kSymmetry],
+                      v.row[kSpeed], v.row[kType],   v.row[kTweak],    v.effect,
+                      v.shifted};
+  NewFigure(s.figure, config, GetTickCount(), s.engine);
+}
+
+void FrameStep() {
+  State& s = St();
+  Step(s.figure, host::DC(), s.engine);
+  if (GetTickCount() > s.figure.end_time) StartImage();
+}
+
+// The host has already cleared the window.
+void TearDown() {
+  State& s = St();
+  DestroyPaletteEngine(s.engine);
+  s = State{};
+}
+
+const StringResource kStrings[] = {
+    {kStringDisplayName, "Orvo Poly"},
+    {kStringPasswordKey, "PWProtected"},
+    {kStringIniFile, "control.ini"},
+    {kStringSection, kPolygonSettings.section},
 };
 
 }  // namespace
+}  // namespace orvo::polygon
 
 const orvo::SaverModule kPolygonSaver = {
     "polygon",
-    kStrings,
-    sizeof kStrings / sizeof kStrings[0],
+    orvo::polygon::kStrings,
+    sizeof orvo::polygon::kStrings / sizeof orvo::polygon::kStrings[0],
     &kPolygonSettings,
-    {ReadSettings, Allocate, NewImage, FrameStep, TearDown},
+    {orvo::polygon::ReadSettings, orvo::polygon::Allocate, orvo::polygon::StartImage,
+     orvo::polygon::FrameStep, orvo::polygon::TearDown},
     5,
     true,
 };

@@ -1,36 +1,80 @@
 #include "savers/vortex/vortex_saver.h"
 
-#include "framework/settings/store.h"
 #include "framework/host/host.h"
+#include "framework/palette/palette_engine.h"
+#include "framework/settings/store.h"
+#include "savers/vortex/vortex_ring.h"
 #include "savers/vortex/vortex_settings.h"
 
+namespace orvo::vortex {
 namespace {
 
-orvo::settings::Values g_settings;
+// Settings rows, top to bottom.
+enum Row { kPoints, kScale, kAmplitude, kDuration, kTweak };
 
-void ReadSettings() { g_settings = orvo::settings::Load(kVortexSettings, orvo::host::IniFile()); }
+struct State {
+  settings::Values settings{};
+  PaletteEngine* engine = nullptr;
+  bool engine_made = false;
+  Ring ring;
+};
 
-// The picture is not drawn yet: the window stays black while the host runs.
+State& St() {
+  static State state;
+  return state;
+}
+
+// Values are read as stored; the ring holds the ones that would break it.
+void ReadSettings() { St().settings = settings::Load(kVortexSettings, host::IniFile()); }
+
+// The ring is a fixed array.
 void Allocate() {}
-void NewImage() {}
-void FrameStep() {}
-void TearDown() {}
 
-const orvo::StringResource kStrings[] = {
-    {orvo::kStringDisplayName, "Orvo Vortex"},
-    {orvo::kStringPasswordKey, "PWProtected"},
-    {orvo::kStringIniFile, "control.ini"},
-    {orvo::kStringSection, kVortexSettings.section},
+// The window is black here: cleared by the host at set-up, by FrameStep later.
+void NewImage() {
+  State& s = St();
+  if (!s.engine_made) s.engine = CreatePaletteEngine(host::DC());
+  s.engine_made = true;
+  const settings::Values& v = s.settings;
+  const Config config{host::Width(),    host::Height(), v.row[kPoints], v.row[kScale],
+                      v.row[kAmplitude], v.row[kDuration], v.row[kTweak], v.effect,
+                      v.shifted};
+  StartImage(s.ring, config, GetTickCount(), s.engine);
+}
+
+void FrameStep() {
+  State& s = St();
+  Step(s.ring, host::DC(), GetTickCount(), s.engine);
+  if (s.ring.restart) {
+    PatBlt(host::DC(), 0, 0, host::Width(), host::Height(), BLACKNESS);
+    NewImage();
+  }
+}
+
+// The host has already cleared the window.
+void TearDown() {
+  State& s = St();
+  DestroyPaletteEngine(s.engine);
+  s = State{};
+}
+
+const StringResource kStrings[] = {
+    {kStringDisplayName, "Orvo Vortex"},
+    {kStringPasswordKey, "PWProtected"},
+    {kStringIniFile, "control.ini"},
+    {kStringSection, kVortexSettings.section},
 };
 
 }  // namespace
+}  // namespace orvo::vortex
 
 const orvo::SaverModule kVortexSaver = {
     "vortex",
-    kStrings,
-    sizeof kStrings / sizeof kStrings[0],
+    orvo::vortex::kStrings,
+    sizeof orvo::vortex::kStrings / sizeof orvo::vortex::kStrings[0],
     &kVortexSettings,
-    {ReadSettings, Allocate, NewImage, FrameStep, TearDown},
+    {orvo::vortex::ReadSettings, orvo::vortex::Allocate, orvo::vortex::NewImage,
+     orvo::vortex::FrameStep, orvo::vortex::TearDown},
     5,
     true,
 };

@@ -1,36 +1,226 @@
 #include "savers/pattern/pattern_saver.h"
 
-#include "framework/settings/store.h"
+#include <algorithm>
+
 #include "framework/host/host.h"
+#include "framework/host/palette_bitmap.h"
+#include "framework/palette/palette_engine.h"
+#include "framework/settings/store.h"
+#include "orvo/platform.h"
+#include "savers/pattern/pattern_image.h"
 #include "savers/pattern/pattern_settings.h"
 
+namespace orvo::pattern {
 namespace {
 
-orvo::settings::Values g_settings;
+// Settings rows, top to bottom.
+enum Row { kWaves, kRate, kType, kDelay, kTweak };
 
-void ReadSettings() { g_settings = orvo::settings::Load(kPatternSettings, orvo::host::IniFile()); }
+struct State {
+  settings::Values settings{};
+  PaletteEngine* engine = nullptr;
+  bool first_image_done = false;
+  bool low_colour = false;
+  std::int16_t* columns = nullptr;
+  std::int16_t* rows = nullptr;
+  std::uint8_t* row_buffer = nullptr;
+  BITMAPINFO* header = nullptr;
+  bool buffers = false;
+  Image image;
+  int block = 16;
+  int row = 0;
+  DWORD hold_until = 0;
+  int interval = 0;
+  DWORD image_duration = 0;
+  long images_started = 0;
+  long bands_drawn = 0;
+};
 
-// The picture is not drawn yet: the window stays black while the host runs.
-void Allocate() {}
-void NewImage() {}
-void FrameStep() {}
-void TearDown() {}
+State& S() {
+  static State state;
+  return state;
+}
 
-const orvo::StringResource kStrings[] = {
-    {orvo::kStringDisplayName, "Orvo Pattern"},
-    {orvo::kStringPasswordKey, "PWProtected"},
-    {orvo::kStringIniFile, "control.ini"},
-    {orvo::kStringSection, kPatternSettings.section},
+BlockAllocator g_allocator = nullptr;
+int g_forced_type = -1;
+int g_forced_mode = -1;
+
+void* Allocate(std::size_t bytes) {
+  return g_allocator != nullptr ? g_allocator(GPTR, bytes) : GlobalAlloc(GPTR, bytes);
+}
+
+std::int32_t Row(int row) { return S().settings.row[row]; }
+
+// Values are used as read; where one would break the arithmetic the new
+// image brings it into range (see NewImage).
+void ReadSettings() { S().settings = settings::Load(kPatternSettings, host::IniFile()); }
+
+void AllocateNothing() {}
+
+void FreeBuffers() {
+  State& s = S();
+  GlobalFree(s.columns);
+  GlobalFree(s.rows);
+  GlobalFree(s.row_buffer);
+  GlobalFree(s.header);
+  s.columns = nullptr;
+  s.rows = nullptr;
+  s.row_buffer = nullptr;
+  s.header = nullptr;
+  s.buffers = false;
+}
+
+// Without all four buffers (or without a palette engine, whose wave table
+// the profiles are built from) the saver draws nothing for the whole run;
+// the palette engine, if it exists, keeps animating.
+void SetUpRun() {
+  State& s = S();
+  s.engine = CreatePaletteEngine(host::DC());
+  s.low_colour = GetDeviceCaps(host::DC(), BITSPIXEL) < 8;
+  const int w = std::max(host::Width(), 0), h = std::max(host::Height(), 0);
+  s.columns = static_cast<std::int16_t*>(Allocate((static_cast<std::size_t>(w) + 1) * 2));
+  s.rows = static_cast<std::int16_t*>(Allocate((static_cast<std::size_t>(h) + 1) * 2));
+  s.row_buffer = static_cast<std::uint8_t*>(Allocate(static_cast<std::size_t>(w) + 1));
+  s.header = static_cast<BITMAPINFO*>(Allocate(host::kPaletteBitmapHeaderBytes));
+  if (s.columns != nullptr && s.rows != nullptr && s.row_buffer != nullptr && s.header != nullptr) {
+    host::FillPaletteBitmapHeader(s.header, w, 1);
+    s.image.Attach(s.columns, s.rows, w, h);
+    s.buffers = s.engine != nullptr && WaveTable() != nullptr;
+  } else {
+    FreeBuffers();
+    OutputDebugStringA("Could not allocate buffers");
+  }
+  s.hold_until = GetTickCount();
+}
+
+// Prepares the next image: parameters drawn from rand15() in their fixed
+// order, interleaved with the palette engine calls, then both profiles.
+// A stored wave count outside 1..30 is brought to the nearest end (the
+// wavelength arrays hold 31 slots and N divides); a negative type draws
+// like a fixed type and uses formula 0.
+void NewImage() {
+  State& s = S();
+  if (!s.first_image_done) SetUpRun();
+  int n = std::clamp(Row(kWaves), 1, kMaxWaves);
+  if (s.engine != nullptr) {
+    s.engine->palette_duration = static_cast<std::uint32_t>(Row(kTweak)) * 1000u;
+    if (!s.first_image_done) SelectEffect(s.engine, s.settings.effect, s.settings.shifted);
+  }
+  s.interval = 101 - Row(kRate);
+  int t = Row(kType);
+  s.image_duration = static_cast<DWORD>(Row(kDelay)) * 1000u;
+  if (t > 20) {
+    n = rand15() % n + 1;
+    t = rand15() % kTypeCount;
+  }
+  if (t < 0) t = 0;
+  if (s.engine != nullptr) {
+    s.engine->keep_wave = 0;
+    SetWaveSpread(s.engine, rand15() % 6 + 2);
+    SetRampDecay(s.engine, 0.84f, 0.15f);
+    if (!s.first_image_done) NewPalette(s.engine);
+  } else {
+    rand15();  // the wave spread draw keeps its place in the sequence
+  }
+  s.first_image_done = true;
+  Image& im = s.image;
+  im.n = n;
+  im.t = t;
+  im.DrawParameters(s.engine != nullptr && s.engine->coarse != 0);
+  if (g_forced_type >= 0) {
+    im.t = g_forced_type;
+    im.distortion = g_forced_mode >= 0;
+    if (g_forced_mode >= 0) im.mode = g_forced_mode;
+  }
+  if (s.buffers) im.BuildProfiles(WaveTable());
+  s.row = 0;
+  s.block = 16;
+  ++s.images_started;
+}
+
+void DrawBand(int y) {
+  State& s = S();
+  const Image& im = s.image;
+  const HDC dc = host::DC();
+  if (s.block == 1) {
+    SetDIBitsToDevice(dc, 0, y, static_cast<DWORD>(im.w), 1, 0, 0, 0, 1, s.row_buffer, s.header,
+                      DIB_PAL_COLORS);
+  } else if (s.low_colour) {
+    for (int bx = 0; bx <= im.xmax; bx += s.block) {
+      const RECT r{bx, y, bx + s.block, y + s.block};
+      HBRUSH brush = CreateSolidBrush(PALETTEINDEX(s.row_buffer[bx]));
+      FillRect(dc, &r, brush);
+      DeleteObject(brush);
+    }
+  } else {
+    for (int j = 0; j * s.block <= im.xmax; ++j) s.row_buffer[j] = s.row_buffer[j * s.block];
+    StretchDIBits(dc, 0, y, im.xmax, s.block, 0, 0, im.xmax / s.block, 1, s.row_buffer, s.header,
+                  DIB_PAL_COLORS, SRCCOPY);
+  }
+  ++s.bands_drawn;
+}
+
+void FrameStep() {
+  State& s = S();
+  PaletteTick(s.engine, s.interval);
+  if (GetTickCount() < s.hold_until || !s.buffers) {
+    if (s.engine != nullptr) s.engine->keep_wave = 0;
+    return;
+  }
+  s.engine->keep_wave = 1;
+  const int y = s.row;
+  s.image.ComputeRow(y, s.row_buffer, WaveTable(), SineTable());
+  DrawBand(y);
+  s.row += s.block;
+  if (s.row <= s.image.ymax) return;
+  if (s.block >= 3) {
+    s.block >>= 1;
+    if (s.block == 4) s.block = s.low_colour ? 2 : 1;
+    s.row = 0;
+    return;
+  }
+  s.hold_until = GetTickCount() + s.image_duration;
+  NewImage();
+}
+
+void TearDown() {
+  State& s = S();
+  FreeBuffers();
+  DestroyPaletteEngine(s.engine);
+  s = State{};
+}
+
+const StringResource kStrings[] = {
+    {kStringDisplayName, "Orvo Pattern"},
+    {kStringPasswordKey, "PWProtected"},
+    {kStringIniFile, "control.ini"},
+    {kStringSection, kPatternSettings.section},
 };
 
 }  // namespace
 
+RunView View() {
+  const State& s = S();
+  return RunView{s.buffers ? &s.image : nullptr, s.block, s.row, s.hold_until, s.low_colour,
+                 s.images_started, s.bands_drawn};
+}
+
+void ForceImageForTesting(int type, int mode) {
+  g_forced_type = type;
+  g_forced_mode = mode;
+}
+
+void SetBlockAllocatorForTesting(BlockAllocator allocator) { g_allocator = allocator; }
+
+}  // namespace orvo::pattern
+
 const orvo::SaverModule kPatternSaver = {
     "pattern",
-    kStrings,
-    sizeof kStrings / sizeof kStrings[0],
+    orvo::pattern::kStrings,
+    sizeof orvo::pattern::kStrings / sizeof orvo::pattern::kStrings[0],
     &kPatternSettings,
-    {ReadSettings, Allocate, NewImage, FrameStep, TearDown},
+    {orvo::pattern::ReadSettings, orvo::pattern::AllocateNothing, orvo::pattern::NewImage,
+     orvo::pattern::FrameStep, orvo::pattern::TearDown},
     5,
     true,
 };

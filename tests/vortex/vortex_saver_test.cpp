@@ -1,0 +1,70 @@
+// The vortex saver through the real shell and host on the headless display.
+#include "savers/vortex/vortex_saver.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "tools/orvo-render/render.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using orvo::render::Options;
+using orvo::render::RecordSaver;
+
+class VortexSaverTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("orvo-vortex-test-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    Fresh();
+    setenv("ORVO_CONFIG_DIR", dir_.c_str(), 1);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  void Fresh() {
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  Options Opts(int w, int h, long timers) {
+    Options o;
+    o.width = w;
+    o.height = h;
+    o.timers = timers;
+    o.config_dir = dir_.string();
+    return o;
+  }
+  fs::path dir_;
+};
+
+int NonBlack(const orvo::render::IndexedImage& im) {
+  int n = 0;
+  for (auto p : im.pixels) n += p != 0;
+  return n;
+}
+
+TEST_F(VortexSaverTest, EqualArgumentsGiveEqualPictures) {
+  Options o = Opts(152, 112, 40);
+  const auto first = RecordSaver(kVortexSaver, o);
+  Fresh();
+  EXPECT_EQ(RecordSaver(kVortexSaver, o).pixels, first.pixels);
+  EXPECT_GT(NonBlack(first), 50);
+}
+
+TEST_F(VortexSaverTest, OutOfRangeStoredValuesRunWithoutHarm) {
+  Options o = Opts(64, 48, 30);
+  o.settings = {{"Vortex", "5000"}, {"Scale", "400"}, {"Amplitude", "-3"}, {"Duration", "-1"},
+                {"Tweak", "0"}};
+  RecordSaver(kVortexSaver, o);
+  Fresh();
+  o.settings = {{"Vortex", "0"}, {"Scale", "0"}, {"Amplitude", "100000"}, {"Duration", "0"}};
+  const auto im = RecordSaver(kVortexSaver, o);
+  EXPECT_EQ(im.width, 64);
+}
+
+}  // namespace

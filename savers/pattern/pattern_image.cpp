@@ -16,6 +16,9 @@ const float kSineScale = 1.0f / 32766.0f;
 
 // trunc(v) taken as a signed 16-bit value (wrapping); 0 for a non-finite v.
 std::int16_t TruncToInt16(double v) {
+  if (v > -2147483648.0 && v < 2147483648.0) {
+    return static_cast<std::int16_t>(static_cast<std::int32_t>(v));  // the common case
+  }
   if (!std::isfinite(v)) return 0;
   const double wrapped = std::fmod(std::trunc(v), 65536.0);
   return static_cast<std::int16_t>(static_cast<std::int32_t>(wrapped));
@@ -25,6 +28,7 @@ std::int16_t TruncToInt16(double v) {
 int ProfileIndex(float num, float den) {
   if (den == 0.0f) return 0;
   const float q = num / den;
+  if (q >= 0.0f && q < 2147483648.0f) return static_cast<std::int32_t>(q) % kSamples;
   if (!std::isfinite(q)) return 0;
   int i = static_cast<int>(std::fmod(std::trunc(static_cast<double>(q)), 2048.0));
   return i < 0 ? i + kSamples : i;

@@ -1,36 +1,80 @@
 #include "savers/stars/stars_saver.h"
 
-#include "framework/settings/store.h"
 #include "framework/host/host.h"
+#include "framework/palette/palette_engine.h"
+#include "framework/settings/store.h"
+#include "savers/stars/star_field.h"
 #include "savers/stars/stars_settings.h"
 
+namespace orvo::stars {
 namespace {
 
-orvo::settings::Values g_settings;
+// Settings rows, top to bottom.
+enum Row { kStars, kSize, kSpeed, kType, kTweak };
 
-void ReadSettings() { g_settings = orvo::settings::Load(kStarsSettings, orvo::host::IniFile()); }
+struct State {
+  settings::Values settings{};
+  PaletteEngine* engine = nullptr;
+  bool camera_made = false;
+};
 
-// The picture is not drawn yet: the window stays black while the host runs.
-void Allocate() {}
-void NewImage() {}
-void FrameStep() {}
-void TearDown() {}
+State& St() {
+  static State state;
+  return state;
+}
 
-const orvo::StringResource kStrings[] = {
-    {orvo::kStringDisplayName, "Orvo Stars"},
-    {orvo::kStringPasswordKey, "PWProtected"},
-    {orvo::kStringIniFile, "control.ini"},
-    {orvo::kStringSection, kStarsSettings.section},
+// The star table lives in static storage.
+Field& TheField() {
+  static Field field;
+  return field;
+}
+
+void ReadSettings() { St().settings = settings::Load(kStarsSettings, host::IniFile()); }
+
+void Allocate() {
+  State& s = St();
+  s.engine = CreatePaletteEngine(host::DC());
+  s.camera_made = true;
+}
+
+void NewImage() {
+  State& s = St();
+  PatBlt(host::DC(), 0, 0, host::Width(), host::Height(), BLACKNESS);
+  const settings::Values& v = s.settings;
+  const Config config{v.row[kStars], v.row[kSize], v.row[kSpeed], v.row[kType],
+                      v.row[kTweak], v.effect,     v.shifted};
+  RECT client{};
+  GetClientRect(host::Window(), &client);
+  Start(TheField(), config, host::DC(), client.right, client.bottom, s.engine);
+}
+
+void FrameStep() { Step(TheField(), host::DC(), St().engine); }
+
+// The window keeps its streaks: nothing is cleared here.
+void TearDown() {
+  State& s = St();
+  DestroyPaletteEngine(s.engine);
+  s.engine = nullptr;
+  s.camera_made = false;
+}
+
+const StringResource kStrings[] = {
+    {kStringDisplayName, "Orvo Stars"},
+    {kStringPasswordKey, "PWProtected"},
+    {kStringIniFile, "control.ini"},
+    {kStringSection, kStarsSettings.section},
 };
 
 }  // namespace
+}  // namespace orvo::stars
 
 const orvo::SaverModule kStarsSaver = {
     "stars",
-    kStrings,
-    sizeof kStrings / sizeof kStrings[0],
+    orvo::stars::kStrings,
+    sizeof orvo::stars::kStrings / sizeof orvo::stars::kStrings[0],
     &kStarsSettings,
-    {ReadSettings, Allocate, NewImage, FrameStep, TearDown},
+    {orvo::stars::ReadSettings, orvo::stars::Allocate, orvo::stars::NewImage,
+     orvo::stars::FrameStep, orvo::stars::TearDown},
     5,
     false,
 };

@@ -16,6 +16,9 @@ namespace {
 // Settings rows, top to bottom.
 enum Row { kWaves, kRate, kType, kDelay, kTweak };
 
+// Largest number of seconds whose milliseconds fit an unsigned 32-bit tick.
+constexpr std::int32_t kMaxSeconds = 4294967;
+
 struct State {
   settings::Values settings{};
   PaletteEngine* engine = nullptr;
@@ -51,9 +54,16 @@ void* Allocate(std::size_t bytes) {
 
 std::int32_t Row(int row) { return S().settings.row[row]; }
 
-// Values are used as read; where one would break the arithmetic the new
-// image brings it into range (see NewImage).
-void ReadSettings() { S().settings = settings::Load(kPatternSettings, host::IniFile()); }
+// Values are used as read, except the two durations: a negative "Delay"
+// counts as 0 and a "Tweak" below 1 as 1, and both are capped where their
+// milliseconds would no longer fit 32 bits. The wave count and the type are
+// brought into range by NewImage.
+void ReadSettings() {
+  State& s = S();
+  s.settings = settings::Load(kPatternSettings, host::IniFile());
+  s.settings.row[kDelay] = std::clamp(s.settings.row[kDelay], 0, kMaxSeconds);
+  s.settings.row[kTweak] = std::clamp(s.settings.row[kTweak], 1, kMaxSeconds);
+}
 
 void AllocateNothing() {}
 
@@ -179,7 +189,10 @@ void FrameStep() {
     s.row = 0;
     return;
   }
-  s.hold_until = GetTickCount() + s.image_duration;
+  // The hold saturates at the largest tick rather than wrapping past 0,
+  // which would end it at once.
+  const DWORD now = GetTickCount();
+  s.hold_until = now > 0xFFFFFFFFu - s.image_duration ? 0xFFFFFFFFu : now + s.image_duration;
   NewImage();
 }
 

@@ -193,6 +193,26 @@ TEST_F(PatternSaverTest, OutOfRangeSettingsAreBroughtIntoRange) {
   }
 }
 
+// Durations out of range: a negative image duration holds for no time at
+// all (rather than for a wrapped 49 days), a huge one for its capped length.
+TEST_F(PatternSaverTest, OutOfRangeDurationsAreBounded) {
+  const long per_image = StepsPerImage(32, false);
+  for (const char* delay : {"-7", "99999999"}) {
+    Options o = Opts(40, 32, 60);
+    o.settings = {{"Delay", delay}, {"Tweak", "-3"}};
+    orvo::pattern::RunView v{};
+    RecordSaver(kPatternSaver, o, [&](long) {
+      v = orvo::pattern::View();
+      return true;
+    });
+    if (std::atoi(delay) < 0) {
+      EXPECT_EQ(v.bands_drawn, 300);
+    } else {
+      EXPECT_EQ(v.bands_drawn, per_image);
+    }
+  }
+}
+
 HGLOBAL FailRowBuffer(UINT flags, std::size_t bytes) {
   return bytes == 1064 ? nullptr : GlobalAlloc(flags, bytes);
 }

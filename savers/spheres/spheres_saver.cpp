@@ -1,36 +1,82 @@
 #include "savers/spheres/spheres_saver.h"
 
-#include "framework/settings/store.h"
 #include "framework/host/host.h"
+#include "framework/palette/palette_engine.h"
+#include "framework/settings/store.h"
+#include "savers/spheres/sphere_figure.h"
 #include "savers/spheres/spheres_settings.h"
 
+namespace orvo::spheres {
 namespace {
 
-orvo::settings::Values g_settings;
+// Settings rows, top to bottom.
+enum Row { kSize, kSymmetry, kType, kDuration, kTweak };
 
-void ReadSettings() { g_settings = orvo::settings::Load(kSpheresSettings, orvo::host::IniFile()); }
+struct State {
+  settings::Values settings{};
+  PaletteEngine* engine = nullptr;
+  bool engine_made = false;
+  Figure figure;
+};
 
-// The picture is not drawn yet: the window stays black while the host runs.
-void Allocate() {}
-void NewImage() {}
-void FrameStep() {}
-void TearDown() {}
+State& St() {
+  static State state;
+  return state;
+}
 
-const orvo::StringResource kStrings[] = {
-    {orvo::kStringDisplayName, "Orvo Spheres"},
-    {orvo::kStringPasswordKey, "PWProtected"},
-    {orvo::kStringIniFile, "control.ini"},
-    {orvo::kStringSection, kSpheresSettings.section},
+void ReadSettings() { St().settings = settings::Load(kSpheresSettings, host::IniFile()); }
+
+void AllocateHook() { Allocate(St().figure, host::DC()); }
+
+void NewImageHook() {
+  State& s = St();
+  PatBlt(host::DC(), 0, 0, host::Width(), host::Height(), BLACKNESS);
+  const settings::Values& v = s.settings;
+  const Config config{v.row[kSize], v.row[kSymmetry], v.row[kType], v.row[kDuration],
+                      v.row[kTweak], v.effect, v.shifted};
+  // k is drawn before the engine exists on the first image.
+  const int k = rand15() % 8;
+  if (!s.engine_made) s.engine = CreatePaletteEngine(host::DC());
+  s.engine_made = true;
+  NewImage(s.figure, config, host::DC(), host::Width(), host::Height(), GetTickCount(), s.engine,
+           k);
+}
+
+void FrameStep() {
+  State& s = St();
+  Step(s.figure, host::DC(), s.engine);
+  if (DeadlinePassed(s.figure, GetTickCount())) {
+    FreeImages(s.figure);
+    NewImageHook();
+  }
+}
+
+// The host has already cleared the window.
+void TearDown() {
+  State& s = St();
+  DestroyPaletteEngine(s.engine);
+  Release(s.figure);
+  s.engine = nullptr;
+  s.engine_made = false;
+}
+
+const StringResource kStrings[] = {
+    {kStringDisplayName, "Orvo Spheres"},
+    {kStringPasswordKey, "PWProtected"},
+    {kStringIniFile, "control.ini"},
+    {kStringSection, kSpheresSettings.section},
 };
 
 }  // namespace
+}  // namespace orvo::spheres
 
 const orvo::SaverModule kSpheresSaver = {
     "spheres",
-    kStrings,
-    sizeof kStrings / sizeof kStrings[0],
+    orvo::spheres::kStrings,
+    sizeof orvo::spheres::kStrings / sizeof orvo::spheres::kStrings[0],
     &kSpheresSettings,
-    {ReadSettings, Allocate, NewImage, FrameStep, TearDown},
+    {orvo::spheres::ReadSettings, orvo::spheres::AllocateHook, orvo::spheres::NewImageHook,
+     orvo::spheres::FrameStep, orvo::spheres::TearDown},
     1,
     true,
 };

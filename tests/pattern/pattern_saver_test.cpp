@@ -12,6 +12,7 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "orvo/headless.h"
 #include "orvo/platform.h"
@@ -116,6 +117,37 @@ TEST_F(PatternSaverTest, ImageTakesOneStepPerBandOfEachPass) {
       EXPECT_EQ(first_bands, 5) << h;
       EXPECT_EQ(bands_at_second, StepsPerImage(h, low)) << h << " low " << low;
       EXPECT_EQ(low_seen, low);
+    }
+  }
+}
+
+// A finished image of type 0 without distortion shows, at every pixel,
+// palette index ((X[x] + Y[y]) >> s) rem 235 of the profiles it was built
+// from (palette index i shows in slot 10 + i).
+TEST_F(PatternSaverTest, FinishedImageShowsTheProfileSums) {
+  const int w = 72, h = 44;
+  orvo::pattern::ForceImageForTesting(0, -1);
+  Options o = Opts(w, h, 40);
+  o.settings = {{"Delay", "1000"}, {"Type", "0"}};
+  std::vector<int> xs(w), ys(h);
+  int shift = 0;
+  long images = 0;
+  const auto picture = RecordSaver(kPatternSaver, o, [&](long timer) {
+    const auto v = orvo::pattern::View();
+    if (timer == 1) {
+      for (int x = 0; x < w; ++x) xs[x] = v.image->columns[x];
+      for (int y = 0; y < h; ++y) ys[y] = v.image->rows[y];
+      shift = v.image->shift;
+    }
+    images = v.images_started;
+    return true;
+  });
+  ASSERT_EQ(images, 2);  // the first image is complete and held
+  ASSERT_EQ(picture.width, w);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      const int want = 10 + ((xs[x] + ys[y]) >> shift) % 235;
+      ASSERT_EQ(picture.pixels[static_cast<std::size_t>(y) * w + x], want) << x << "," << y;
     }
   }
 }

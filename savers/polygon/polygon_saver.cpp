@@ -17,6 +17,7 @@ struct State {
   PaletteEngine* engine = nullptr;
   bool engine_made = false;
   Figure figure;
+  long images_started = 0;
 };
 
 State& St() {
@@ -40,6 +41,7 @@ void StartImage() {
                       v.row[kSpeed], v.row[kType],   v.row[kTweak],    v.effect,
                       v.shifted};
   NewFigure(s.figure, config, GetTickCount(), s.engine);
+  ++s.images_started;
 }
 
 void FrameStep() {
@@ -63,6 +65,12 @@ const StringResource kStrings[] = {
 };
 
 }  // namespace
+
+RunView View() {
+  const State& s = St();
+  return RunView{s.engine_made ? &s.figure : nullptr, s.images_started};
+}
+
 }  // namespace orvo::polygon
 
 const orvo::SaverModule kPolygonSaver = {

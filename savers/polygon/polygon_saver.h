@@ -4,3 +4,15 @@
 #include "framework/host/saver_module.h"
 
 extern const orvo::SaverModule kPolygonSaver;
+
+namespace orvo::polygon {
+struct Figure;
+
+// What a running saver shows, for tests: its figure (nullptr before the
+// first image and after tear-down) and how many images it has started.
+struct RunView {
+  const Figure* figure;
+  long images_started;
+};
+RunView View();
+}  // namespace orvo::polygon

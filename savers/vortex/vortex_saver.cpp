@@ -17,6 +17,7 @@ struct State {
   PaletteEngine* engine = nullptr;
   bool engine_made = false;
   Ring ring;
+  long images_started = 0;
 };
 
 State& St() {
@@ -40,6 +41,7 @@ void NewImage() {
                       v.row[kAmplitude], v.row[kDuration], v.row[kTweak], v.effect,
                       v.shifted};
   StartImage(s.ring, config, GetTickCount(), s.engine);
+  ++s.images_started;
 }
 
 void FrameStep() {
@@ -66,6 +68,12 @@ const StringResource kStrings[] = {
 };
 
 }  // namespace
+
+RunView View() {
+  const State& s = St();
+  return RunView{s.engine_made ? &s.ring : nullptr, s.images_started};
+}
+
 }  // namespace orvo::vortex
 
 const orvo::SaverModule kVortexSaver = {

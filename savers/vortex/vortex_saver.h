@@ -4,3 +4,15 @@
 #include "framework/host/saver_module.h"
 
 extern const orvo::SaverModule kVortexSaver;
+
+namespace orvo::vortex {
+struct Ring;
+
+// What a running saver shows, for tests: its ring (nullptr before the
+// first image and after tear-down) and how many images it has started.
+struct RunView {
+  const Ring* ring;
+  long images_started;
+};
+RunView View();
+}  // namespace orvo::vortex

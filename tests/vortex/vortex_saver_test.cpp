@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "savers/vortex/vortex_ring.h"
 #include "tools/orvo-render/render.h"
 
 namespace {
@@ -65,6 +66,29 @@ TEST_F(VortexSaverTest, OutOfRangeStoredValuesRunWithoutHarm) {
   o.settings = {{"Vortex", "0"}, {"Scale", "0"}, {"Amplitude", "100000"}, {"Duration", "0"}};
   const auto im = RecordSaver(kVortexSaver, o);
   EXPECT_EQ(im.width, 64);
+}
+
+TEST_F(VortexSaverTest, EachNewVortexRestartsItsFrameCounter) {
+  Options o = Opts(64, 48, 40);
+  o.settings = {{"Duration", "0"}};
+  long images = 0;
+  int restarts_seen = 0;
+  int last_frame = 0;
+  RecordSaver(kVortexSaver, o, [&](long) {
+    const auto view = orvo::vortex::View();
+    if (view.images_started != images) {
+      if (images != 0) {
+        ++restarts_seen;
+        // At most one timer's five frame steps since the new start.
+        EXPECT_LE(view.ring->frame, 6);
+        EXPECT_LT(view.ring->frame, last_frame);
+      }
+      images = view.images_started;
+    }
+    last_frame = view.ring->frame;
+    return true;
+  });
+  EXPECT_GE(restarts_seen, 3);
 }
 
 }  // namespace

@@ -31,8 +31,13 @@ Field& TheField() {
 
 void ReadSettings() { St().settings = settings::Load(kStarsSettings, host::IniFile()); }
 
+// A program shows one run, so the sway phases start at zero with it; resetting
+// them here also makes repeated runs in one process alike.
 void Allocate() {
   State& s = St();
+  Field& f = TheField();
+  f.sway_a = f.sway_b = f.sway_c = 0.0;
+  f.camera = Camera{};
   s.engine = CreatePaletteEngine(host::DC());
   s.camera_made = true;
 }

@@ -113,6 +113,10 @@ void MoveVertices(Figure& f) {
   }
 }
 
+bool ImageOver(const Figure& f, DWORD now) {
+  return static_cast<std::int32_t>(now - f.end_time) > 0;
+}
+
 void Step(Figure& f, HDC dc, PaletteEngine* engine) {
   const int c = f.colour.Next();
   HPEN pen = nullptr;

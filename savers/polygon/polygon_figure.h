@@ -77,6 +77,10 @@ void DrawCopies(const Figure& f, HDC dc, PaletteEngine* engine);
 // reverses and keeps its coordinate; the other axis moves independently.
 void MoveVertices(Figure& f);
 
+// True once the tick count is past the image end time. Compared wrap-safe,
+// so an end time beyond the tick count's wrap is not taken as already past.
+bool ImageOver(const Figure& f, DWORD now);
+
 // One frame step without the image-time check: next colour, pen and brush,
 // the copies, the objects deleted, the vertices moved.
 void Step(Figure& f, HDC dc, PaletteEngine* engine);

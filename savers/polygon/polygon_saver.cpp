@@ -47,7 +47,7 @@ void StartImage() {
 void FrameStep() {
   State& s = St();
   Step(s.figure, host::DC(), s.engine);
-  if (GetTickCount() > s.figure.end_time) StartImage();
+  if (ImageOver(s.figure, GetTickCount())) StartImage();
 }
 
 // The host has already cleared the window.

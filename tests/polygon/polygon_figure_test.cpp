@@ -49,6 +49,18 @@ TEST(PolygonFigureTest, RandomNumbersAreDrawnInTheirFixedOrder) {
   }
 }
 
+TEST(PolygonFigureTest, ImageEndsAfterOneHundredSecondsAcrossTheTickWrap) {
+  for (DWORD start : {0u, 1000000u, 0xFFFFFFFFu - 50000u}) {
+    Figure f;
+    srand15(1);
+    NewFigure(f, MakeConfig(200, 100, 3, 10, 4, 0), start, nullptr);
+    EXPECT_FALSE(ImageOver(f, start));
+    EXPECT_FALSE(ImageOver(f, start + 60000u));
+    EXPECT_FALSE(ImageOver(f, start + 100000u));
+    EXPECT_TRUE(ImageOver(f, start + 100001u));
+  }
+}
+
 TEST(PolygonFigureTest, RandomTypeDrawsCountsWithinTheSetValues) {
   for (DWORD seed = 1; seed < 300; ++seed) {
     Figure f;

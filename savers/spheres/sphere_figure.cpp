@@ -130,13 +130,17 @@ int ImageFor(const Figure& f, float d) {
   return (colour / 20) % kImages;
 }
 
+int DrawSize(const Figure& f) {
+  if (!f.random_size) return f.size;
+  return std::min(rand15() % f.size + 10, f.size);
+}
+
 void Step(Figure& f, HDC dc, PaletteEngine* engine) {
   const float s = f.sector;
   float p = Draw() * s;
   const float d = Draw() * f.reach;
   const int image = ImageFor(f, d);
-  int z = f.size;
-  if (f.random_size) z = std::min(rand15() % f.size + 10, f.size);
+  const int z = DrawSize(f);
   for (int i = 0; i < f.n; ++i) {
     PaletteTick(engine, f.m);
     const double a0 = static_cast<double>(i) * s;

@@ -70,6 +70,10 @@ void FreeImages(Figure& f);
 // Which image a sphere at distance d uses.
 int ImageFor(const Figure& f, float d);
 
+// The size of this step's spheres: Size, or with random size one draw
+// min(rand() mod Size + 10, Size).
+int DrawSize(const Figure& f);
+
 // One symmetric ring of spheres.
 void Step(Figure& f, HDC dc, PaletteEngine* engine);
 // True once the tick count `now` is past the image deadline.

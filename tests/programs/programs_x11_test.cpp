@@ -126,6 +126,18 @@ TEST_F(ProgramsTest, PreviewOfNoWindowExitsWith255AndCreatesNothing) {
   }
 }
 
+TEST_F(ProgramsTest, TerminatingSignalsEndARunCleanlyWithinASecond) {
+  for (int number : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(number);
+    Program saver({"plasma", "/s"});
+    ASSERT_NE(WaitForWindow("Screen Saver"), 0u);
+    std::this_thread::sleep_for(200ms);
+    saver.Signal(number);
+    EXPECT_EQ(saver.WaitExit(1s), 0);
+    EXPECT_EQ(x_.FindByTitle("Screen Saver"), 0u);
+  }
+}
+
 TEST_F(ProgramsTest, SetupDialogOkStoresTheSettingsAndEscapeStoresNothing) {
   const std::filesystem::path ini = dir_ / "control.ini";
   {

@@ -113,6 +113,10 @@ Program::~Program() {
   }
 }
 
+void Program::Signal(int number) {
+  if (pid_ > 0 && !exited_) kill(pid_, number);
+}
+
 int Program::WaitExit(std::chrono::milliseconds limit) {
   const auto end = std::chrono::steady_clock::now() + limit;
   do {

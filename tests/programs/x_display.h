@@ -52,6 +52,8 @@ class Program {
   Program& operator=(const Program&) = delete;
   // The exit code once the program ended within `limit`, or -1 while it runs.
   int WaitExit(std::chrono::milliseconds limit);
+  // Sends a signal to the program.
+  void Signal(int number);
 
  private:
   pid_t pid_ = -1;

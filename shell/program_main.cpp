@@ -13,6 +13,14 @@
 #include "orvo/password_components.h"
 #endif
 
+#if defined(__SANITIZE_ADDRESS__)
+// Font and display libraries keep caches for the life of the process; the
+// leak checker of sanitizer builds is told to leave those alone.
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\nleak:libX11.so\nleak:libfltk.so\n";
+}
+#endif
+
 int main(int argc, char** argv) {
   std::string error;
   if (!orvo::platform::InstallX11Backend(&error)) {

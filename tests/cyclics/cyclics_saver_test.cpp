@@ -13,6 +13,7 @@
 
 #include "orvo/platform.h"
 #include "savers/cyclics/cyclics_figure.h"
+#include "tests/support/recording_test.h"
 #include "tools/orvo-render/render.h"
 
 namespace {
@@ -20,36 +21,16 @@ namespace {
 namespace fs = std::filesystem;
 using orvo::render::Options;
 using orvo::render::RecordSaver;
+using orvo::testing::NonBlack;
 
-class CyclicsSaverTest : public ::testing::Test {
+class CyclicsSaverTest : public orvo::testing::RecordingTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("orvo-cyclics-test-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-    setenv("ORVO_CONFIG_DIR", dir_.c_str(), 1);
-  }
   void TearDown() override {
     orvo::cyclics::SetBlockAllocatorForTesting(nullptr);
-    fs::remove_all(dir_);
+    RecordingTest::TearDown();
   }
-  Options Opts(long timers) {
-    Options o;
-    o.width = 160;
-    o.height = 120;
-    o.timers = timers;
-    o.config_dir = dir_.string();
-    return o;
-  }
-  fs::path dir_;
 };
 
-int NonBlack(const orvo::render::IndexedImage& im) {
-  int n = 0;
-  for (auto p : im.pixels) n += p != 0;
-  return n;
-}
 
 TEST_F(CyclicsSaverTest, EqualArgumentsGiveEqualPictures) {
   Options o = Opts(40);

@@ -21,6 +21,7 @@
 #include "savers/pattern/pattern_saver.h"
 #include "shell/program.h"
 #include "shell/shell.h"
+#include "tests/support/recording_test.h"
 #include "tools/orvo-render/render.h"
 
 namespace {
@@ -29,31 +30,18 @@ namespace fs = std::filesystem;
 using orvo::render::Options;
 using orvo::render::RecordSaver;
 
-class PatternSaverTest : public ::testing::Test {
+class PatternSaverTest : public orvo::testing::RecordingTest {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("orvo-pattern-test-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-    setenv("ORVO_CONFIG_DIR", dir_.c_str(), 1);
+    RecordingTest::SetUp();
     unsetenv("ORVO_DISPLAY_BITS");
   }
   void TearDown() override {
     orvo::pattern::SetBlockAllocatorForTesting(nullptr);
     orvo::pattern::ForceImageForTesting(-1, -1);
     unsetenv("ORVO_DISPLAY_BITS");
-    fs::remove_all(dir_);
+    RecordingTest::TearDown();
   }
-  Options Opts(int w, int h, long timers) {
-    Options o;
-    o.width = w;
-    o.height = h;
-    o.timers = timers;
-    o.config_dir = dir_.string();
-    return o;
-  }
-  fs::path dir_;
 };
 
 // Windows smaller than the hot corner run as a preview inside a foreign

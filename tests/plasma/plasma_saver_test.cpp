@@ -13,6 +13,7 @@
 #include "orvo/platform.h"
 #include "savers/plasma/plasma_cloud.h"
 #include "savers/plasma/plasma_saver.h"
+#include "tests/support/recording_test.h"
 #include "tools/orvo-render/render.h"
 
 namespace {
@@ -23,28 +24,12 @@ using orvo::render::RecordSaver;
 
 constexpr int kFirstSlot = 10;  // palette index i shows in slot 10 + i
 
-class PlasmaSaverTest : public ::testing::Test {
+class PlasmaSaverTest : public orvo::testing::RecordingTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("orvo-plasma-test-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-    setenv("ORVO_CONFIG_DIR", dir_.c_str(), 1);
-  }
   void TearDown() override {
     orvo::plasma::SetBlockAllocatorForTesting(nullptr);
-    fs::remove_all(dir_);
+    RecordingTest::TearDown();
   }
-  Options Opts(int w, int h, long timers) {
-    Options o;
-    o.width = w;
-    o.height = h;
-    o.timers = timers;
-    o.config_dir = dir_.string();
-    return o;
-  }
-  fs::path dir_;
 };
 
 TEST_F(PlasmaSaverTest, FirstFrameStepShowsOnlyTheSeeds) {

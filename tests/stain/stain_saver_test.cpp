@@ -18,6 +18,7 @@
 #include "savers/stain/stain_saver.h"
 #include "shell/program.h"
 #include "shell/shell.h"
+#include "tests/support/recording_test.h"
 #include "tools/orvo-render/render.h"
 
 namespace {
@@ -28,28 +29,12 @@ using orvo::render::RecordSaver;
 
 constexpr int kFirstSlot = 10;  // palette index i shows in slot 10 + i
 
-class StainSaverTest : public ::testing::Test {
+class StainSaverTest : public orvo::testing::RecordingTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("orvo-stain-test-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-    setenv("ORVO_CONFIG_DIR", dir_.c_str(), 1);
-  }
   void TearDown() override {
     orvo::stain::SetBlockAllocatorForTesting(nullptr);
-    fs::remove_all(dir_);
+    RecordingTest::TearDown();
   }
-  Options Opts(int w, int h, long timers) {
-    Options o;
-    o.width = w;
-    o.height = h;
-    o.timers = timers;
-    o.config_dir = dir_.string();
-    return o;
-  }
-  fs::path dir_;
 };
 
 // Windows smaller than the hot corner in both directions cannot run full

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "tests/support/recording_test.h"
 #include "tools/orvo-render/render.h"
 
 namespace {
@@ -16,37 +17,12 @@ namespace {
 namespace fs = std::filesystem;
 using orvo::render::Options;
 using orvo::render::RecordSaver;
+using orvo::testing::NonBlack;
 
-class StarsSaverTest : public ::testing::Test {
+class StarsSaverTest : public orvo::testing::RecordingTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("orvo-stars-test-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    Fresh();
-    setenv("ORVO_CONFIG_DIR", dir_.c_str(), 1);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  void Fresh() {
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  Options Opts(int w, int h, long timers) {
-    Options o;
-    o.width = w;
-    o.height = h;
-    o.timers = timers;
-    o.config_dir = dir_.string();
-    return o;
-  }
-  fs::path dir_;
 };
 
-int NonBlack(const orvo::render::IndexedImage& im) {
-  int n = 0;
-  for (auto p : im.pixels) n += p != 0;
-  return n;
-}
 
 TEST_F(StarsSaverTest, EqualArgumentsGiveEqualPictures) {
   for (const char* tweak : {"20", "0"}) {

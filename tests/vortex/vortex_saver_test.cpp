@@ -10,6 +10,7 @@
 #include <string>
 
 #include "savers/vortex/vortex_ring.h"
+#include "tests/support/recording_test.h"
 #include "tools/orvo-render/render.h"
 
 namespace {
@@ -17,37 +18,12 @@ namespace {
 namespace fs = std::filesystem;
 using orvo::render::Options;
 using orvo::render::RecordSaver;
+using orvo::testing::NonBlack;
 
-class VortexSaverTest : public ::testing::Test {
+class VortexSaverTest : public orvo::testing::RecordingTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("orvo-vortex-test-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    Fresh();
-    setenv("ORVO_CONFIG_DIR", dir_.c_str(), 1);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  void Fresh() {
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  Options Opts(int w, int h, long timers) {
-    Options o;
-    o.width = w;
-    o.height = h;
-    o.timers = timers;
-    o.config_dir = dir_.string();
-    return o;
-  }
-  fs::path dir_;
 };
 
-int NonBlack(const orvo::render::IndexedImage& im) {
-  int n = 0;
-  for (auto p : im.pixels) n += p != 0;
-  return n;
-}
 
 TEST_F(VortexSaverTest, EqualArgumentsGiveEqualPictures) {
   Options o = Opts(152, 112, 40);

@@ -5,6 +5,7 @@
 #include <new>
 #include <string>
 
+#include "orvo/allocation_faults.h"
 #include "orvo/backend.h"
 #include "orvo/win_kernel.h"
 
@@ -43,7 +44,14 @@ struct BlockHeader {
 };
 }  // namespace
 
+namespace {
+orvo::platform::AllocationRefusal g_refuse = nullptr;
+}
+
+void orvo::platform::RefuseAllocationsForTesting(AllocationRefusal refuse) { g_refuse = refuse; }
+
 HGLOBAL GlobalAlloc(UINT flags, std::size_t bytes) {
+  if (g_refuse != nullptr && g_refuse(bytes)) return nullptr;
   if (bytes > (static_cast<std::size_t>(1) << 40)) return nullptr;
   void* raw = std::malloc(sizeof(BlockHeader) + bytes);
   if (raw == nullptr) return nullptr;

@@ -28,11 +28,8 @@ State& St() {
   return state;
 }
 
-BlockAllocator g_allocator = nullptr;
-
 CyclicSet* AllocateSet() {
-  void* block = g_allocator != nullptr ? g_allocator(GPTR, sizeof(CyclicSet))
-                                       : GlobalAlloc(GPTR, sizeof(CyclicSet));
+  void* block = GlobalAlloc(GPTR, sizeof(CyclicSet));
   return static_cast<CyclicSet*>(block);
 }
 
@@ -105,8 +102,6 @@ RunView View() {
   const State& s = St();
   return RunView{s.running ? &s.figure : nullptr, s.head != nullptr, s.figures_started};
 }
-
-void SetBlockAllocatorForTesting(BlockAllocator allocator) { g_allocator = allocator; }
 
 }  // namespace orvo::cyclics
 

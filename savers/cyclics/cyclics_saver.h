@@ -20,9 +20,5 @@ struct RunView {
 };
 RunView View();
 
-// Replaces the block allocator (nullptr: GlobalAlloc), so tests can make
-// an allocation fail.
-using BlockAllocator = HGLOBAL (*)(UINT flags, std::size_t bytes);
-void SetBlockAllocatorForTesting(BlockAllocator allocator);
 
 }  // namespace orvo::cyclics

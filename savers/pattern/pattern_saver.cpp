@@ -44,12 +44,11 @@ State& S() {
   return state;
 }
 
-BlockAllocator g_allocator = nullptr;
 int g_forced_type = -1;
 int g_forced_mode = -1;
 
 void* Allocate(std::size_t bytes) {
-  return g_allocator != nullptr ? g_allocator(GPTR, bytes) : GlobalAlloc(GPTR, bytes);
+  return GlobalAlloc(GPTR, bytes);
 }
 
 std::int32_t Row(int row) { return S().settings.row[row]; }
@@ -222,8 +221,6 @@ void ForceImageForTesting(int type, int mode) {
   g_forced_type = type;
   g_forced_mode = mode;
 }
-
-void SetBlockAllocatorForTesting(BlockAllocator allocator) { g_allocator = allocator; }
 
 }  // namespace orvo::pattern
 

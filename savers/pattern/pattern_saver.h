@@ -29,9 +29,5 @@ RunView View();
 // -1 ends the forcing.
 void ForceImageForTesting(int type, int mode);
 
-// Replaces the block allocator (nullptr: GlobalAlloc), so tests can make an
-// allocation fail.
-using BlockAllocator = HGLOBAL (*)(UINT flags, std::size_t bytes);
-void SetBlockAllocatorForTesting(BlockAllocator allocator);
 
 }  // namespace orvo::pattern

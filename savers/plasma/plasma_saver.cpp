@@ -48,10 +48,8 @@ State& S() {
   return state;
 }
 
-BlockAllocator g_allocator = nullptr;
-
 HGLOBAL Allocate(UINT flags, std::size_t bytes) {
-  return g_allocator != nullptr ? g_allocator(flags, bytes) : GlobalAlloc(flags, bytes);
+  return GlobalAlloc(flags, bytes);
 }
 
 std::int32_t Row(int row) { return S().settings.row[row]; }
@@ -222,8 +220,6 @@ RunView View() {
                  s.last_cloud_rectangles,
                  {s.seeds[0], s.seeds[1], s.seeds[2], s.seeds[3]}};
 }
-
-void SetBlockAllocatorForTesting(BlockAllocator allocator) { g_allocator = allocator; }
 
 }  // namespace orvo::plasma
 

@@ -35,9 +35,5 @@ struct RunView {
 };
 RunView View();
 
-// Replaces the block allocator (nullptr: GlobalAlloc), so tests can make
-// the field or header allocation fail.
-using BlockAllocator = HGLOBAL (*)(UINT flags, std::size_t bytes);
-void SetBlockAllocatorForTesting(BlockAllocator allocator);
 
 }  // namespace orvo::plasma

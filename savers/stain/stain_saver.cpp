@@ -40,10 +40,8 @@ State& S() {
   return state;
 }
 
-BlockAllocator g_allocator = nullptr;
-
 void* Allocate(std::size_t bytes) {
-  return g_allocator != nullptr ? g_allocator(GPTR, bytes) : GlobalAlloc(GPTR, bytes);
+  return GlobalAlloc(GPTR, bytes);
 }
 
 std::int32_t Row(int row) { return S().settings.row[row]; }
@@ -189,8 +187,6 @@ RunView View() {
                  s.rows_painted,
                  s.images_started};
 }
-
-void SetBlockAllocatorForTesting(BlockAllocator allocator) { g_allocator = allocator; }
 
 }  // namespace orvo::stain
 

@@ -13,6 +13,7 @@
 
 #include "orvo/platform.h"
 #include "savers/cyclics/cyclics_figure.h"
+#include "orvo/allocation_faults.h"
 #include "tests/support/recording_test.h"
 #include "tools/orvo-render/render.h"
 
@@ -26,7 +27,7 @@ using orvo::testing::NonBlack;
 class CyclicsSaverTest : public orvo::testing::RecordingTest {
  protected:
   void TearDown() override {
-    orvo::cyclics::SetBlockAllocatorForTesting(nullptr);
+    orvo::platform::RefuseAllocationsForTesting(nullptr);
     RecordingTest::TearDown();
   }
 };
@@ -87,10 +88,10 @@ TEST_F(CyclicsSaverTest, StoredValuesOutOfRangeRunHeld) {
   EXPECT_EQ(trail_steps, 0);
 }
 
-HGLOBAL Refuse(UINT, std::size_t) { return nullptr; }
+bool Refuse(std::size_t) { return true; }
 
 TEST_F(CyclicsSaverTest, WithoutItsSetsTheSaverDrawsNothing) {
-  orvo::cyclics::SetBlockAllocatorForTesting(Refuse);
+  orvo::platform::RefuseAllocationsForTesting(Refuse);
   bool sets = true;
   const auto image = RecordSaver(kCyclicsSaver, Opts(20), [&](long) {
     sets = orvo::cyclics::View().sets;

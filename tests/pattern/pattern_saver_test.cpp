@@ -21,6 +21,7 @@
 #include "savers/pattern/pattern_saver.h"
 #include "shell/program.h"
 #include "shell/shell.h"
+#include "orvo/allocation_faults.h"
 #include "tests/support/recording_test.h"
 #include "tools/orvo-render/render.h"
 
@@ -37,7 +38,7 @@ class PatternSaverTest : public orvo::testing::RecordingTest {
     unsetenv("ORVO_DISPLAY_BITS");
   }
   void TearDown() override {
-    orvo::pattern::SetBlockAllocatorForTesting(nullptr);
+    orvo::platform::RefuseAllocationsForTesting(nullptr);
     orvo::pattern::ForceImageForTesting(-1, -1);
     unsetenv("ORVO_DISPLAY_BITS");
     RecordingTest::TearDown();
@@ -233,13 +234,11 @@ TEST_F(PatternSaverTest, OutOfRangeDurationsAreBounded) {
   }
 }
 
-HGLOBAL FailRowBuffer(UINT flags, std::size_t bytes) {
-  return bytes == 1064 ? nullptr : GlobalAlloc(flags, bytes);
-}
+bool FailRowBuffer(std::size_t bytes) { return bytes == 1064; }
 
 // Without its buffers the saver draws nothing: the window stays black.
 TEST_F(PatternSaverTest, FailedAllocationDrawsNothing) {
-  orvo::pattern::SetBlockAllocatorForTesting(FailRowBuffer);
+  orvo::platform::RefuseAllocationsForTesting(FailRowBuffer);
   Options o = Opts(48, 40, 50);
   o.settings = {{"Delay", "0"}};
   orvo::pattern::RunView v{};

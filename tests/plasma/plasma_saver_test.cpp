@@ -13,6 +13,7 @@
 #include "orvo/platform.h"
 #include "savers/plasma/plasma_cloud.h"
 #include "savers/plasma/plasma_saver.h"
+#include "orvo/allocation_faults.h"
 #include "tests/support/recording_test.h"
 #include "tools/orvo-render/render.h"
 
@@ -27,7 +28,7 @@ constexpr int kFirstSlot = 10;  // palette index i shows in slot 10 + i
 class PlasmaSaverTest : public orvo::testing::RecordingTest {
  protected:
   void TearDown() override {
-    orvo::plasma::SetBlockAllocatorForTesting(nullptr);
+    orvo::platform::RefuseAllocationsForTesting(nullptr);
     RecordingTest::TearDown();
   }
 };
@@ -213,16 +214,12 @@ TEST_F(PlasmaSaverTest, RoughnessHundredDrawsANewRoughnessForEachCloud) {
   EXPECT_TRUE(varied);
 }
 
-HGLOBAL FailLargeBlocks(UINT flags, std::size_t bytes) {
-  return bytes > 2000 ? nullptr : GlobalAlloc(flags, bytes);
-}
-HGLOBAL FailHeader(UINT flags, std::size_t bytes) {
-  return bytes == 1064 ? nullptr : GlobalAlloc(flags, bytes);
-}
+bool FailLargeBlocks(std::size_t bytes) { return bytes > 2000; }
+bool FailHeader(std::size_t bytes) { return bytes == 1064; }
 
 TEST_F(PlasmaSaverTest, FailedAllocationReportsDrawsNothingAndStillClosesOnInput) {
   for (auto allocator : {FailLargeBlocks, FailHeader}) {
-    orvo::plasma::SetBlockAllocatorForTesting(allocator);
+    orvo::platform::RefuseAllocationsForTesting(allocator);
     ::testing::internal::CaptureStderr();
     long last_timer = 0;
     bool palette_ran = true;
@@ -245,7 +242,7 @@ TEST_F(PlasmaSaverTest, FailedAllocationReportsDrawsNothingAndStillClosesOnInput
 }
 
 TEST_F(PlasmaSaverTest, FailedAllocationLeavesTheWindowBlack) {
-  orvo::plasma::SetBlockAllocatorForTesting(FailLargeBlocks);
+  orvo::platform::RefuseAllocationsForTesting(FailLargeBlocks);
   ::testing::internal::CaptureStderr();
   const auto image = RecordSaver(kPlasmaSaver, Opts(320, 200, 20));
   ::testing::internal::GetCapturedStderr();

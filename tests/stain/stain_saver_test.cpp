@@ -18,6 +18,7 @@
 #include "savers/stain/stain_saver.h"
 #include "shell/program.h"
 #include "shell/shell.h"
+#include "orvo/allocation_faults.h"
 #include "tests/support/recording_test.h"
 #include "tools/orvo-render/render.h"
 
@@ -32,7 +33,7 @@ constexpr int kFirstSlot = 10;  // palette index i shows in slot 10 + i
 class StainSaverTest : public orvo::testing::RecordingTest {
  protected:
   void TearDown() override {
-    orvo::stain::SetBlockAllocatorForTesting(nullptr);
+    orvo::platform::RefuseAllocationsForTesting(nullptr);
     RecordingTest::TearDown();
   }
 };
@@ -273,12 +274,10 @@ TEST_F(StainSaverTest, EveryTypeAtSmallSizesRunsWholeImages) {
   }
 }
 
-HGLOBAL FailRowTable(UINT flags, std::size_t bytes) {
-  return bytes == orvo::stain::RowTableBytes(30) ? nullptr : GlobalAlloc(flags, bytes);
-}
+bool FailRowTable(std::size_t bytes) { return bytes == orvo::stain::RowTableBytes(30); }
 
 TEST_F(StainSaverTest, FailedAllocationReportsPaintsNothingAndClosesOnInput) {
-  orvo::stain::SetBlockAllocatorForTesting(FailRowTable);
+  orvo::platform::RefuseAllocationsForTesting(FailRowTable);
   ::testing::internal::CaptureStderr();
   long last = 0;
   bool idle = true;

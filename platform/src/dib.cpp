@@ -62,6 +62,32 @@ std::size_t DibStride(const BITMAPINFOHEADER& h) {
   return ((static_cast<std::size_t>(h.biWidth) * 8 + 31) / 32) * 4;
 }
 
+// An 8-bit bitmap about to be shown in a DC: where its rows are and what
+// its pixel values mean there.
+struct DibTransfer {
+  Surface* surface = nullptr;
+  std::array<std::uint8_t, 256> map{};
+  const std::uint8_t* data = nullptr;
+  std::size_t stride = 0;
+  long width = 0;
+  long height = 0;   // rows of the bitmap
+  bool bottom_up = false;
+};
+
+bool PrepareTransfer(DeviceContext* dc, const void* bits, const BITMAPINFO* info, UINT usage,
+                     DibTransfer* t) {
+  if (dc == nullptr || bits == nullptr || !Supported(info)) return false;
+  t->surface = TargetSurface(*dc);
+  if (t->surface == nullptr || !ColourMap(*dc, info, usage, &t->map)) return false;
+  const BITMAPINFOHEADER& h = info->bmiHeader;
+  t->data = static_cast<const std::uint8_t*>(bits);
+  t->stride = DibStride(h);
+  t->width = h.biWidth;
+  t->height = std::labs(static_cast<long>(h.biHeight));
+  t->bottom_up = h.biHeight > 0;
+  return true;
+}
+
 }  // namespace
 }  // namespace orvo::platform
 
@@ -93,18 +119,16 @@ int SetDIBitsToDevice(HDC hdc, int x, int y, DWORD width, DWORD height, int src_
                       UINT start_scan, UINT scan_lines, const void* bits,
                       const BITMAPINFO* info, UINT usage) {
   DeviceContext* dc = FindDC(hdc);
-  if (dc == nullptr || bits == nullptr || !Supported(info)) return 0;
-  Surface* s = TargetSurface(*dc);
-  if (s == nullptr) return 0;
-  std::array<std::uint8_t, 256> map;
-  if (!ColourMap(*dc, info, usage, &map)) return 0;
-  const BITMAPINFOHEADER& h = info->bmiHeader;
-  const bool bottom_up = h.biHeight > 0;
-  const long dib_height = std::labs(static_cast<long>(h.biHeight));
-  const std::size_t stride = DibStride(h);
-  const auto* data = static_cast<const std::uint8_t*>(bits);
+  DibTransfer t;
+  if (!PrepareTransfer(dc, bits, info, usage, &t)) return 0;
+  Surface* s = t.surface;
+  const auto& map = t.map;
+  const bool bottom_up = t.bottom_up;
+  const long dib_height = t.height;
+  const std::size_t stride = t.stride;
+  const auto* data = t.data;
   const long w = std::min<long>(static_cast<long>(std::min<DWORD>(width, 0x7FFFFFFF)),
-                                static_cast<long>(h.biWidth) - src_x);
+                                t.width - src_x);
   const long rows = static_cast<long>(std::min<DWORD>(height, 0x7FFFFFFF));
   if (w <= 0 || src_x < 0) return 0;
   int top = s->height(), bottom = 0;
@@ -135,18 +159,16 @@ int SetDIBitsToDevice(HDC hdc, int x, int y, DWORD width, DWORD height, int src_
 int StretchDIBits(HDC hdc, int x, int y, int width, int height, int src_x, int src_y,
                   int src_width, int src_height, const void* bits, const BITMAPINFO* info,
                   UINT usage, DWORD rop) {
+  if (rop != SRCCOPY || width == 0 || height == 0 || src_width <= 0 || src_height <= 0) return 0;
   DeviceContext* dc = FindDC(hdc);
-  if (dc == nullptr || bits == nullptr || !Supported(info) || rop != SRCCOPY) return 0;
-  if (width == 0 || height == 0 || src_width <= 0 || src_height <= 0) return 0;
-  Surface* s = TargetSurface(*dc);
-  if (s == nullptr) return 0;
-  std::array<std::uint8_t, 256> map;
-  if (!ColourMap(*dc, info, usage, &map)) return 0;
-  const BITMAPINFOHEADER& h = info->bmiHeader;
-  const bool bottom_up = h.biHeight > 0;
-  const long dib_height = std::labs(static_cast<long>(h.biHeight));
-  const std::size_t stride = DibStride(h);
-  const auto* data = static_cast<const std::uint8_t*>(bits);
+  DibTransfer t;
+  if (!PrepareTransfer(dc, bits, info, usage, &t)) return 0;
+  Surface* s = t.surface;
+  const auto& map = t.map;
+  const bool bottom_up = t.bottom_up;
+  const long dib_height = t.height;
+  const std::size_t stride = t.stride;
+  const auto* data = t.data;
   // A negative destination extent mirrors the image.
   const bool mirror_x = width < 0, mirror_y = height < 0;
   const long w = std::labs(static_cast<long>(width)), hh = std::labs(static_cast<long>(height));
@@ -167,7 +189,7 @@ int StretchDIBits(HDC hdc, int x, int y, int width, int height, int src_x, int s
       for (int px = a; px < b; ++px) {
         const long step_x = mirror_x ? w - 1 - (px - left) : px - left;
         const long sx = static_cast<long>(src_x) + step_x * src_width / w;
-        if (sx < 0 || sx >= h.biWidth) continue;
+        if (sx < 0 || sx >= t.width) continue;
         dst[px] = map[src[sx]];
       }
     });

@@ -12,6 +12,7 @@ home=$(mktemp -d)
 daemon=""
 cleanup() {
   [ -n "$daemon" ] && kill "$daemon" 2>/dev/null
+  [ -n "${user:-}" ] && pkill -u "$user" 2>/dev/null
   pkill -f "$bin/plasma --root" 2>/dev/null
   rm -rf "$home"
 }
@@ -44,14 +45,34 @@ CONF
 
 env_vars=(HOME="$home" ORVO_CONFIG_DIR="$home/orvo" DISPLAY="$DISPLAY")
 [ -f "$home/.Xauthority" ] && env_vars+=(XAUTHORITY="$home/.Xauthority")
-"${run_as[@]}" env "${env_vars[@]}" xscreensaver --no-splash >"$home/daemon.log" 2>&1 &
-daemon=$!
-for _ in $(seq 50); do
-  "${run_as[@]}" env "${env_vars[@]}" xscreensaver-command -version >/dev/null 2>&1 && break
+start_daemon() {
+  "${run_as[@]}" env "${env_vars[@]}" xscreensaver --no-splash --verbose >>"$home/daemon.log" 2>&1 &
+  daemon=$!
+}
+start_daemon
+starts=1
+
+# The daemon answers once it has set itself up on the display.
+activated=""
+for _ in $(seq 100); do
+  if "${run_as[@]}" env "${env_vars[@]}" xscreensaver-command -activate >/dev/null 2>&1; then
+    activated=yes
+    break
+  fi
+  # Now and then the daemon quits silently while starting on a fresh
+  # server; start it again (at most three times in all).
+  if ! kill -0 "$daemon" 2>/dev/null && [ "$starts" -lt 3 ]; then
+    start_daemon
+    starts=$((starts + 1))
+  fi
   sleep 0.1
 done
-
-"${run_as[@]}" env "${env_vars[@]}" xscreensaver-command -activate >/dev/null || { echo "activate failed"; cat "$home/daemon.log"; exit 1; }
+if [ -z "$activated" ]; then
+  echo "the daemon never took -activate"; cat "$home/daemon.log"
+  ps -o pid,stat,etime,wchan:20,args -u "${user:-$(id -un)}"
+  "${run_as[@]}" env "${env_vars[@]}" xscreensaver-command -activate
+  exit 1
+fi
 started=""
 for _ in $(seq 100); do
   if pgrep -f "$bin/plasma --root" >/dev/null; then started=yes; break; fi
@@ -69,10 +90,13 @@ for _ in $(seq 30); do
 done
 if [ "${bright:-0}" -le 0 ]; then echo "the screen stayed black"; exit 1; fi
 
-"${run_as[@]}" env "${env_vars[@]}" xscreensaver-command -deactivate >/dev/null
+"${run_as[@]}" env "${env_vars[@]}" xscreensaver-command -deactivate >/dev/null \
+  || { echo "the daemon did not take -deactivate"; exit 1; }
 for _ in $(seq 20); do
   pgrep -f "$bin/plasma --root" >/dev/null || { echo "ok: drew (brightest $bright) and ended on deactivate"; exit 0; }
   sleep 0.1
 done
 echo "our program was still running 2 seconds after -deactivate"
+ps -o pid,stat,etime,args -p "$(pgrep -d, -f "$bin/plasma --root")" 2>/dev/null
+tail -n 15 "$home/daemon.log"
 exit 1

@@ -40,6 +40,9 @@ bool ParseArguments(const std::vector<std::string>& args, Options* options, std:
 IndexedImage RecordSaver(const SaverModule& module, const Options& options,
                          const std::function<bool(long)>& after_timer = {});
 
+// What the display shows of `window` now: its slots and the hardware colours.
+IndexedImage Capture(HWND window);
+
 // Runs the recording; returns the exit code (0, or 1 with a message on
 // standard error when a file could not be written).
 int Render(const Options& options);

@@ -8,6 +8,7 @@
 
 #include "framework/dialog/config_dialog.h"
 #include "framework/host/host.h"
+#include "orvo/desktop.h"
 #include "shell/shell.h"
 
 namespace orvo::shell {
@@ -28,7 +29,21 @@ extern "C" void FatalSignal(int signal_number) {
 }
 
 void InstallFaultGuard() {
-  for (int s : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) std::signal(s, FatalSignal);
+  for (int s : {SIGSEGV, SIGFPE, SIGILL, SIGABRT}) std::signal(s, FatalSignal);
+#ifdef SIGBUS  // not on Windows
+  std::signal(SIGBUS, FatalSignal);
+#endif
+}
+
+// The owner of the configuration dialog for switch C: the foreground
+// window, or, where the desktop's settings page names itself after the
+// letter ("C:HWND"), that window while it exists.
+HWND ConfigurationOwner(const char* letter) {
+  if (platform::DesktopNamesConfigOwner() && letter[1] == ':') {
+    HWND named = ParseWindowHandle(letter + 1);
+    if (named != nullptr && IsWindow(named)) return named;
+  }
+  return GetForegroundWindow();
 }
 
 int ConfigurationMode(HWND owner) {
@@ -109,7 +124,7 @@ int RunMode(const char* tail) {
       return ConfigurationMode(nullptr);
     case 'c':
     case 'C':
-      return ConfigurationMode(GetForegroundWindow());
+      return ConfigurationMode(ConfigurationOwner(p));
     case 's':
     case 'S':
       return RunSaver(nullptr);

@@ -1,4 +1,5 @@
 #include "orvo/backend.h"
+#include "orvo/desktop.h"
 
 #include "window_internal.h"
 
@@ -34,5 +35,7 @@ Backend& GetBackend() {
 }
 
 bool HasBackend() { return static_cast<bool>(Slot()); }
+
+bool DesktopNamesConfigOwner() { return HasBackend() && GetBackend().NamesConfigOwner(); }
 
 }  // namespace orvo::platform

@@ -3,6 +3,7 @@
 
 #include "orvo/dialog_driver.h"
 #include "saver_fixture.h"
+#include "shell/program.h"
 #include "shell/shell.h"
 
 namespace orvo::testing {
@@ -102,6 +103,44 @@ TEST_F(EntryTest, ConfigurationModeShowsTheSetupDialogAndReturnsItsResult) {
 TEST_F(EntryTest, ChangePasswordModeExitsWithZeroWithoutTheComponent) {
   EXPECT_EQ(Run("/a", [](int) { return false; }), 0);
   EXPECT_EQ(Run("/a 12345", [](int) { return false; }), 0);
+}
+
+// A desktop whose settings page names itself after the switch ("/c:HWND",
+// as Windows does) has that page own the dialog; the foreground window owns
+// it when the page is gone, when a blank stands for the colon, and on a
+// desktop that does not pass its page (the number is then not used).
+TEST_F(EntryTest, ConfigurationDialogIsOwnedByTheNamedSettingsPageOrTheForegroundWindow) {
+  struct Case {
+    bool desktop_names_page;
+    bool page_exists;
+    const char* before_handle;
+    bool owned_by_page;
+  };
+  const Case cases[] = {
+      {true, true, "/c:", true},  {true, true, "-C:", true},  {true, true, "/c ", false},
+      {true, false, "/c:", false}, {false, true, "/c:", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.before_handle) + (c.desktop_names_page ? " named" : "") +
+                 (c.page_exists ? "" : " gone"));
+    headless::Options options;
+    options.names_config_owner = c.desktop_names_page;
+    headless::Install(options);
+    shell::ResetState();
+    shell::PrepareProgram(CountingSaver());
+    HWND page = headless::CreateForeignWindow(200, 100, "#32770", "Screen Saver Settings");
+    HWND other = headless::CreateForeignWindow(10, 10, "Other", "Other");
+    SetForegroundWindow(other);
+    const std::string tail = c.before_handle + Decimal(page);
+    if (!c.page_exists) headless::DestroyForeignWindow(page);
+    HWND owner = nullptr;
+    platform::InstallHeadlessDialogView([&](platform::DialogDriver& d) {
+      owner = d.Owner();
+      d.PressEscape();
+    });
+    EXPECT_EQ(Run(tail, [](int) { return false; }), 0);
+    EXPECT_EQ(owner, c.owned_by_page ? page : other);
+  }
 }
 
 }  // namespace

@@ -187,6 +187,7 @@ class HeadlessBackend final : public orvo::platform::Backend {
   std::uint32_t TickCount() override { return clock_; }
   void SleepMs(std::uint32_t ms) override { clock_ += ms; }
   bool AutomaticTimers() override { return options_.automatic_timers; }
+  bool NamesConfigOwner() override { return options_.names_config_owner; }
 
   // ---- driver side ----
   void Push(BackendEvent::Kind kind, NativeId window) {

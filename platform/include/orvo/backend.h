@@ -1,7 +1,8 @@
 // The back end: the few primitives the platform needs from a real or a
 // virtual display. The window manager, the message queue, timers and all
-// drawing are written once on top of it. Back ends: X11 (real windows) and
-// headless (tests and recording). No system header appears here.
+// drawing are written once on top of it. Back ends: X11 (real windows),
+// Win32 (real windows on Windows) and headless (tests and recording). No
+// system header appears here.
 #pragma once
 
 #include <cstdint>
@@ -13,7 +14,8 @@
 
 namespace orvo::platform {
 
-// Native window ids are the values of window handles: an X window id on X11.
+// Native window ids are the values of window handles: an X window id on
+// X11, a window handle's value on Windows (which fits 32 bits there too).
 using NativeId = std::uint32_t;
 
 struct NativeWindowParams {
@@ -116,6 +118,10 @@ class Backend {
   // Whether the platform's own timers generate WM_TIMER (the recorder
   // delivers its own and turns them off).
   virtual bool AutomaticTimers() { return true; }
+
+  // Whether the desktop's settings page names itself after the
+  // configuration switch ("/c:HWND") as the dialog's owner.
+  virtual bool NamesConfigOwner() { return false; }
 };
 
 // The process's back end. Installing one replaces the previous one.

@@ -15,6 +15,7 @@ class DialogDriver {
   virtual ~DialogDriver() = default;
 
   virtual HWND Dialog() const = 0;
+  virtual HWND Owner() const = 0;
   virtual std::string Caption() const = 0;
   virtual bool Ended() const = 0;
   virtual INT_PTR Result() const = 0;

@@ -17,6 +17,7 @@ class Driver final : public DialogDriver {
   explicit Driver(DialogModel& model) : d_(model) {}
 
   HWND Dialog() const override { return d_.hwnd; }
+  HWND Owner() const override { return d_.owner; }
   std::string Caption() const override { return d_.caption; }
   bool Ended() const override { return d_.ended; }
   INT_PTR Result() const override { return d_.result; }

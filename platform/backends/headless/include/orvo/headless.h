@@ -21,6 +21,8 @@ struct Options {
   // which jumps ahead to the next due timer whenever the loop would wait.
   // Without them nothing generates timer messages: the driver posts its own.
   bool automatic_timers = true;
+  // As on Windows: the settings page passes its window after "/c:".
+  bool names_config_owner = false;
 };
 
 // Installs a fresh headless display as the platform's back end.

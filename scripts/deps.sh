@@ -12,17 +12,31 @@ ORVO_PACKAGES=(
   xvfb xauth xdotool x11-utils x11-apps imagemagick libpam-wrapper clang xscreensaver man-db
 )
 
+# The Windows build (scripts/build-windows) and its tests under Wine.
+ORVO_WINDOWS_PACKAGES=(
+  g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 googletest
+  wine64 wine fonts-wine xvfb xauth x11-utils imagemagick cmake ninja-build
+)
+
 orvo_missing_packages() {
   local p missing=()
-  for p in "${ORVO_PACKAGES[@]}"; do
+  for p in "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   echo "${missing[@]}"
 }
 
 orvo_install_deps() {
+  orvo_install_packages "${ORVO_PACKAGES[@]}"
+}
+
+orvo_install_windows_deps() {
+  orvo_install_packages "${ORVO_WINDOWS_PACKAGES[@]}"
+}
+
+orvo_install_packages() {
   local missing
-  missing=$(orvo_missing_packages)
+  missing=$(orvo_missing_packages "$@")
   [ -z "$missing" ] && return 0
   echo "Installing missing packages: $missing"
   local sudo=""

@@ -12,8 +12,8 @@ namespace orvo::testing {
 class TempConfig {
  public:
   TempConfig() {
-    char pattern[] = "/tmp/orvo-ini-XXXXXX";
-    const char* made = ::mkdtemp(pattern);
+    std::string pattern = (std::filesystem::temp_directory_path() / "orvo-ini-XXXXXX").string();
+    const char* made = ::mkdtemp(pattern.data());
     dir_ = made ? made : "";
     ::setenv("ORVO_CONFIG_DIR", dir_.c_str(), 1);
   }

@@ -1,0 +1,302 @@
+// The Win32 back end in this process: presentation of the emulated display
+// on a real window (colours through the slots, palette animation without
+// redrawing), the conversion over one rectangle, input from the system's
+// messages, previews inside a host window, and the command-line tail.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "command_line.h"
+#include "orvo/platform.h"
+#include "orvo/win32_backend.h"
+#include "pixel_convert.h"
+#include "win32_probe.h"
+
+namespace {
+
+namespace probe = orvo::win32::probe;
+
+// ---- Pure pieces ------------------------------------------------------------------
+
+TEST(PixelConvert, ConvertsExactlyTheRectangleThroughTheTable) {
+  constexpr int kW = 7, kH = 5;
+  std::vector<std::uint8_t> slots(kW * kH);
+  for (int i = 0; i < kW * kH; ++i) slots[i] = static_cast<std::uint8_t>(i * 3);
+  std::uint32_t table[256];
+  for (int i = 0; i < 256; ++i) table[i] = 0x010000u * i + 0x7;
+  struct Case {
+    int x, y, w, h;
+    bool bottom_up;  // rows backwards in memory, as a bottom-up surface keeps them
+  };
+  for (const Case& c : {Case{0, 0, kW, kH, false}, Case{2, 1, 3, 2, false}, Case{6, 4, 1, 1, false},
+                        Case{1, 0, 4, 5, true}}) {
+    SCOPED_TRACE(std::to_string(c.x) + "," + std::to_string(c.y) + (c.bottom_up ? " bottom-up" : ""));
+    std::vector<std::uint32_t> out(kW * kH, 0xDEADBEEF);
+    std::vector<std::uint8_t> memory = slots;
+    const std::uint8_t* first = memory.data();
+    std::ptrdiff_t stride = kW;
+    if (c.bottom_up) {
+      // Row y of the picture is memory row kH - 1 - y.
+      for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x) memory[(kH - 1 - y) * kW + x] = slots[y * kW + x];
+      first = memory.data() + (kH - 1) * kW;
+      stride = -kW;
+    }
+    orvo::win32::ConvertRect(first, stride, out.data(), kW, c.x, c.y, c.w, c.h, table);
+    for (int y = 0; y < kH; ++y) {
+      for (int x = 0; x < kW; ++x) {
+        const bool inside = x >= c.x && x < c.x + c.w && y >= c.y && y < c.y + c.h;
+        const std::uint32_t want = inside ? table[slots[y * kW + x]] : 0xDEADBEEF;
+        ASSERT_EQ(out[y * kW + x], want) << "at " << x << "," << y;
+      }
+    }
+  }
+}
+
+TEST(PixelConvert, ClipsToTheImage) {
+  struct Case {
+    int x, y, w, h;
+    bool visible;
+    int cx, cy, cw, ch;
+  };
+  const Case cases[] = {
+      {0, 0, 10, 8, true, 0, 0, 10, 8},      {-3, -2, 5, 5, true, 0, 0, 2, 3},
+      {8, 6, 10, 10, true, 8, 6, 2, 2},      {10, 0, 1, 1, false, 0, 0, 0, 0},
+      {0, 0, 0, 5, false, 0, 0, 0, 0},       {2147483000, 0, 2000, 1, false, 0, 0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    int x = c.x, y = c.y, w = c.w, h = c.h;
+    SCOPED_TRACE(std::to_string(c.x) + "," + std::to_string(c.y));
+    ASSERT_EQ(orvo::win32::ClipRect(10, 8, &x, &y, &w, &h), c.visible);
+    if (c.visible) {
+      EXPECT_EQ(x, c.cx);
+      EXPECT_EQ(y, c.cy);
+      EXPECT_EQ(w, c.cw);
+      EXPECT_EQ(h, c.ch);
+    }
+  }
+}
+
+TEST(CommandLine, TailFollowsTheProgramNameAndItsBlanks) {
+  struct Case {
+    const wchar_t* line;
+    const char* tail;
+  };
+  const Case cases[] = {
+      {L"plasma.scr /s", "/s"},
+      {L"\"C:\\Program Files\\Orvo\\plasma.scr\" /p 1234", "/p 1234"},
+      {L"\"C:\\Windows\\System32\\stars.scr\"/c:4567", "/c:4567"},
+      {L"stars.scr \t \x01 -S", "-S"},
+      {L"stars.scr", ""},
+      {L"\"unterminated name /s", ""},
+      {L"stars.scr   ", ""},
+      {L"stars.scr /c \x00e9", "/c \xc3\xa9"},
+      {L"", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.tail);
+    EXPECT_EQ(orvo::win32::CommandTailOf(c.line), c.tail);
+  }
+}
+
+// ---- Windows of this process --------------------------------------------------------
+
+struct Seen {
+  UINT message;
+  WPARAM wparam;
+  LPARAM lparam;
+};
+std::vector<Seen> g_seen;
+
+LRESULT RecordingProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  g_seen.push_back({message, wparam, lparam});
+  if (message == WM_CLOSE || message == WM_SYSCOMMAND) return 0;  // stays open
+  return DefWindowProcA(hwnd, message, wparam, lparam);
+}
+
+class Win32BackendTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    orvo::platform::InstallWin32Backend();
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = RecordingProc;
+    wc.lpszClassName = "OrvoBackendTest";
+    ASSERT_NE(RegisterClassA(&wc), 0);
+    g_seen.clear();
+  }
+  void TearDown() override {
+    for (HWND w : windows_)
+      if (IsWindow(w)) DestroyWindow(w);
+    UnregisterClassA("OrvoBackendTest", nullptr);
+  }
+
+  HWND Popup(int x, int y, int width, int height) {
+    HWND hwnd = CreateWindowExA(0, "OrvoBackendTest", "backend test", WS_POPUP | WS_VISIBLE, x, y, width,
+                                height, nullptr, nullptr, nullptr, nullptr);
+    windows_.push_back(hwnd);
+    Drain(100);
+    return hwnd;
+  }
+
+  // Lets the emulated queue take in what the system delivered.
+  static void Drain(int ms) {
+    const DWORD start = GetTickCount();
+    MSG msg;
+    do {
+      while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+      Sleep(5);
+    } while (GetTickCount() - start < static_cast<DWORD>(ms));
+  }
+
+  static probe::Image Shown(HWND hwnd) {
+    probe::Pump(50);
+    return probe::CaptureScreen(probe::ClientOnScreen(Id(hwnd)));
+  }
+
+  static probe::WindowId Id(HWND hwnd) {
+    return static_cast<probe::WindowId>(reinterpret_cast<std::uintptr_t>(hwnd));
+  }
+
+  std::vector<HWND> windows_;
+};
+
+// What is drawn in slots reaches the screen in the slots' colours.
+TEST_F(Win32BackendTest, PresentsTheSlotsColours) {
+  HWND hwnd = Popup(0, 0, 64, 48);
+  ASSERT_NE(hwnd, nullptr);
+  HDC dc = GetDC(hwnd);
+  PatBlt(dc, 0, 0, 64, 48, BLACKNESS);
+  PatBlt(dc, 8, 4, 20, 10, WHITENESS);
+  SetPixel(dc, 40, 30, RGB(255, 0, 0));  // static red
+  SetPixel(dc, 41, 30, RGB(0, 0, 255));  // static blue
+  GdiFlush();
+  const probe::Image image = Shown(hwnd);
+  ASSERT_EQ(image.width, 64);
+  ASSERT_EQ(image.height, 48);
+  EXPECT_EQ(image.at(8, 4), 0xFFFFFFu);
+  EXPECT_EQ(image.at(27, 13), 0xFFFFFFu);
+  EXPECT_EQ(image.at(28, 13), 0x000000u);
+  EXPECT_EQ(image.at(40, 30), 0xFF0000u);
+  EXPECT_EQ(image.at(41, 30), 0x0000FFu);
+  EXPECT_EQ(image.at(0, 0), 0x000000u);
+  EXPECT_EQ(image.at(63, 47), 0x000000u);
+}
+
+// Animating the palette changes what the window shows without a single
+// pixel drawn again: the colour cycling a true-colour screen cannot do.
+TEST_F(Win32BackendTest, PaletteAnimationChangesTheShownColours) {
+  HWND hwnd = Popup(0, 0, 40, 30);
+  HDC dc = GetDC(hwnd);
+  std::vector<std::uint8_t> memory(sizeof(LOGPALETTE) + 2 * sizeof(PALETTEENTRY));
+  auto* log = reinterpret_cast<LOGPALETTE*>(memory.data());
+  log->palVersion = 0x300;
+  log->palNumEntries = 2;
+  log->palPalEntry[0] = PALETTEENTRY{10, 200, 30, PC_RESERVED};
+  log->palPalEntry[1] = PALETTEENTRY{90, 20, 160, PC_RESERVED};
+  HPALETTE palette = CreatePalette(log);
+  SelectPalette(dc, palette, FALSE);
+  RealizePalette(dc);
+  HBRUSH brush = CreateSolidBrush(PALETTEINDEX(0));
+  HGDIOBJ old = SelectObject(dc, brush);
+  PatBlt(dc, 0, 0, 40, 30, PATCOPY);
+  SelectObject(dc, old);
+  DeleteObject(brush);
+  GdiFlush();
+  EXPECT_EQ(Shown(hwnd).at(20, 15), 0x0AC81Eu);
+
+  const PALETTEENTRY next{250, 128, 5, PC_RESERVED};
+  AnimatePalette(palette, 0, 1, &next);
+  GdiFlush();
+  const probe::Image after = Shown(hwnd);
+  EXPECT_EQ(after.at(0, 0), 0xFA8005u);
+  EXPECT_EQ(after.at(39, 29), 0xFA8005u);
+  SelectPalette(dc, reinterpret_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE)), FALSE);
+  DeleteObject(palette);
+}
+
+// The system's messages for the window become the emulated window's.
+TEST_F(Win32BackendTest, SystemInputReachesTheEmulatedWindow) {
+  HWND hwnd = Popup(0, 0, 100, 80);
+  struct Case {
+    const char* what;
+    void (*send)(probe::WindowId);
+    UINT expected;
+    WPARAM wparam;
+    LPARAM lparam;
+    bool check_params;
+  };
+  const Case cases[] = {
+      {"key", [](probe::WindowId w) { probe::PostKey(w, 'Q'); }, WM_KEYDOWN, 'Q', 0, false},
+      {"key release", [](probe::WindowId w) { probe::PostKey(w, 'Q'); }, WM_KEYUP, 'Q', 0, false},
+      {"left click", [](probe::WindowId w) { probe::PostClick(w, 17, 23); }, WM_LBUTTONDOWN, 0,
+       MAKELPARAM(17, 23), true},
+      {"close box", [](probe::WindowId w) { probe::Close(w); }, WM_SYSCOMMAND, SC_CLOSE, 0, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    g_seen.clear();
+    c.send(Id(hwnd));
+    Drain(150);
+    bool found = false;
+    for (const Seen& s : g_seen) {
+      if (s.message != c.expected) continue;
+      found = true;
+      EXPECT_EQ(s.wparam, c.wparam);
+      if (c.check_params) {
+        EXPECT_EQ(s.lparam, c.lparam);
+      }
+    }
+    EXPECT_TRUE(found);
+  }
+  EXPECT_TRUE(IsWindow(hwnd));  // the close box only asks
+}
+
+// A preview is a real child of the host window with its client size, and
+// goes away with it.
+TEST_F(Win32BackendTest, PreviewChildLivesAndDiesWithItsHost) {
+  probe::HostWindow host(152, 112);
+  ASSERT_NE(host.id(), 0u);
+  HWND parent = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(host.id()));
+  RECT client{};
+  ASSERT_TRUE(GetClientRect(parent, &client));
+  EXPECT_EQ(client.right, 152);
+  EXPECT_EQ(client.bottom, 112);
+  HWND child = CreateWindowExA(0, "OrvoBackendTest", "Preview", WS_CHILD | WS_VISIBLE, 0, 0, client.right,
+                               client.bottom, parent, nullptr, nullptr, nullptr);
+  ASSERT_NE(child, nullptr);
+  windows_.push_back(child);
+  EXPECT_EQ(probe::ParentOf(Id(child)), host.id());
+  EXPECT_EQ(probe::ClientOnScreen(Id(child)), probe::ClientOnScreen(host.id()));
+  HDC dc = GetDC(child);
+  PatBlt(dc, 0, 0, 152, 112, WHITENESS);
+  PatBlt(dc, 0, 0, 76, 112, BLACKNESS);
+  GdiFlush();
+  const probe::Image image = Shown(child);
+  EXPECT_EQ(image.at(10, 10), 0x000000u);
+  EXPECT_EQ(image.at(100, 10), 0xFFFFFFu);
+
+  g_seen.clear();
+  host.Destroy();
+  Drain(150);
+  EXPECT_FALSE(IsWindow(child));
+  bool destroyed = false;
+  for (const Seen& s : g_seen) destroyed = destroyed || s.message == WM_DESTROY;
+  EXPECT_TRUE(destroyed);
+}
+
+// Cursor positions count from the virtual screen's corner, where the
+// full-screen window starts; the screen is the virtual screen.
+TEST_F(Win32BackendTest, CursorAndScreenAreTheVirtualScreens) {
+  probe::MoveCursor(33, 44);
+  POINT p{};
+  ASSERT_TRUE(GetCursorPos(&p));
+  // Under a single screen (Xvfb) the virtual screen starts at 0,0.
+  EXPECT_EQ(p.x, 33);
+  EXPECT_EQ(p.y, 44);
+  EXPECT_GT(GetSystemMetrics(SM_CXSCREEN), 0);
+  EXPECT_GT(GetSystemMetrics(SM_CYSCREEN), 0);
+}
+
+}  // namespace

@@ -56,7 +56,9 @@ bool Passing(DWORD error) {
          error == ERROR_LOCK_VIOLATION;
 }
 
-constexpr int kAttempts = 25;
+// A file is replaced only while nobody holds it open: a reader that lets
+// go within this time delays a write, one that holds on makes it fail.
+constexpr int kAttempts = 50;
 constexpr DWORD kAttemptPauseMs = 20;
 
 }  // namespace
@@ -174,6 +176,9 @@ std::unique_ptr<FileLock> LockExclusive(const std::string& lock_path) {
 bool ReplaceFileContents(const std::string& target, const std::string& text) {
   static std::atomic<unsigned> counter{0};
   const std::wstring wide_target = Widen(target);
+  // A file its owner made read-only stays as it is (the move would not ask).
+  const DWORD attributes = GetFileAttributesW(wide_target.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) return false;
   // A name of its own per process and call, in the target's folder so the
   // move never crosses volumes.
   std::wstring temp;

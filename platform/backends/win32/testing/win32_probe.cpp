@@ -202,10 +202,10 @@ std::vector<WindowId> Children(WindowId window) {
 
 WindowId DialogItem(WindowId dialog, int id) { return Id(GetDlgItem(H(dialog), id)); }
 
-Rect DialogUnitsToPixels(WindowId dialog, const Rect& units) {
-  RECT r{units.left, units.top, units.right, units.bottom};
+Rect ControlPlace(WindowId dialog, int x, int y, int cx, int cy) {
+  RECT r{x, y, cx, cy};  // each field is converted on its own
   MapDialogRect(H(dialog), &r);
-  return Rect{r.left, r.top, r.right, r.bottom};
+  return Rect{r.left, r.top, r.left + r.right, r.top + r.bottom};
 }
 
 Rect RectInParent(WindowId child) {
@@ -453,6 +453,11 @@ std::vector<std::string> FolderEntries(const std::string& folder) {
   } while (FindNextFileW(find, &data));
   FindClose(find);
   return names;
+}
+
+bool UnderWine() {
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
 std::uint32_t SystemTickCount() { return GetTickCount(); }

@@ -80,8 +80,10 @@ Rect ClientOnScreen(WindowId window);
 std::vector<WindowId> Children(WindowId window);
 // A dialog's control by its id; 0 when there is none.
 WindowId DialogItem(WindowId dialog, int id);
-// A rectangle in the dialog's units, in pixels of its client area.
-Rect DialogUnitsToPixels(WindowId dialog, const Rect& units);
+// Where the dialog manager places a control whose template rectangle is
+// x, y, cx, cy in dialog units: position and size are each converted, in
+// pixels of the dialog's client area.
+Rect ControlPlace(WindowId dialog, int x, int y, int cx, int cy);
 // A child's window rectangle relative to its parent's client area.
 Rect RectInParent(WindowId child);
 // A button's check state (0, 1) or -1 when it is no button.
@@ -170,6 +172,13 @@ class HeldFile {
 bool SetReadOnly(const std::string& path, bool read_only);
 // The names in a folder (not "." and "..").
 std::vector<std::string> FolderEntries(const std::string& folder);
+
+// ---- The system ----------------------------------------------------------------------
+
+// Whether this is Wine rather than Windows. Wine (8.0) gives a child window
+// owned by another process no drawable, so what such a window draws never
+// reaches the screen there.
+bool UnderWine();
 
 // ---- Time -------------------------------------------------------------------------
 

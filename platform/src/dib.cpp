@@ -11,12 +11,12 @@ namespace orvo::platform {
 namespace {
 
 // Fills [x0, x1) x [y0, y1) with one slot, clipped.
-void FillBlock(DeviceContext& dc, long x0, long y0, long x1, long y1, std::uint8_t slot) {
+void FillBlock(DeviceContext& dc, Pos x0, Pos y0, Pos x1, Pos y1, std::uint8_t slot) {
   Surface* s = TargetSurface(dc);
   if (s == nullptr) return;
-  y0 = std::max<long>(y0, 0);
-  y1 = std::min<long>(y1, s->height());
-  for (long y = y0; y < y1; ++y) {
+  y0 = std::max<Pos>(y0, 0);
+  y1 = std::min<Pos>(y1, s->height());
+  for (Pos y = y0; y < y1; ++y) {
     const int row = static_cast<int>(y);
     ForEachClippedSpan(dc, *s, row, x0, x1, [&](int a, int b) {
       std::memset(s->row(row) + a, slot, static_cast<std::size_t>(b - a));
@@ -69,8 +69,8 @@ struct DibTransfer {
   std::array<std::uint8_t, 256> map{};
   const std::uint8_t* data = nullptr;
   std::size_t stride = 0;
-  long width = 0;
-  long height = 0;   // rows of the bitmap
+  Pos width = 0;
+  Pos height = 0;   // rows of the bitmap
   bool bottom_up = false;
 };
 
@@ -83,7 +83,7 @@ bool PrepareTransfer(DeviceContext* dc, const void* bits, const BITMAPINFO* info
   t->data = static_cast<const std::uint8_t*>(bits);
   t->stride = DibStride(h);
   t->width = h.biWidth;
-  t->height = std::labs(static_cast<long>(h.biHeight));
+  t->height = std::abs(static_cast<Pos>(h.biHeight));
   t->bottom_up = h.biHeight > 0;
   return true;
 }
@@ -96,7 +96,7 @@ using namespace orvo::platform;
 BOOL PatBlt(HDC hdc, int x, int y, int width, int height, DWORD rop) {
   DeviceContext* dc = FindDC(hdc);
   if (dc == nullptr) return FALSE;
-  long x0 = x, x1 = static_cast<long>(x) + width, y0 = y, y1 = static_cast<long>(y) + height;
+  Pos x0 = x, x1 = static_cast<Pos>(x) + width, y0 = y, y1 = static_cast<Pos>(y) + height;
   if (x1 < x0) std::swap(x0, x1);
   if (y1 < y0) std::swap(y0, y1);
   std::uint8_t slot = 0;
@@ -124,28 +124,28 @@ int SetDIBitsToDevice(HDC hdc, int x, int y, DWORD width, DWORD height, int src_
   Surface* s = t.surface;
   const auto& map = t.map;
   const bool bottom_up = t.bottom_up;
-  const long dib_height = t.height;
+  const Pos dib_height = t.height;
   const std::size_t stride = t.stride;
   const auto* data = t.data;
-  const long w = std::min<long>(static_cast<long>(std::min<DWORD>(width, 0x7FFFFFFF)),
-                                t.width - src_x);
-  const long rows = static_cast<long>(std::min<DWORD>(height, 0x7FFFFFFF));
+  const Pos w = std::min<Pos>(static_cast<Pos>(std::min<DWORD>(width, 0x7FFFFFFF)),
+                              t.width - src_x);
+  const Pos rows = static_cast<Pos>(std::min<DWORD>(height, 0x7FFFFFFF));
   if (w <= 0 || src_x < 0) return 0;
   int top = s->height(), bottom = 0;
-  for (long i = 0; i < rows; ++i) {
+  for (Pos i = 0; i < rows; ++i) {
     // Bottom-up bitmaps count their source origin from the bottom row.
-    const long dib_row = bottom_up ? static_cast<long>(src_y) + rows - 1 - i
-                                   : static_cast<long>(src_y) + i;
+    const Pos dib_row = bottom_up ? static_cast<Pos>(src_y) + rows - 1 - i
+                                  : static_cast<Pos>(src_y) + i;
     if (dib_row < 0 || dib_row >= dib_height) continue;
-    if (dib_row < static_cast<long>(start_scan) ||
-        dib_row >= static_cast<long>(start_scan) + static_cast<long>(scan_lines)) {
+    if (dib_row < static_cast<Pos>(start_scan) ||
+        dib_row >= static_cast<Pos>(start_scan) + static_cast<Pos>(scan_lines)) {
       continue;
     }
-    const long dest_y = static_cast<long>(y) + i;
+    const Pos dest_y = static_cast<Pos>(y) + i;
     if (dest_y < 0 || dest_y >= s->height()) continue;
     const std::uint8_t* src = data + static_cast<std::size_t>(dib_row - start_scan) * stride + src_x;
     std::uint8_t* dst = s->row(static_cast<int>(dest_y));
-    ForEachClippedSpan(*dc, *s, static_cast<int>(dest_y), x, static_cast<long>(x) + w,
+    ForEachClippedSpan(*dc, *s, static_cast<int>(dest_y), x, static_cast<Pos>(x) + w,
                        [&](int a, int b) {
                          for (int px = a; px < b; ++px) dst[px] = map[src[px - x]];
                        });
@@ -166,29 +166,29 @@ int StretchDIBits(HDC hdc, int x, int y, int width, int height, int src_x, int s
   Surface* s = t.surface;
   const auto& map = t.map;
   const bool bottom_up = t.bottom_up;
-  const long dib_height = t.height;
+  const Pos dib_height = t.height;
   const std::size_t stride = t.stride;
   const auto* data = t.data;
   // A negative destination extent mirrors the image.
   const bool mirror_x = width < 0, mirror_y = height < 0;
-  const long w = std::labs(static_cast<long>(width)), hh = std::labs(static_cast<long>(height));
-  const long left = mirror_x ? static_cast<long>(x) - w + 1 : x;
-  const long top_row = mirror_y ? static_cast<long>(y) - hh + 1 : y;
+  const Pos w = std::abs(static_cast<Pos>(width)), hh = std::abs(static_cast<Pos>(height));
+  const Pos left = mirror_x ? static_cast<Pos>(x) - w + 1 : x;
+  const Pos top_row = mirror_y ? static_cast<Pos>(y) - hh + 1 : y;
   int top = s->height(), bottom = 0;
-  for (long i = 0; i < hh; ++i) {
-    const long dest_y = top_row + i;
+  for (Pos i = 0; i < hh; ++i) {
+    const Pos dest_y = top_row + i;
     if (dest_y < 0 || dest_y >= s->height()) continue;
-    const long step_y = mirror_y ? hh - 1 - i : i;
-    const long source_row = step_y * src_height / hh;  // 0 = top of the source rectangle
-    const long dib_row = bottom_up ? static_cast<long>(src_y) + src_height - 1 - source_row
-                                   : static_cast<long>(src_y) + source_row;
+    const Pos step_y = mirror_y ? hh - 1 - i : i;
+    const Pos source_row = step_y * src_height / hh;  // 0 = top of the source rectangle
+    const Pos dib_row = bottom_up ? static_cast<Pos>(src_y) + src_height - 1 - source_row
+                                  : static_cast<Pos>(src_y) + source_row;
     if (dib_row < 0 || dib_row >= dib_height) continue;
     const std::uint8_t* src = data + static_cast<std::size_t>(dib_row) * stride;
     std::uint8_t* dst = s->row(static_cast<int>(dest_y));
     ForEachClippedSpan(*dc, *s, static_cast<int>(dest_y), left, left + w, [&](int a, int b) {
       for (int px = a; px < b; ++px) {
-        const long step_x = mirror_x ? w - 1 - (px - left) : px - left;
-        const long sx = static_cast<long>(src_x) + step_x * src_width / w;
+        const Pos step_x = mirror_x ? w - 1 - (px - left) : px - left;
+        const Pos sx = static_cast<Pos>(src_x) + step_x * src_width / w;
         if (sx < 0 || sx >= t.width) continue;
         dst[px] = map[src[sx]];
       }

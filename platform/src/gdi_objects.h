@@ -5,6 +5,7 @@
 // a wild pointer.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -117,11 +118,15 @@ HDC CreateWindowDC(HWND window);
 
 namespace orvo::platform {
 
+// A pixel coordinate or count worked out beyond 32 bits, so that no sum of
+// two 32-bit values overflows (Pos has only 32 bits on Windows).
+using Pos = std::int64_t;
+
 // Calls fn(x0, x1) for each part of the span [x0, x1) on row y that lies
 // inside the surface and the DC's clip region, left to right. This is the
 // one place where drawing is clipped; what fn sees is always on the surface.
 template <typename Fn>
-void ForEachClippedSpan(const DeviceContext& dc, const Surface& surface, int y, long x0, long x1,
+void ForEachClippedSpan(const DeviceContext& dc, const Surface& surface, int y, Pos x0, Pos x1,
                         Fn&& fn);
 
 // Clip region of the DC, or nullptr when none is selected.
@@ -135,11 +140,11 @@ const Region* ClipRegion(const DeviceContext& dc);
 namespace orvo::platform {
 
 template <typename Fn>
-void ForEachClippedSpan(const DeviceContext& dc, const Surface& surface, int y, long x0, long x1,
+void ForEachClippedSpan(const DeviceContext& dc, const Surface& surface, int y, Pos x0, Pos x1,
                         Fn&& fn) {
   if (y < 0 || y >= surface.height()) return;
-  x0 = std::max<long>(x0, 0);
-  x1 = std::min<long>(x1, surface.width());
+  x0 = std::max<Pos>(x0, 0);
+  x1 = std::min<Pos>(x1, surface.width());
   if (x0 >= x1) return;
   const Region* clip = ClipRegion(dc);
   if (clip == nullptr) {
@@ -149,8 +154,8 @@ void ForEachClippedSpan(const DeviceContext& dc, const Surface& surface, int y, 
   auto it = std::lower_bound(clip->spans.begin(), clip->spans.end(), y,
                              [](const Span& s, int row) { return s.y < row; });
   for (; it != clip->spans.end() && it->y == y; ++it) {
-    const long a = std::max<long>(x0, it->x0);
-    const long b = std::min<long>(x1, it->x1);
+    const Pos a = std::max<Pos>(x0, it->x0);
+    const Pos b = std::min<Pos>(x1, it->x1);
     if (a < b) fn(static_cast<int>(a), static_cast<int>(b));
   }
 }

@@ -221,7 +221,7 @@ COLORREF SlotColour(std::uint8_t slot) {
 // Whether (x, y) is on the surface and inside the clip region.
 bool Visible(const DeviceContext& dc, const Surface& surface, int x, int y) {
   bool visible = false;
-  ForEachClippedSpan(dc, surface, y, x, static_cast<long>(x) + 1, [&](int, int) {
+  ForEachClippedSpan(dc, surface, y, x, static_cast<Pos>(x) + 1, [&](int, int) {
     visible = true;
   });
   return visible;

@@ -34,8 +34,8 @@ class Painter {
   // Fills [x0, x1) of row y with slot, clipped.
   void Fill(Coord y, Coord x0, Coord x1, std::uint8_t slot) {
     if (y < 0 || y >= surface_.height() || x0 >= x1) return;
-    ForEachClippedSpan(dc_, surface_, static_cast<int>(y), static_cast<long>(x0),
-                       static_cast<long>(x1), [&](int a, int b) {
+    ForEachClippedSpan(dc_, surface_, static_cast<int>(y), static_cast<Pos>(x0),
+                       static_cast<Pos>(x1), [&](int a, int b) {
                          std::memset(surface_.row(static_cast<int>(y)) + a, slot,
                                      static_cast<std::size_t>(b - a));
                          Touch(static_cast<int>(y));

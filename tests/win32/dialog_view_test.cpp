@@ -68,10 +68,12 @@ class Win32DialogTest : public ::testing::Test {
   // Shows the dialog with `owner` while `user` acts on it from a second
   // thread; returns the dialog's result.
   static INT_PTR Show(HWND owner, const std::function<void(probe::WindowId)>& user) {
+    const std::uint32_t dialog_thread = probe::CurrentThread();
     std::thread driver([&] {
       const probe::WindowId dialog = probe::WaitForTopLevel(0, "#32770", "Cyclic Setup", 10000);
       if (dialog == 0) {
         ADD_FAILURE() << "the dialog did not appear";
+        probe::QuitThread(dialog_thread);  // ends a modal loop showing something else
         return;
       }
       user(dialog);

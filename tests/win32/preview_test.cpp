@@ -52,6 +52,8 @@ TEST(Win32Preview, CyclicsDrawsInsideTheHostAndEndsWithIt) {
   // While the saver runs on this thread, a second one watches the screen
   // and then closes the host as its owner would.
   std::atomic<std::size_t> coloured{0}, white{0};
+  std::atomic<bool> ended{false}, forced{false};
+  const std::uint32_t saver_thread = probe::CurrentThread();
   std::thread watcher([&] {
     probe::Image shot;
     const std::uint32_t start = probe::SystemTickCount();
@@ -65,10 +67,20 @@ TEST(Win32Preview, CyclicsDrawsInsideTheHostAndEndsWithIt) {
     const char* shots = std::getenv("ORVO_SHOTS_DIR");
     if (shots != nullptr && *shots != '\0') probe::SaveBmp(shot, std::string(shots) + "\\cyclics-preview-in-host.bmp");
     probe::Close(host.id());
+    // A run that outlives its host is ended after ten seconds, and fails.
+    const std::uint32_t closed = probe::SystemTickCount();
+    while (!ended && probe::SystemTickCount() - closed < 10000)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (!ended) {
+      forced = true;
+      probe::QuitThread(saver_thread);
+    }
   });
   const std::string tail = "/p " + std::to_string(host.id());
   const int code = orvo::shell::SaverEntry(orvo::platform::ProgramInstance(), tail.c_str());
+  ended = true;
   watcher.join();
+  EXPECT_FALSE(forced.load()) << "the preview outlived its host";
   EXPECT_EQ(code, 0);
   // The saver cleared its whole area and drew its trails there.
   EXPECT_GE(coloured.load(), 2000u);

@@ -288,6 +288,10 @@ WindowId OwnerOf(WindowId window) { return Id(GetWindow(H(window), GW_OWNER)); }
 
 bool Topmost(WindowId window) { return (GetWindowLongPtrW(H(window), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
 
+std::uint32_t CurrentThread() { return GetCurrentThreadId(); }
+
+void QuitThread(std::uint32_t thread) { PostThreadMessageW(thread, WM_QUIT, 0, 0); }
+
 void Pump(std::uint32_t ms) {
   const DWORD start = GetTickCount();
   do {

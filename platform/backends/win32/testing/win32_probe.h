@@ -116,6 +116,11 @@ WindowId OwnerOf(WindowId window);
 // Whether a top-level window stays above all others.
 bool Topmost(WindowId window);
 
+// This thread's id, and a way to end another thread's message loop
+// (WM_QUIT), for a test whose subject does not end by itself.
+std::uint32_t CurrentThread();
+void QuitThread(std::uint32_t thread);
+
 // Handles this thread's messages for `ms` milliseconds.
 void Pump(std::uint32_t ms);
 

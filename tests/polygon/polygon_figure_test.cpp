@@ -206,11 +206,20 @@ TEST_F(PolygonFigureTest, OutlineMirrorsTheFillIndexAndHoldsAtZero) {
   f.vertices[0] = {10, 10};
   f.vertices[1] = {70, 10};
   f.vertices[2] = {10, 70};
+  f.velocity[0] = f.velocity[1] = f.velocity[2] = {0, 0};
   Step(f, canvas.dc(), engine_);
   const int c = f.colour.index();
   EXPECT_EQ(canvas.at(40, 10), kFirstSlot + 235 - c);  // on the top edge
   EXPECT_EQ(canvas.at(25, 25), kFirstSlot + c);        // inside
   EXPECT_EQ(SelectObject(canvas.dc(), GetStockObject(BLACK_PEN)), GetStockObject(NULL_PEN));
+  // Walk up to 234 and down to 1: the next step fills with entry 0 and
+  // outlines with the last entry, 234, in place of the missing 235.
+  while (!(f.colour.index() == 1 && f.colour.direction() < 0)) f.colour.Next();
+  canvas.Clear();
+  Step(f, canvas.dc(), engine_);
+  ASSERT_EQ(f.colour.index(), 0);
+  EXPECT_EQ(canvas.at(40, 10), kFirstSlot + 234);
+  EXPECT_EQ(canvas.at(25, 25), kFirstSlot + 0);
 }
 
 TEST_F(PolygonFigureTest, BoxesOfZeroOrNegativeExtentKeepTheirCoordinate) {

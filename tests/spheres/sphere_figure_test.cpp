@@ -272,16 +272,40 @@ TEST(SphereStep, OneStampShowsConcentricRingsOnly) {
   }
 }
 
-TEST(SphereStep, ZeroAndNegativeSettingsDrawWithoutHarm) {
-  EngineCanvas ec(64, 48);
-  SlotCanvas& canvas = ec.canvas;
-  Figure f;
-  Allocate(f, canvas.dc());
-  NewImage(f, Settings(-4, 0, 7), canvas.dc(), 64, 48, 0, ec.engine, 5);
-  EXPECT_EQ(f.size, 1);
-  EXPECT_EQ(f.n, 1);
-  for (int i = 0; i < 20; ++i) Step(f, canvas.dc(), ec.engine);
-  Release(f);
+// Size 0 or below is held at 1 (one-pixel spheres) and Symmetry 0 or
+// below at 1 (one sector, the whole circle): every step still stamps its
+// copies, each a single pixel of an image's only ring.
+TEST(SphereStep, ZeroAndNegativeSettingsStampOnePixelSpheres) {
+  struct Case {
+    int size, symmetry, type, copies_per_step;
+  };
+  for (const Case c : {Case{-4, 0, 7, 2}, Case{0, -7, 0, 1}, Case{1, 1, 4, 1}}) {
+    SCOPED_TRACE(testing::Message() << c.size << " " << c.symmetry);
+    EngineCanvas ec(64, 48);
+    SlotCanvas& canvas = ec.canvas;
+    Figure f;
+    Allocate(f, canvas.dc());
+    NewImage(f, Settings(c.size, c.symmetry, c.type), canvas.dc(), 64, 48, 0, ec.engine, 5);
+    EXPECT_EQ(f.size, 1);
+    EXPECT_EQ(f.n, 1);
+    PatBlt(canvas.dc(), 0, 0, 64, 48, BLACKNESS);
+    constexpr int kSteps = 20;
+    for (int i = 0; i < kSteps; ++i) Step(f, canvas.dc(), ec.engine);
+    std::vector<int> rings;
+    for (int i = 0; i < kImages; ++i) rings.push_back(10 + 20 * i);
+    int painted = 0;
+    for (int y = 0; y < 48; ++y) {
+      for (int x = 0; x < 64; ++x) {
+        const int v = canvas.Slot(x, y);
+        if (v == 0) continue;
+        ++painted;
+        EXPECT_NE(std::find(rings.begin(), rings.end(), v), rings.end()) << v;
+      }
+    }
+    EXPECT_GT(painted, kSteps / 2);
+    EXPECT_LE(painted, kSteps * c.copies_per_step);
+    Release(f);
+  }
 }
 
 }  // namespace

@@ -384,10 +384,14 @@ TEST_F(LockTest, AWrongPasswordCanBeReadOnTheScreen) {
   const int expected = PromptTextWidth("Wrong password");
   ASSERT_GT(expected, 0);
   EXPECT_NEAR(message.width(), expected, 3) << "the red line is as wide as \"Wrong password\"";
-  EXPECT_LT(message.left, width_ / 2);
-  EXPECT_GT(message.right, width_ / 2);
-  EXPECT_GT(message.top, height_ / 3);
-  EXPECT_LT(message.bottom, 2 * height_ / 3);
+  // On the prompt's panel, which sits in the middle of the screen.
+  const Box panel = Find(screen, width_, lock::kPanelColour);
+  EXPECT_NEAR(panel.left + panel.right, width_, 2);
+  EXPECT_NEAR(panel.top + panel.bottom, height_, 2);
+  EXPECT_GT(message.left, panel.left);
+  EXPECT_LT(message.right, panel.right);
+  EXPECT_GT(message.top, panel.top);
+  EXPECT_LT(message.bottom, panel.bottom);
   // Then it goes, the prompt with it, and the lock stays.
   std::this_thread::sleep_for(1500ms);
   screen = x_.Capture(0, 0, width_, height_);
@@ -416,16 +420,27 @@ TEST_F(LockTest, ThePasswordChangedWithSwitchAUnlocksTheNextLock) {
   // "/a" asks PAM's questions in dialogs; pam_matrix changes the password
   // file. Then the new password unlocks and the old one does not.
   auto change = Start({"plasma", "/a"});
-  // Each dialog comes up under the pointer, where keys go without a window manager.
-  for (const char* answer : {"s3cret", "n3w-pass", "n3w-pass"}) {
-    std::this_thread::sleep_for(700ms);
+  // Each dialog comes up under the pointer, where keys go without a window
+  // manager; the answers are typed once it is up.
+  auto dialog_up = [&](bool up, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+      const Window top = x_.TopWindow();
+      if ((top != 0 && x_.Viewable(top)) == up) return true;
+      std::this_thread::sleep_for(20ms);
+    }
+    return false;
+  };
+  for (const char* answer : {"s3cret", "n3w-pass", "n3w-pass", ""}) {
+    ASSERT_TRUE(dialog_up(true, 5s)) << "a dialog for " << answer;
+    std::this_thread::sleep_for(150ms);
     for (const char* c = answer; *c != '\0'; ++c) {
       const char name[2] = {*c, '\0'};
       x_.PressKey(*c == '-' ? "minus" : name);
     }
-    x_.PressKey("Return");
+    x_.PressKey("Return");  // the last one closes the closing message
+    dialog_up(false, 600ms);
   }
-  for (int i = 0; i < 3 && change->WaitExit(700ms) == -1; ++i) x_.PressKey("Return");  // the closing message
   ASSERT_EQ(change->WaitExit(3s), 0);
   ASSERT_NE(ReadFile(dir_ / "passdb").find(":n3w-pass:"), std::string::npos) << ReadFile(dir_ / "passdb");
 

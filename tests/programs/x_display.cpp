@@ -17,7 +17,12 @@ int IgnoreErrors(Display*, XErrorEvent*) { return 0; }
 }  // namespace
 
 XDisplay::XDisplay() {
+  // A server resetting after its last client left refuses connections for a moment.
   display_ = XOpenDisplay(nullptr);
+  for (int attempt = 0; display_ == nullptr && attempt < 20; ++attempt) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    display_ = XOpenDisplay(nullptr);
+  }
   XSetErrorHandler(IgnoreErrors);
 }
 

@@ -312,7 +312,7 @@ TEST_F(LockTest, AGrabHeldByAnotherProgramMeansNoLockAtAll) {
   }
 }
 
-TEST_F(LockTest, AnUnmappedCoverComesBackWithItsGrabs) {
+TEST_F(LockTest, AnUnmappedOrDestroyedCoverComesBackWithItsGrabs) {
   const Window other = OtherClientWindow();
   auto saver = StartLocked();
   const Window cover = Cover();
@@ -328,6 +328,19 @@ TEST_F(LockTest, AnUnmappedCoverComesBackWithItsGrabs) {
   // Another client cannot take the keyboard from the lock either.
   EXPECT_NE(XGrabKeyboard(x_.get(), DefaultRootWindow(x_.get()), False, GrabModeAsync, GrabModeAsync, CurrentTime),
             GrabSuccess);
+  // A destroyed cover is made again, with an animation inside it.
+  XDestroyWindow(x_.get(), cover);
+  x_.Sync();
+  Window again = 0;
+  for (int i = 0; i < 150 && (again == 0 || Animation() == 0); ++i) {
+    std::this_thread::sleep_for(20ms);
+    again = Cover();
+  }
+  EXPECT_NE(again, 0u);
+  EXPECT_TRUE(x_.Viewable(again));
+  EXPECT_NE(Animation(), 0u);
+  x_.PressKey("c");
+  EXPECT_FALSE(KeyArrives(other, 500ms));
   saver->Signal(SIGTERM);
   EXPECT_EQ(saver->WaitExit(4s), 0) << "SIGTERM ends the run cleanly";
   EXPECT_EQ(Cover(), 0u);

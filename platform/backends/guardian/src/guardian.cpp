@@ -212,6 +212,7 @@ class Guardian final : public SessionEffects {
   int LockOrGiveUp();
   void CreateWindows();
   void MapCover();
+  void RebuildWindows();
   void OpenInputMethod();
   bool StartAnimation();
   void Reap();
@@ -334,6 +335,24 @@ void Guardian::MapCover() {
   if (prompt_ && prompt_->visible()) XRaiseWindow(display_, prompt_->window());
   XFlush(display_);
   covered_ = ever_covered_ = true;
+}
+
+// Another client destroyed the cover (and with it the stage, the prompt and
+// the animation's window): everything is made again. The grabs, on the
+// root window, were never lost.
+void Guardian::RebuildWindows() {
+  prompt_.reset();
+  if (ic_ != nullptr) XDestroyIC(ic_);
+  ic_ = nullptr;
+  CreateWindows();
+  if (im_ != nullptr)
+    ic_ = XCreateIC(im_, XNInputStyle, XIMPreeditNothing | XIMStatusNothing, XNClientWindow, cover_, XNFocusWindow,
+                    cover_, nullptr);
+  if (ic_ != nullptr) XSetICFocus(ic_);
+  MapCover();
+  prompt_->Show(session_.prompt(), caps_lock_);
+  // The animation lost its window with the stage; a new one gets the new stage.
+  if (animation_ > 0) kill(animation_, SIGTERM);
 }
 
 void Guardian::OpenInputMethod() {
@@ -538,6 +557,9 @@ void Guardian::HandleEvent(XEvent& event) {
       session_.Motion(now, event.xmotion.x_root, event.xmotion.y_root);
       return;
     }
+    case DestroyNotify:
+      if (event.xdestroywindow.window == cover_ && cover_ != 0) RebuildWindows();
+      return;
     case UnmapNotify:
       if (event.xunmap.window == cover_ && covered_) {
         // Someone hid the cover: it goes straight back, grabs with it.

@@ -191,6 +191,7 @@ class Guardian final : public SessionEffects {
     if (link_ >= 0) SendLinkMessage(link_, input);
   }
   void Show(const PromptState& prompt) override {
+    if (prompt.visible && !covered_ && cover_ != 0) MapCover();  // a prompt is only ever shown locked
     if (prompt_) prompt_->Show(prompt, caps_lock_);
   }
   void StartCheck(const char* password) override { worker_.Start(password); }

@@ -196,7 +196,6 @@ class GuardedBackend final : public Backend {
     return std::nullopt;
   }
   bool closed() const { return closed_; }
-  NativeId covered() const { return covered_; }
 
  private:
   void ReadLink() {

@@ -62,7 +62,6 @@ void PamWorker::Start(const char* password) {
     password_.Assign(password, std::strlen(password));
     first_used_ = false;
     waiting_ = has_answer_ = cancelled_ = false;
-    done_seen_ = false;
     events_.clear();
   }
   thread_ = std::thread([this] { Run(); });
@@ -144,8 +143,6 @@ std::deque<PamWorker::Event> PamWorker::TakeEvents() {
   std::lock_guard<std::mutex> lock(mutex_);
   std::deque<Event> taken;
   taken.swap(events_);
-  for (const Event& e : taken)
-    if (e.kind == Event::Kind::kDone) done_seen_ = true;
   return taken;
 }
 

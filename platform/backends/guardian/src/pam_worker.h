@@ -32,7 +32,6 @@ class PamWorker {
 
   // Readable when events wait.
   int descriptor() const { return wake_[0]; }
-  bool busy() const { return thread_.joinable() && !done_seen_; }
 
   // Starts a check with `password` (copied into locked memory).
   void Start(const char* password);
@@ -58,7 +57,6 @@ class PamWorker {
   bool waiting_ = false;
   bool has_answer_ = false;
   bool cancelled_ = false;
-  bool done_seen_ = false;
   friend class WorkerDialogue;
 };
 

@@ -12,6 +12,9 @@
 #ifdef ORVO_HAVE_PASSWORD
 #include "orvo/password_components.h"
 #endif
+#ifdef ORVO_HAVE_GUARDIAN
+#include "orvo/guardian.h"
+#endif
 
 #if defined(__SANITIZE_ADDRESS__)
 // Font and display libraries keep caches for the life of the process; the
@@ -21,7 +24,21 @@ extern "C" const char* __lsan_default_suppressions() {
 }
 #endif
 
+#ifdef ORVO_HAVE_GUARDIAN
+// The saver's display name (string 1), shown on the lock's prompt.
+static const char* DisplayName() {
+  for (std::size_t i = 0; i < ORVO_SAVER_MODULE.string_count; ++i)
+    if (ORVO_SAVER_MODULE.strings[i].id == orvo::kStringDisplayName) return ORVO_SAVER_MODULE.strings[i].text;
+  return ORVO_SAVER_MODULE.program;
+}
+#endif
+
 int main(int argc, char** argv) {
+#ifdef ORVO_HAVE_GUARDIAN
+  // A protected full-screen run: this process guards the screen and runs the
+  // saver in a child process of its own.
+  if (const auto code = orvo::platform::GuardScreen(argc, argv, DisplayName())) return *code;
+#endif
   std::string error;
   if (!orvo::platform::InstallX11Backend(&error)) {
     std::fprintf(stderr, "%s: %s\n", ORVO_SAVER_MODULE.program, error.c_str());

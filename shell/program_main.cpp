@@ -1,6 +1,7 @@
-// The entry of every saver program: the X11 display, the FLTK dialog view,
-// then the shell. Compiled once per program with its module.
-#include <cstdio>
+// The entry of every saver program: the command line first, then (for a
+// mode that shows something) the X11 display, the FLTK dialog view and the
+// password components, then the shell. Compiled once per program with its
+// module.
 #include <string>
 
 #include ORVO_SAVER_HEADER
@@ -21,18 +22,23 @@ extern "C" const char* __lsan_default_suppressions() {
 }
 #endif
 
-int main(int argc, char** argv) {
-  std::string error;
-  if (!orvo::platform::InstallX11Backend(&error)) {
-    std::fprintf(stderr, "%s: %s\n", ORVO_SAVER_MODULE.program, error.c_str());
-    return 1;
-  }
+namespace {
+
+// The X display, then what runs on it: the dialog view and the password
+// components.
+bool OpenDisplay(std::string* error) {
+  if (!orvo::platform::InstallX11Backend(error)) return false;
 #ifdef ORVO_HAVE_FLTK_VIEW
   orvo::platform::InstallFltkDialogView();
 #endif
 #ifdef ORVO_HAVE_PASSWORD
   orvo::platform::InstallPasswordComponents();
 #endif
-  const std::string tail = orvo::shell::CommandTail(argc, argv);
-  return orvo::shell::RunProgram(ORVO_SAVER_MODULE, tail.c_str());
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return orvo::shell::ProgramMain(ORVO_SAVER_MODULE, orvo::shell::CommandTail(argc, argv), OpenDisplay);
 }

@@ -72,6 +72,7 @@ int RunInside(HWND target, const std::string& what) {
 }  // namespace
 
 int RunCommandLine(const CommandLine& line) {
+  if (!AppliesHotCorner(line.mode)) host::ApplyHotCorner(false);
   switch (line.mode) {
     case RunMode::kConfigure:
       return ConfigurationMode(nullptr);

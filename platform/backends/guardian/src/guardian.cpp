@@ -724,20 +724,9 @@ int Guardian::Run() {
 }  // namespace
 }  // namespace lock
 
-bool AsksForFullScreen(int argc, char** argv) {
-  std::string tail;
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) tail += ' ';
-    tail += argv[i] != nullptr ? argv[i] : "";
-  }
-  std::size_t i = 0;
-  while (i < tail.size() && (tail[i] == ' ' || tail[i] == '-' || tail[i] == '/')) ++i;
-  return i < tail.size() && (tail[i] == 's' || tail[i] == 'S');
-}
-
 std::optional<int> GuardScreen(int argc, char** argv, const char* saver_name) {
   if (lock::LinkToGuardian().active()) return std::nullopt;  // this is the animation
-  if (!AsksForFullScreen(argc, argv) || !lock::ProtectionOn()) return std::nullopt;
+  if (!lock::ProtectionOn()) return std::nullopt;
   // The locale decides how keys become text: UTF-8 whatever the environment.
   std::setlocale(LC_ALL, "");
   if (std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0) std::setlocale(LC_CTYPE, "C.UTF-8");

@@ -10,16 +10,13 @@
 
 namespace orvo::platform {
 
-// When this process should guard the screen (the command line asks for the
-// full-screen saver, the desktop's password switch is on, no saver runs
-// full screen yet, and this process is not itself a guardian's animation),
-// runs the whole protected run and returns its exit code. Otherwise does
-// nothing and returns nothing: the program goes on as usual.
-// `saver_name` is the saver's display name, shown on the prompt.
+// Called for a full-screen run (the program's command line asks for one).
+// When this process should guard the screen (the desktop's password switch
+// is on, no saver runs full screen yet, and this process is not itself a
+// guardian's animation), runs the whole protected run and returns its exit
+// code. Otherwise does nothing and returns nothing: the program goes on as
+// usual. The arguments are handed to the animation unchanged; `saver_name`
+// is the saver's display name, shown on the prompt.
 std::optional<int> GuardScreen(int argc, char** argv, const char* saver_name);
-
-// Whether the command-line arguments ask for the full-screen saver: the
-// first character after blanks, '-' and '/' is S or s.
-bool AsksForFullScreen(int argc, char** argv);
 
 }  // namespace orvo::platform

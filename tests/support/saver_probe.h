@@ -1,0 +1,64 @@
+// Runs a saver through the real shell and host on the headless display and
+// hands the test the controls between messages: it can look at the window,
+// move the virtual clock, send timer messages or run single frame steps.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "framework/host/saver_module.h"
+#include "orvo/platform.h"
+
+namespace orvo::testing {
+
+// Palette index i shows in display slot kFirstSlot + i once the saver's
+// palette is realized in the foreground.
+inline constexpr int kFirstSlot = 10;
+
+struct ProbeOptions {
+  int width = 160;
+  int height = 120;
+  std::uint32_t clock = 1000000;  // the generator is seeded with its low 16 bits
+  // Written into the saver's section before the run ("" writes an empty value).
+  std::vector<std::pair<std::string, std::string>> settings;
+};
+
+class Probe {
+ public:
+  // Calls of the script so far (0 in the first, right after set-up).
+  int calls() const { return calls_; }
+  HWND window() const { return window_; }
+  HDC dc() const;
+  int width() const;
+  int height() const;
+
+  // Posts one timer message, the clock moved on by `advance_ms` first; the
+  // host runs its frame steps when the loop delivers it, before the next call.
+  void PostTimer(std::uint32_t advance_ms);
+  // Runs the saver's frame-step hook once, now, as the host would.
+  void FrameStep();
+
+  // The window's frame buffer: display slot numbers (0 is black).
+  int Slot(int x, int y) const;
+  std::vector<std::uint8_t> Pixels() const;
+  int NonBlack() const;
+
+ private:
+  friend bool ProbeSaver(const SaverModule&, const ProbeOptions&, const std::function<bool(Probe&)>&);
+  const SaverModule* module_ = nullptr;
+  HWND window_ = nullptr;
+  int calls_ = 0;
+};
+
+// Runs `module` full screen on a fresh headless display of the given size,
+// with the cursor well away from the hot corner and the configuration in
+// $ORVO_CONFIG_DIR. `script` is called whenever the message loop would
+// wait; returning false ends the run (tear-down as on a terminating
+// signal). Returns false when the saver window never came up.
+bool ProbeSaver(const SaverModule& module, const ProbeOptions& options,
+                const std::function<bool(Probe&)>& script);
+
+}  // namespace orvo::testing

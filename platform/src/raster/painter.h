@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
 #include <vector>
 
 #include "gdi_objects.h"
@@ -18,7 +19,8 @@ namespace orvo::platform::raster {
 
 class Painter {
  public:
-  Painter(const DeviceContext& dc, Surface& surface) : dc_(dc), surface_(surface) {}
+  Painter(const DeviceContext& dc, Surface& surface)
+      : clip_(ClipRegion(dc)), surface_(surface) {}
   ~Painter() {
     if (dirty_top_ < dirty_bottom_) surface_.MarkDirty(dirty_top_, dirty_bottom_);
   }
@@ -33,13 +35,18 @@ class Painter {
 
   // Fills [x0, x1) of row y with slot, clipped.
   void Fill(Coord y, Coord x0, Coord x1, std::uint8_t slot) {
-    if (y < 0 || y >= surface_.height() || x0 >= x1) return;
-    ForEachClippedSpan(dc_, surface_, static_cast<int>(y), static_cast<long>(x0),
-                       static_cast<long>(x1), [&](int a, int b) {
-                         std::memset(surface_.row(static_cast<int>(y)) + a, slot,
-                                     static_cast<std::size_t>(b - a));
-                         Touch(static_cast<int>(y));
-                       });
+    if (y < 0 || y >= surface_.height()) return;
+    // Clamped to the surface first, so what follows works in int.
+    const int a = static_cast<int>(std::max<Coord>(x0, 0));
+    const int b = static_cast<int>(std::min<Coord>(x1, surface_.width()));
+    if (a >= b) return;
+    const int row = static_cast<int>(y);
+    if (clip_ == nullptr) {
+      FillRow(row, a, b, slot);
+      return;
+    }
+    ForEachClippedSpan(clip_, surface_, row, a, b,
+                       [&](int c, int d) { FillRow(row, c, d, slot); });
   }
 
   // A sink that fills every span it receives with slot.
@@ -48,12 +55,22 @@ class Painter {
   }
 
  private:
+  void FillRow(int y, int a, int b, std::uint8_t slot) {
+    std::uint8_t* pixels = surface_.row(y);
+    // Thin lines send many one-pixel spans.
+    if (b - a == 1) {
+      pixels[a] = slot;
+    } else {
+      std::memset(pixels + a, slot, static_cast<std::size_t>(b - a));
+    }
+    Touch(y);
+  }
   void Touch(int y) {
     dirty_top_ = std::min(dirty_top_, y);
     dirty_bottom_ = std::max(dirty_bottom_, y + 1);
   }
 
-  const DeviceContext& dc_;
+  const Region* clip_;  // the DC's clip region, looked up once per drawing call
   Surface& surface_;
   int dirty_top_ = 1 << 30;
   int dirty_bottom_ = -(1 << 30);
@@ -74,7 +91,7 @@ class Stroker {
   // Strokes the path through points; closed adds the segment back to the
   // first point. A one-pixel pen paints each segment's start and never the
   // final end point of an open path.
-  void Stroke(Painter& painter, const std::vector<IPoint>& points, bool closed) const;
+  void Stroke(Painter& painter, std::span<const IPoint> points, bool closed) const;
   // Strokes a path given in fractional coordinates (wide pens only; a
   // one-pixel pen rounds the points).
   void StrokeD(Painter& painter, const std::vector<DPoint>& points, bool closed) const;

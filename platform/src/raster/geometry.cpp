@@ -260,10 +260,83 @@ PieceRows Prepare(const Piece& piece, double radius) {
   return q;
 }
 
-// Widens [lo, hi] of each row by what the disc of radius r around p covers
-// there, for the piece's rows [top, bottom) (lo and hi indexed from top).
-void DiscRows(DPoint p, bool whole, Coord row, Coord top, Coord bottom, double r2,
-              const ChordTable& chords, double* lo, double* hi) {
+// The covered parts of one row as disjoint closed intervals, sorted.
+struct Interval {
+  double lo;
+  double hi;
+};
+
+void AddInterval(std::vector<Interval>& row, Interval add) {
+  // Find the first interval that ends at or after add.lo; merge every
+  // interval that overlaps add into it.
+  std::size_t i = 0;
+  while (i < row.size() && row[i].hi < add.lo) ++i;
+  if (i == row.size() || row[i].lo > add.hi) {
+    row.insert(row.begin() + static_cast<std::ptrdiff_t>(i), add);
+    return;
+  }
+  row[i].lo = std::min(row[i].lo, add.lo);
+  row[i].hi = std::max(row[i].hi, add.hi);
+  std::size_t j = i + 1;
+  while (j < row.size() && row[j].lo <= row[i].hi) {
+    row[i].hi = std::max(row[i].hi, row[j].hi);
+    ++j;
+  }
+  row.erase(row.begin() + static_cast<std::ptrdiff_t>(i + 1),
+            row.begin() + static_cast<std::ptrdiff_t>(j));
+}
+
+// The parts of the rows a path covers. Consecutive pieces of a path overlap
+// on almost every row, so each row keeps one running interval that the next
+// part widens when it overlaps; a part that does not (a second arm of the
+// path on the same row) moves the running interval into the row's list of
+// disjoint intervals and starts a new one. Either way the row ends up with
+// the union of everything added.
+class RowCover {
+ public:
+  void Reset(Coord first, std::size_t rows) {
+    first_ = first;
+    const double inf = std::numeric_limits<double>::infinity();
+    running_.assign(rows, Interval{inf, -inf});
+    if (lists_.size() < rows) lists_.resize(rows);
+    for (std::size_t r = 0; r < rows; ++r) lists_[r].clear();
+  }
+  void Add(Coord y, double lo, double hi) {
+    if (!(lo <= hi)) return;
+    Interval& run = running_[static_cast<std::size_t>(y - first_)];
+    if (lo <= run.hi && run.lo <= hi) {
+      run.lo = std::min(run.lo, lo);
+      run.hi = std::max(run.hi, hi);
+      return;
+    }
+    if (run.lo <= run.hi) AddInterval(lists_[static_cast<std::size_t>(y - first_)], run);
+    run = Interval{lo, hi};
+  }
+  // Calls fn(y, interval) for the disjoint intervals of every row, in order.
+  template <typename Fn>
+  void ForEach(Fn&& fn) {
+    for (std::size_t r = 0; r < running_.size(); ++r) {
+      const Coord y = first_ + static_cast<Coord>(r);
+      std::vector<Interval>& list = lists_[r];
+      const Interval& run = running_[r];
+      if (list.empty()) {
+        if (run.lo <= run.hi) fn(y, run);
+        continue;
+      }
+      if (run.lo <= run.hi) AddInterval(list, run);
+      for (const Interval& iv : list) fn(y, iv);
+    }
+  }
+
+ private:
+  Coord first_ = 0;
+  std::vector<Interval> running_;
+  std::vector<std::vector<Interval>> lists_;
+};
+
+// Adds what the disc of radius r around p covers on the piece's rows.
+void AddDisc(DPoint p, bool whole, Coord row, Coord top, Coord bottom, double r2,
+             const ChordTable& chords, RowCover& cover) {
   if (whole && chords.tabled()) {
     // Offsets from the vertex's row within the table's reach.
     const Coord first = std::max(top, row - chords.reach());
@@ -272,10 +345,7 @@ void DiscRows(DPoint p, bool whole, Coord row, Coord top, Coord bottom, double r
     const Coord base = chords.reach() - row;
     for (Coord y = first; y < last; ++y) {
       const double h = half[y + base];
-      if (h < 0) continue;
-      const std::size_t k = static_cast<std::size_t>(y - top);
-      lo[k] = std::min(lo[k], p.x - h);
-      hi[k] = std::max(hi[k], p.x + h);
+      if (h >= 0) cover.Add(y, p.x - h, p.x + h);
     }
     return;
   }
@@ -288,72 +358,53 @@ void DiscRows(DPoint p, bool whole, Coord row, Coord top, Coord bottom, double r
       const double rest = r2 - v * v;
       h = rest >= 0 ? std::sqrt(rest) : -1.0;
     }
-    if (h < 0) continue;
-    const std::size_t k = static_cast<std::size_t>(y - top);
-    lo[k] = std::min(lo[k], p.x - h);
-    hi[k] = std::max(hi[k], p.x + h);
+    if (h >= 0) cover.Add(y, p.x - h, p.x + h);
   }
 }
 
-// Widens [lo, hi] of each row by the band around the piece's segment: the
-// points whose projection falls on the segment and whose distance from its
-// line is within the radius.
-void BandRows(const PieceRows& q, double* lo, double* hi) {
+// Adds the band around the piece's segment: the points whose projection
+// falls on the segment and whose distance from its line is within the
+// radius.
+void AddBand(const PieceRows& q, RowCover& cover) {
   const double inf = std::numeric_limits<double>::infinity();
   const Coord first = std::max(q.top, q.band_top);
   const Coord last = std::min(q.bottom, q.band_bottom);
+  if (q.dx == 0 || q.dy == 0) {
+    // Axis-parallel segments: one of the two conditions does not depend on
+    // the projection.
+    for (Coord y = first; y < last; ++y) {
+      const double v0 = (static_cast<double>(y) + kRowBias) - q.p0.y;
+      double u_lo = -inf;
+      double u_hi = inf;
+      if (Restrict(q.dx, q.inv_dx, -v0 * q.dy, q.len2 - v0 * q.dy, u_lo, u_hi) &&
+          Restrict(-q.dy, q.inv_ndy, -q.reach - q.dx * v0, q.reach - q.dx * v0, u_lo, u_hi)) {
+        cover.Add(y, q.p0.x + u_lo, q.p0.x + u_hi);
+      }
+    }
+    return;
+  }
+  // The same two conditions with their signs settled once: the projection
+  // within [0, len2] and the distance from the line within the radius.
+  const bool flip1 = q.dx < 0;
+  const bool flip2 = -q.dy < 0;
   for (Coord y = first; y < last; ++y) {
     const double v0 = (static_cast<double>(y) + kRowBias) - q.p0.y;
-    double u_lo = -inf;
-    double u_hi = inf;
-    if (Restrict(q.dx, q.inv_dx, -v0 * q.dy, q.len2 - v0 * q.dy, u_lo, u_hi) &&
-        Restrict(-q.dy, q.inv_ndy, -q.reach - q.dx * v0, q.reach - q.dx * v0, u_lo, u_hi)) {
-      const std::size_t k = static_cast<std::size_t>(y - q.top);
-      lo[k] = std::min(lo[k], q.p0.x + u_lo);
-      hi[k] = std::max(hi[k], q.p0.x + u_hi);
-    }
+    const double a1 = (-v0 * q.dy) * q.inv_dx;
+    const double b1 = (q.len2 - v0 * q.dy) * q.inv_dx;
+    const double a2 = (-q.reach - q.dx * v0) * q.inv_ndy;
+    const double b2 = (q.reach - q.dx * v0) * q.inv_ndy;
+    const double u_lo = std::max(flip1 ? b1 : a1, flip2 ? b2 : a2);
+    const double u_hi = std::min(flip1 ? a1 : b1, flip2 ? a2 : b2);
+    if (u_lo <= u_hi) cover.Add(y, q.p0.x + u_lo, q.p0.x + u_hi);
   }
-}
-
-// The covered parts of one row as disjoint closed intervals, sorted.
-struct Interval {
-  double lo;
-  double hi;
-};
-
-void AddInterval(std::vector<Interval>& row, double lo, double hi) {
-  // The common case: the row holds one interval that this one overlaps.
-  if (row.size() == 1 && lo <= row[0].hi && row[0].lo <= hi) {
-    row[0].lo = std::min(row[0].lo, lo);
-    row[0].hi = std::max(row[0].hi, hi);
-    return;
-  }
-  // Find the first interval that ends at or after lo; merge every interval
-  // that overlaps [lo, hi] into it.
-  std::size_t i = 0;
-  while (i < row.size() && row[i].hi < lo) ++i;
-  if (i == row.size() || row[i].lo > hi) {
-    row.insert(row.begin() + static_cast<std::ptrdiff_t>(i), Interval{lo, hi});
-    return;
-  }
-  row[i].lo = std::min(row[i].lo, lo);
-  row[i].hi = std::max(row[i].hi, hi);
-  std::size_t j = i + 1;
-  while (j < row.size() && row[j].lo <= row[i].hi) {
-    row[i].hi = std::max(row[i].hi, row[j].hi);
-    ++j;
-  }
-  row.erase(row.begin() + static_cast<std::ptrdiff_t>(i + 1),
-            row.begin() + static_cast<std::ptrdiff_t>(j));
 }
 
 }  // namespace
 
-// The path is filled as one shape: each piece works out, row by row, the
-// part of the row it covers (its start disc, end disc and band each in a
-// loop of its own), and the parts are merged per row as real intervals
-// before they become pixel spans, once per row. A pixel belongs to the
-// stroke when its (biased) centre lies in one piece's part, and rounding an
+// The path is filled as one shape: the parts of every piece (its start
+// disc, end disc and band) are merged per row as real intervals, and each
+// row's union becomes pixel spans once. A pixel belongs to the stroke when
+// its (biased) centre lies in one part's interval, and rounding an
 // interval's ends to pixels is monotone, so merging before rounding paints
 // exactly the pixels that rounding each part on its own would.
 void WidePathSpans(const std::vector<DPoint>& path, bool closed, double radius, Coord width,
@@ -361,9 +412,7 @@ void WidePathSpans(const std::vector<DPoint>& path, bool closed, double radius, 
   if (path.empty() || !(radius > 0) || row_lo >= row_hi) return;
   // Kept between calls: a stroke drawn in every frame step allocates nothing.
   static std::vector<PieceRows> pieces;
-  static std::vector<std::vector<Interval>> rows;
-  static std::vector<double> lo;
-  static std::vector<double> hi;
+  static RowCover cover;
   pieces.clear();
   // One piece per segment: its band and the disc at its start; the disc at
   // the end of an open path closes it. Every vertex's disc is built once.
@@ -391,40 +440,21 @@ void WidePathSpans(const std::vector<DPoint>& path, bool closed, double radius, 
     first = std::min(first, p.top);
     last = std::max(last, p.bottom);
   }
-  const std::size_t row_count = static_cast<std::size_t>(last - first);
-  if (rows.size() < row_count) rows.resize(row_count);
-  for (std::size_t r = 0; r < row_count; ++r) rows[r].clear();
+  cover.Reset(first, static_cast<std::size_t>(last - first));
 
   static ChordTable chords(1.0);
   chords.Use(radius);
   const double r2 = radius * radius;
-  const double inf = std::numeric_limits<double>::infinity();
   for (const PieceRows& q : pieces) {
-    const std::size_t count = static_cast<std::size_t>(q.bottom - q.top);
-    if (lo.size() < count) {
-      lo.resize(count);
-      hi.resize(count);
-    }
-    std::fill_n(lo.begin(), count, inf);
-    std::fill_n(hi.begin(), count, -inf);
-    DiscRows(q.p0, q.whole0, q.row0, q.top, q.bottom, r2, chords, lo.data(), hi.data());
-    if (q.end_disc) {
-      DiscRows(q.p1, q.whole1, q.row1, q.top, q.bottom, r2, chords, lo.data(), hi.data());
-    }
-    BandRows(q, lo.data(), hi.data());
-    std::vector<Interval>* row = rows.data() + (q.top - first);
-    for (std::size_t k = 0; k < count; ++k) {
-      if (lo[k] <= hi[k]) AddInterval(row[k], lo[k], hi[k]);
-    }
+    AddDisc(q.p0, q.whole0, q.row0, q.top, q.bottom, r2, chords, cover);
+    AddBand(q, cover);
+    if (q.end_disc) AddDisc(q.p1, q.whole1, q.row1, q.top, q.bottom, r2, chords, cover);
   }
-  for (std::size_t r = 0; r < row_count; ++r) {
-    const Coord y = first + static_cast<Coord>(r);
-    for (const Interval& iv : rows[r]) {
-      const Coord x0 = CeilCoord(iv.lo - kColumnBias);
-      const Coord x1 = FloorCoord(iv.hi - kColumnBias) + 1;
-      if (x0 < x1) sink(y, x0, x1);
-    }
-  }
+  cover.ForEach([&](Coord y, const Interval& iv) {
+    const Coord x0 = CeilCoord(iv.lo - kColumnBias);
+    const Coord x1 = FloorCoord(iv.hi - kColumnBias) + 1;
+    if (x0 < x1) sink(y, x0, x1);
+  });
 }
 
 // ---- Polygons --------------------------------------------------------------------------

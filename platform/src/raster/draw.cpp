@@ -104,7 +104,7 @@ BOOL Polygon(HDC hdc, const POINT* points, int count) {
   Painter painter(dc, *target->surface);
   if (const auto slot = BrushSlot(dc, dc.brush)) {
     PolygonSpans(path, dc.fill_mode == WINDING, painter.row_lo(), painter.row_hi(),
-                 painter.Filler(*slot));
+                 painter.RowFiller(*slot));
   }
   Stroker::ForPen(dc).Stroke(painter, path, true);
   return TRUE;

@@ -503,13 +503,12 @@ ActiveEdge Activate(const PendingEdge& e, Coord y) {
   return a;
 }
 
+// Written without a branch on the carry: it comes unpredictably.
 void Advance(ActiveEdge& a) {
-  a.quotient += a.step_q;
-  a.remainder += a.step_r;
-  if (a.remainder >= a.dy) {
-    a.remainder -= a.dy;
-    ++a.quotient;
-  }
+  const Coord r = a.remainder + a.step_r;
+  const Coord carry = r >= a.dy ? 1 : 0;
+  a.remainder = r - (a.dy & -carry);
+  a.quotient += a.step_q + carry;
   a.x = a.x0 + a.quotient + (a.remainder > 0 ? 1 : 0);
 }
 
@@ -517,11 +516,20 @@ void Advance(ActiveEdge& a) {
 
 void PolygonSpans(const std::vector<IPoint>& points, bool winding, Coord row_lo, Coord row_hi,
                   const SpanSink& sink) {
+  PolygonSpans(points, winding, row_lo, row_hi,
+               [&](Coord y, const Coord* bounds, std::size_t count) {
+                 for (std::size_t i = 0; i < count; ++i) sink(y, bounds[2 * i], bounds[2 * i + 1]);
+               });
+}
+
+void PolygonSpans(const std::vector<IPoint>& points, bool winding, Coord row_lo, Coord row_hi,
+                  const RowSink& sink) {
   const std::size_t n = points.size();
   if (n < 3) return;
   // Kept between calls: a polygon drawn in every frame step allocates nothing.
   static std::vector<PendingEdge> edges;
   static std::vector<ActiveEdge> active;
+  static std::vector<Coord> bounds;  // one row's spans
   edges.clear();
   active.clear();
   Coord y_min = std::numeric_limits<Coord>::max();
@@ -563,9 +571,13 @@ void PolygonSpans(const std::vector<IPoint>& points, bool winding, Coord row_lo,
       }
       active[j] = moving;
     }
+    if (bounds.size() < active.size() + 1) bounds.resize(active.size() + 1);
+    Coord* out = bounds.data();
     if (!winding) {
       for (std::size_t i = 0; i + 1 < active.size(); i += 2) {
-        if (active[i].x < active[i + 1].x) sink(y, active[i].x, active[i + 1].x);
+        out[0] = active[i].x;
+        out[1] = active[i + 1].x;
+        out += out[0] < out[1] ? 2 : 0;
       }
     } else {
       int count = 0;
@@ -574,9 +586,15 @@ void PolygonSpans(const std::vector<IPoint>& points, bool winding, Coord row_lo,
         const int before = count;
         count += c.direction;
         if (before == 0 && count != 0) start = c.x;
-        if (before != 0 && count == 0 && start < c.x) sink(y, start, c.x);
+        if (before != 0 && count == 0 && start < c.x) {
+          out[0] = start;
+          out[1] = c.x;
+          out += 2;
+        }
       }
     }
+    const std::size_t spans = static_cast<std::size_t>(out - bounds.data()) / 2;
+    if (spans > 0) sink(y, bounds.data(), spans);
     // Step to the next row: advance every edge, then drop those that end
     // there (rarely any), keeping the order of the rest.
     bool ended = false;

@@ -49,6 +49,33 @@ class Painter {
                        [&](int c, int d) { FillRow(row, c, d, slot); });
   }
 
+  // Fills the count spans [bounds[2i], bounds[2i + 1]) of row y, sorted
+  // and disjoint, with slot, clipped.
+  void FillSpans(Coord y, const Coord* bounds, std::size_t count, std::uint8_t slot) {
+    if (y < 0 || y >= surface_.height()) return;
+    if (clip_ != nullptr) {
+      for (std::size_t i = 0; i < count; ++i) Fill(y, bounds[2 * i], bounds[2 * i + 1], slot);
+      return;
+    }
+    const Coord width = surface_.width();
+    std::uint8_t* pixels = surface_.row(static_cast<int>(y));
+    bool touched = false;
+    for (std::size_t i = 0; i < count; ++i) {
+      const Coord a = std::max<Coord>(bounds[2 * i], 0);
+      const Coord b = std::min<Coord>(bounds[2 * i + 1], width);
+      if (a >= b) continue;
+      std::memset(pixels + a, slot, static_cast<std::size_t>(b - a));
+      touched = true;
+    }
+    if (touched) Touch(static_cast<int>(y));
+  }
+  // A row sink that fills every span it receives with slot.
+  auto RowFiller(std::uint8_t slot) {
+    return [this, slot](Coord y, const Coord* bounds, std::size_t count) {
+      FillSpans(y, bounds, count, slot);
+    };
+  }
+
   // A sink that fills every span it receives with slot.
   auto Filler(std::uint8_t slot) {
     return [this, slot](Coord y, Coord x0, Coord x1) { Fill(y, x0, x1, slot); };

@@ -33,6 +33,22 @@ std::array<Rgb, kSlotCount> RampColours(int seed) {
   return colours;
 }
 
+// Presents rows [top, bottom) of the surface, waiting while the window is
+// still busy with an earlier frame (at most a second); whether it was shown.
+bool Show(Backend& backend, NativeId id, const Surface& surface, int top, int bottom,
+          const std::array<Rgb, kSlotCount>& colours, std::uint32_t version) {
+  const PixelRect band{0, top, surface.width(), bottom};
+  const std::uint32_t start = backend.TickCount();
+  while (!backend.Present(id, surface, std::span(&band, 1), colours, version)) {
+    if (backend.TickCount() - start > 1000) return false;
+    BackendEvent event;
+    while (backend.PollEvent(&event)) {
+    }
+    backend.WaitForEvent(5);
+  }
+  return true;
+}
+
 class X11BackendTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -106,7 +122,7 @@ TEST_F(X11BackendTest, PresentShowsEverySlotThroughItsColour) {
   for (int y = 0; y < kH; ++y)
     for (int x = 0; x < kW; ++x) surface.row(y)[x] = static_cast<std::uint8_t>(x * 3 + y * 67);
   const auto colours = RampColours(0);
-  backend().Present(id, surface, 0, kH, colours, 1);
+  Show(backend(), id, surface, 0, kH, colours, 1);
 
   const auto pixels = ReadBack(id, kW, kH);
   ASSERT_EQ(pixels.size(), static_cast<std::size_t>(kW * kH));
@@ -122,15 +138,15 @@ TEST_F(X11BackendTest, PresentSendsOnlyTheRowsAsked) {
   Surface surface(kW, kH);
   const auto colours = RampColours(5);
   for (int y = 0; y < kH; ++y) std::memset(surface.row(y), 20, kW);
-  backend().Present(id, surface, 0, kH, colours, 1);
+  Show(backend(), id, surface, 0, kH, colours, 1);
   // Several frames, so that every image buffer has been used once.
   for (int y = 0; y < kH; ++y) std::memset(surface.row(y), 30, kW);
-  backend().Present(id, surface, 0, 10, colours, 1);
+  Show(backend(), id, surface, 0, 10, colours, 1);
   for (int y = 0; y < kH; ++y) std::memset(surface.row(y), 40, kW);
-  backend().Present(id, surface, 20, 25, colours, 1);
+  Show(backend(), id, surface, 20, 25, colours, 1);
   // Out-of-range rows are clipped, not a fault.
-  backend().Present(id, surface, -5, -1, colours, 1);
-  backend().Present(id, surface, kH, kH + 10, colours, 1);
+  Show(backend(), id, surface, -5, -1, colours, 1);
+  Show(backend(), id, surface, kH, kH + 10, colours, 1);
 
   const auto pixels = ReadBack(id, kW, kH);
   ASSERT_EQ(pixels.size(), static_cast<std::size_t>(kW * kH));
@@ -147,11 +163,11 @@ TEST_F(X11BackendTest, NewColourVersionRecoloursUnchangedPixels) {
   for (int y = 0; y < kH; ++y)
     for (int x = 0; x < kW; ++x) surface.row(y)[x] = static_cast<std::uint8_t>(10 + x + y);
   auto colours = RampColours(0);
-  backend().Present(id, surface, 0, kH, colours, 7);
+  Show(backend(), id, surface, 0, kH, colours, 7);
 
   // Same slots, new colours, new version: every pixel follows.
   const auto moved = RampColours(50);
-  backend().Present(id, surface, 0, kH, moved, 8);
+  Show(backend(), id, surface, 0, kH, moved, 8);
   auto pixels = ReadBack(id, kW, kH);
   ASSERT_EQ(pixels.size(), static_cast<std::size_t>(kW * kH));
   for (int y = 0; y < kH; ++y)
@@ -160,7 +176,7 @@ TEST_F(X11BackendTest, NewColourVersionRecoloursUnchangedPixels) {
 
   // The table is tagged with the version: colours handed in under the same
   // version are taken as unchanged.
-  backend().Present(id, surface, 0, kH, RampColours(99), 8);
+  Show(backend(), id, surface, 0, kH, RampColours(99), 8);
   pixels = ReadBack(id, kW, kH);
   EXPECT_EQ(pixels[0], moved[surface.row(0)[0]]);
 }
@@ -178,9 +194,9 @@ TEST_F(X11BackendTest, PlainImagesShowTheSameColoursAsSharedMemory) {
   for (int y = 0; y < kH; ++y)
     for (int x = 0; x < kW; ++x) surface.row(y)[x] = static_cast<std::uint8_t>(x * 11 + y * 5);
   const auto colours = RampColours(3);
-  backend().Present(id, surface, 0, kH, colours, 1);
+  Show(backend(), id, surface, 0, kH, colours, 1);
   for (int y = 0; y < kH; ++y) std::memset(surface.row(y), 200, kW);
-  backend().Present(id, surface, 4, 6, colours, 1);
+  Show(backend(), id, surface, 4, 6, colours, 1);
   const auto pixels = ReadBack(id, kW, kH);
   ASSERT_EQ(pixels.size(), static_cast<std::size_t>(kW * kH));
   for (int y = 0; y < kH; ++y)
@@ -195,10 +211,10 @@ TEST_F(X11BackendTest, PresentFollowsASurfaceOfANewSize) {
   const auto colours = RampColours(1);
   Surface small(20, 10);
   for (int y = 0; y < 10; ++y) std::memset(small.row(y), 77, 20);
-  backend().Present(id, small, 0, 10, colours, 1);
+  Show(backend(), id, small, 0, 10, colours, 1);
   Surface large(50, 40);
   for (int y = 0; y < 40; ++y) std::memset(large.row(y), 99, 50);
-  backend().Present(id, large, 0, 40, colours, 1);
+  Show(backend(), id, large, 0, 40, colours, 1);
   const auto pixels = ReadBack(id, 50, 40);
   ASSERT_EQ(pixels.size(), 2000u);
   EXPECT_EQ(pixels[0], colours[99]);
@@ -207,10 +223,10 @@ TEST_F(X11BackendTest, PresentFollowsASurfaceOfANewSize) {
   Surface wide(40000, 2);
   std::memset(wide.row(0), 55, 40000);
   std::memset(wide.row(1), 55, 40000);
-  backend().Present(id, wide, 0, 2, colours, 1);
+  Show(backend(), id, wide, 0, 2, colours, 1);
   EXPECT_EQ(ReadBack(id, 50, 40)[49], colours[55]);
   // An empty surface presents nothing and does not fail.
-  backend().Present(id, Surface(), 0, 10, colours, 1);
+  Show(backend(), id, Surface(), 0, 10, colours, 1);
   EXPECT_TRUE(backend().QueryWindow(id).exists);
 }
 
@@ -301,7 +317,7 @@ TEST_F(X11BackendTest, ChildOfAForeignWindowTakesItsSizeAndNoticesItsEnd) {
   EXPECT_FALSE(backend().QueryWindow(child).exists);
   // Presenting to it and destroying it are harmless.
   Surface surface(10, 10);
-  backend().Present(child, surface, 0, 10, RampColours(0), 1);
+  Show(backend(), child, surface, 0, 10, RampColours(0), 1);
   backend().DestroyNativeWindow(child);
 }
 
@@ -314,7 +330,7 @@ TEST_F(X11BackendTest, ChildOfAnAlphaWindowIsOpaque) {
   for (int y = 0; y < 20; ++y) std::memset(surface.row(y), 12, 30);
   auto colours = RampColours(0);
   colours[12] = {0x12, 0x34, 0x56};
-  backend().Present(child, surface, 0, 20, colours, 1);
+  Show(backend(), child, surface, 0, 20, colours, 1);
   backend().QueryWindow(child);
   std::uint32_t pixel = 0;
   ASSERT_TRUE(probe_.RawPixel(child, 5, 5, &pixel));
@@ -358,7 +374,7 @@ TEST_F(X11BackendTest, StaleIdsGiveClearAnswersWithoutDying) {
   backend().SetCursorVisible(stale, false);
   backend().DestroyNativeWindow(stale);
   Surface surface(4, 4);
-  backend().Present(stale, surface, 0, 4, RampColours(0), 1);
+  Show(backend(), stale, surface, 0, 4, RampColours(0), 1);
   // Our own window, once destroyed, is gone as well.
   const NativeId ours = CreateWindow(10, 10);
   EXPECT_TRUE(backend().QueryWindow(ours).exists);
@@ -694,7 +710,7 @@ void PresentAndCheck(int depth) {
   Surface surface(37, 9);
   for (int y = 0; y < 9; ++y)
     for (int x = 0; x < 37; ++x) surface.row(y)[x] = static_cast<std::uint8_t>((x + y * 5) % 64);
-  backend.Present(id, surface, 0, 9, colours, 1);
+  Show(backend, id, surface, 0, 9, colours, 1);
   backend.QueryWindow(id);
   std::vector<Rgb> pixels;
   ASSERT_TRUE(probe.ReadPixels(id, 37, 9, &pixels));

@@ -3,7 +3,7 @@
 // A drawing call reduces its shape to row spans (raster/geometry.h) and
 // hands them to a Painter, which clips each span once, to the surface and
 // to the DC's clip region, fills what is left with one slot, and marks the
-// touched rows dirty when it goes out of scope. The primitives below it
+// filled pixels as changed for presentation. The primitives below it
 // (a row fill) never see a coordinate outside the surface.
 #pragma once
 
@@ -19,9 +19,6 @@ namespace orvo::platform::raster {
 class Painter {
  public:
   Painter(const DeviceContext& dc, Surface& surface) : dc_(dc), surface_(surface) {}
-  ~Painter() {
-    if (dirty_top_ < dirty_bottom_) surface_.MarkDirty(dirty_top_, dirty_bottom_);
-  }
   Painter(const Painter&) = delete;
   Painter& operator=(const Painter&) = delete;
 
@@ -38,7 +35,7 @@ class Painter {
                        static_cast<long>(x1), [&](int a, int b) {
                          std::memset(surface_.row(static_cast<int>(y)) + a, slot,
                                      static_cast<std::size_t>(b - a));
-                         Touch(static_cast<int>(y));
+                         Touch(static_cast<int>(y), a, b);
                        });
   }
 
@@ -48,15 +45,10 @@ class Painter {
   }
 
  private:
-  void Touch(int y) {
-    dirty_top_ = std::min(dirty_top_, y);
-    dirty_bottom_ = std::max(dirty_bottom_, y + 1);
-  }
+  void Touch(int y, int left, int right) { surface_.MarkSpan(y, left, right); }
 
   const DeviceContext& dc_;
   Surface& surface_;
-  int dirty_top_ = 1 << 30;
-  int dirty_bottom_ = -(1 << 30);
 };
 
 // How the selected pen strokes a path, chosen once per drawing call from

@@ -230,6 +230,211 @@ TEST_F(X11BackendTest, PresentFollowsASurfaceOfANewSize) {
   EXPECT_TRUE(backend().QueryWindow(id).exists);
 }
 
+// With shared memory the server copies the image after the request: while
+// it has not, a new frame is refused (never waited for), and accepted
+// again once the server is done.
+TEST_F(X11BackendTest, ANewFrameWaitsUntilTheServerCopiedTheLast) {
+  constexpr int kW = 40, kH = 30;
+  const NativeId id = CreateWindow(kW, kH);
+  Surface surface(kW, kH);
+  const auto colours = RampColours(9);
+  const PixelRect whole{0, 0, kW, kH};
+  auto paint = [&](std::uint8_t slot) {
+    for (int y = 0; y < kH; ++y) std::memset(surface.row(y), slot, kW);
+  };
+  paint(11);
+  ASSERT_TRUE(Show(backend(), id, surface, 0, kH, colours, 1));
+  EXPECT_EQ(ReadBack(id, kW, kH)[0], colours[11]);
+  // Whatever completion is due has arrived.
+  ASSERT_TRUE(Show(backend(), id, surface, 0, kH, colours, 1));
+  backend().QueryWindow(id);
+
+  probe_.GrabServer(true);  // the server now serves the probe alone
+  paint(22);
+  ASSERT_TRUE(backend().Present(id, surface, std::span(&whole, 1), colours, 1));
+  paint(33);
+  const bool second = backend().Present(id, surface, std::span(&whole, 1), colours, 1);
+  probe_.GrabServer(false);
+  EXPECT_FALSE(second) << "a frame while the server had not copied the last";
+  ASSERT_TRUE(Show(backend(), id, surface, 0, kH, colours, 1));
+  const auto pixels = ReadBack(id, kW, kH);
+  ASSERT_EQ(pixels.size(), static_cast<std::size_t>(kW * kH));
+  EXPECT_EQ(pixels[0], colours[33]);
+  EXPECT_EQ(pixels[kW * kH - 1], colours[33]);
+}
+
+// Only the rectangles asked are converted and sent.
+TEST_F(X11BackendTest, PresentSendsOnlyTheRectanglesAsked) {
+  constexpr int kW = 150, kH = 70;
+  const NativeId id = CreateWindow(kW, kH);
+  Surface surface(kW, kH);
+  const auto colours = RampColours(4);
+  for (int y = 0; y < kH; ++y) std::memset(surface.row(y), 50, kW);
+  ASSERT_TRUE(Show(backend(), id, surface, 0, kH, colours, 1));
+  for (int y = 0; y < kH; ++y) std::memset(surface.row(y), 60, kW);
+  const PixelRect rects[] = {{3, 4, 10, 9}, {100, 20, 149, 69}, {-10, 60, 2, 80}};
+  while (!backend().Present(id, surface, rects, colours, 1)) backend().WaitForEvent(5);
+  const auto pixels = ReadBack(id, kW, kH);
+  ASSERT_EQ(pixels.size(), static_cast<std::size_t>(kW * kH));
+  for (int y = 0; y < kH; ++y) {
+    for (int x = 0; x < kW; ++x) {
+      bool inside = false;
+      for (const PixelRect& r : rects) inside = inside || (x >= r.left && x < r.right && y >= r.top && y < r.bottom);
+      ASSERT_EQ(pixels[static_cast<std::size_t>(y * kW + x)], colours[inside ? 60 : 50]) << x << "," << y;
+    }
+  }
+}
+
+// --- Pixel scale -------------------------------------------------------------
+
+// Installs the back end with ORVO_SCALE set to `value` (nullptr: unset).
+bool InstallWithScale(const char* value, std::string* error) {
+  const char* saved = std::getenv("ORVO_SCALE");
+  const std::string kept = saved ? saved : "";
+  if (value) {
+    setenv("ORVO_SCALE", value, 1);
+  } else {
+    unsetenv("ORVO_SCALE");
+  }
+  const bool installed = InstallX11Backend(error);
+  if (saved) {
+    setenv("ORVO_SCALE", kept.c_str(), 1);
+  } else {
+    unsetenv("ORVO_SCALE");
+  }
+  return installed;
+}
+
+// At scale s the programs see the screen divided by s; each slot shows as
+// an s x s block; pointer coordinates are divided by s.
+TEST_F(X11BackendTest, ScaleEnlargesSlotsAndDividesSizesAndPointerCoordinates) {
+  for (int scale : {2, 3}) {
+    SCOPED_TRACE("scale " + std::to_string(scale));
+    std::string error;
+    ASSERT_TRUE(InstallWithScale(std::to_string(scale).c_str(), &error)) << error;
+    int width = 0, height = 0;
+    backend().ScreenSize(&width, &height);
+    EXPECT_EQ(width, probe_.ScreenWidth() / scale);
+    EXPECT_EQ(height, probe_.ScreenHeight() / scale);
+
+    constexpr int kW = 23, kH = 11;
+    const NativeId id = CreateWindow(kW, kH);
+    int x = 0, y = 0, w = 0, h = 0;
+    ASSERT_TRUE(probe_.Geometry(id, &x, &y, &w, &h));
+    EXPECT_EQ(w, kW * scale);
+    EXPECT_EQ(h, kH * scale);
+    EXPECT_EQ(backend().QueryWindow(id).width, kW);
+    EXPECT_EQ(backend().QueryWindow(id).height, kH);
+
+    Surface surface(kW, kH);
+    for (int sy = 0; sy < kH; ++sy)
+      for (int sx = 0; sx < kW; ++sx) surface.row(sy)[sx] = static_cast<std::uint8_t>(sx * 5 + sy * 31);
+    const auto colours = RampColours(scale);
+    ASSERT_TRUE(Show(backend(), id, surface, 0, kH, colours, 1));
+    // One slot changes: only its block follows.
+    surface.row(4)[9] = 250;
+    const PixelRect one{9, 4, 10, 5};
+    while (!backend().Present(id, surface, std::span(&one, 1), colours, 1)) backend().WaitForEvent(5);
+    const auto pixels = ReadBack(id, kW * scale, kH * scale);
+    ASSERT_EQ(pixels.size(), static_cast<std::size_t>(kW * kH * scale * scale));
+    for (int py = 0; py < kH * scale; ++py)
+      for (int px = 0; px < kW * scale; ++px)
+        ASSERT_EQ(pixels[static_cast<std::size_t>(py * kW * scale + px)],
+                  colours[surface.row(py / scale)[px / scale]])
+            << px << "," << py;
+
+    probe_.SendMotion(id, 2 * scale + 1, 3 * scale + scale - 1);
+    auto motion = NextEvent(Kind::kMotion);
+    ASSERT_TRUE(motion.has_value());
+    EXPECT_EQ(motion->x, 2);
+    EXPECT_EQ(motion->y, 3);
+    probe_.SendButton(id, 1, true, 5 * scale, scale - 1);
+    auto click = NextEvent(Kind::kButtonDown);
+    ASSERT_TRUE(click.has_value());
+    EXPECT_EQ(click->x, 5);
+    EXPECT_EQ(click->y, 0);
+    probe_.WarpPointer(7 * scale + scale - 1, 9 * scale);
+    ASSERT_TRUE(backend().CursorPos(&x, &y));
+    EXPECT_EQ(x, 7);
+    EXPECT_EQ(y, 9);
+  }
+}
+
+// A full-screen window at a scale that does not divide the screen: the
+// screen pixels beyond the last whole block are black, not left over.
+TEST_F(X11BackendTest, ScaledFullScreenClearsWhatTheBlocksDoNotCover) {
+  std::string error;
+  ASSERT_TRUE(InstallWithScale("3", &error)) << error;
+  const int screen_w = probe_.ScreenWidth(), screen_h = probe_.ScreenHeight();
+  int width = 0, height = 0;
+  backend().ScreenSize(&width, &height);
+  if (width * 3 == screen_w && height * 3 == screen_h) GTEST_SKIP() << "3 divides this screen";
+  NativeWindowParams params;
+  params.topmost_fullscreen = true;
+  params.class_name = "OrvoTestClass";
+  params.title = "Screen Saver";
+  const NativeId id = backend().CreateNativeWindow(params);
+  ASSERT_NE(id, 0u);
+  ASSERT_TRUE(probe_.WaitUntilShown(id));
+  Surface surface(width, height);
+  for (int y = 0; y < height; ++y) std::memset(surface.row(y), 77, static_cast<std::size_t>(width));
+  auto colours = RampColours(0);
+  colours[0] = {0, 0, 0};
+  ASSERT_NE(colours[77], colours[0]);
+  probe_.PaintWhite(id);  // what another client left there
+  ASSERT_TRUE(Show(backend(), id, surface, 0, height, colours, 1));
+  const auto pixels = ReadBack(id, screen_w, screen_h);
+  ASSERT_EQ(pixels.size(), static_cast<std::size_t>(screen_w) * screen_h);
+  for (int y = 0; y < screen_h; y += (y + 8 < height * 3 ? 7 : 1)) {
+    for (int x = 0; x < screen_w; x += (x + 8 < width * 3 ? 5 : 1)) {
+      const bool covered = x < width * 3 && y < height * 3;
+      ASSERT_EQ(pixels[static_cast<std::size_t>(y) * screen_w + x], covered ? colours[77] : colours[0])
+          << x << "," << y;
+    }
+  }
+}
+
+// Without ORVO_SCALE the desktop's Xft.dpi decides: round(dpi / 96). An
+// invalid ORVO_SCALE is reported in one line and ignored.
+TEST_F(X11BackendTest, ScaleFollowsTheDesktopResolutionSetting) {
+  struct Case {
+    const char* resources;
+    const char* env;
+    int scale;
+    bool warns;
+  };
+  const Case cases[] = {
+      {"Xft.dpi:\t192\n", nullptr, 2, false},
+      {"Xcursor.size: 24\nXft.dpi: 288\nXft.antialias: 1\n", nullptr, 3, false},
+      {"Xft.dpi: 96\n", nullptr, 1, false},
+      {"Xft.dpi: 192\n", "1", 1, false},
+      {"Xft.dpi: 192\n", "12", 2, true},
+      {"Xft.dpi: lots\n", nullptr, 0, false},   // unreadable: the screen's size decides
+      {nullptr, nullptr, 0, false},
+  };
+  // The screen's own size in millimetres gives Xvfb's 100 dpi: scale 1.
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.resources ? c.resources : "(no resources)") + " ORVO_SCALE=" +
+                 (c.env ? c.env : "(unset)"));
+    probe_.SetResources(c.resources);
+    std::string error;
+    ::testing::internal::CaptureStderr();
+    const bool installed = InstallWithScale(c.env, &error);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(installed) << error;
+    int width = 0;
+    backend().ScreenSize(&width, nullptr);
+    const int want = c.scale != 0 ? c.scale : 1;
+    EXPECT_EQ(width, probe_.ScreenWidth() / want);
+    EXPECT_EQ(!said.empty(), c.warns) << said;
+    if (c.warns) {
+      EXPECT_NE(said.find("ORVO_SCALE"), std::string::npos) << said;
+      EXPECT_EQ(said.find('\n'), said.size() - 1) << "one line: " << said;
+    }
+  }
+  probe_.SetResources(nullptr);
+}
+
 // --- Windows ---------------------------------------------------------------
 
 TEST_F(X11BackendTest, FullScreenWindowCoversTheScreenAndStaysOnTop) {

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdio>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -40,6 +41,18 @@ std::array<Rgb, kSlotCount> Colours(std::uint32_t step) {
 }
 
 constexpr x11::ChannelMasks kMasks{0xFF0000u, 0x00FF00u, 0x0000FFu};
+
+// Pixels aligned as a shared-memory image's are (page-aligned, rows of
+// whole cache lines at 1920 pixels).
+template <typename T>
+struct AlignedBuffer {
+  explicit AlignedBuffer(std::size_t count)
+      : data(static_cast<T*>(std::aligned_alloc(4096, (count * sizeof(T) + 4095) / 4096 * 4096))) {}
+  ~AlignedBuffer() { std::free(data); }
+  AlignedBuffer(const AlignedBuffer&) = delete;
+  AlignedBuffer& operator=(const AlignedBuffer&) = delete;
+  T* data;
+};
 
 // Two slots per lookup in a table of the 65536 pixel pairs (512 KiB),
 // rebuilt with every change of colours: the alternative to the vector path,
@@ -82,7 +95,8 @@ void BM_ConvertFrame32(benchmark::State& state) {
   }
   Surface surface(kWidth, kHeight);
   FillPattern(&surface);
-  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(kWidth) * kHeight);
+  AlignedBuffer<std::uint32_t> buffer(static_cast<std::size_t>(kWidth) * kHeight);
+  std::uint32_t* const pixels = buffer.data;
   x11::PixelTable32 table;
   PairTable pairs;
   std::uint32_t step = 0;
@@ -91,7 +105,7 @@ void BM_ConvertFrame32(benchmark::State& state) {
     table.Update();
     if (kind == 1) pairs.Build(table.pixels);
     for (int y = 0; y < kHeight; ++y) {
-      std::uint32_t* out = pixels.data() + static_cast<std::size_t>(y) * kWidth;
+      std::uint32_t* out = pixels + static_cast<std::size_t>(y) * kWidth;
       switch (kind) {
         case 0: x11::ConvertRow32Plain(surface.row(y), out, kWidth, table.pixels.data()); break;
         case 1: pairs.Convert(surface.row(y), out, kWidth, table.pixels.data()); break;
@@ -99,7 +113,7 @@ void BM_ConvertFrame32(benchmark::State& state) {
         default: x11::ConvertRow32(surface.row(y), out, kWidth, table); break;
       }
     }
-    benchmark::DoNotOptimize(pixels.data());
+    benchmark::DoNotOptimize(pixels);
     benchmark::ClobberMemory();
   }
   // The figures count only if the path converts correctly.
@@ -123,7 +137,7 @@ void BM_ConvertScaledScreen(benchmark::State& state) {
   Surface surface(kWidth / scale, kHeight / scale);
   FillPattern(&surface);
   const std::size_t bytes_per_line = static_cast<std::size_t>(kWidth) * 4;
-  std::vector<std::uint8_t> image(bytes_per_line * kHeight);
+  AlignedBuffer<std::uint8_t> image(bytes_per_line * kHeight);
   std::vector<std::uint32_t> scratch(static_cast<std::size_t>(surface.width()));
   x11::PixelTable32 table;
   std::uint32_t step = 0;
@@ -131,8 +145,8 @@ void BM_ConvertScaledScreen(benchmark::State& state) {
     x11::BuildPixelTable(Colours(++step), kMasks, &table.pixels);
     table.Update();
     x11::ConvertRect32(surface, PixelRect{0, 0, surface.width(), surface.height()}, scale, table,
-                       image.data(), bytes_per_line, scratch.data());
-    benchmark::DoNotOptimize(image.data());
+                       image.data, bytes_per_line, scratch.data());
+    benchmark::DoNotOptimize(image.data);
     benchmark::ClobberMemory();
   }
 }

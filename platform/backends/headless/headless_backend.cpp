@@ -43,6 +43,7 @@ struct VirtualWindow {
 class HeadlessBackend final : public orvo::platform::Backend {
  public:
   static constexpr NativeId kRoot = 0x100;
+  static constexpr std::size_t kPresentLog = 4096;
 
   explicit HeadlessBackend(const Options& o) : options_(o), clock_(o.clock) {
     VirtualWindow root;
@@ -168,6 +169,9 @@ class HeadlessBackend final : public orvo::platform::Backend {
       }
     }
     ++w.present_count;
+    // A long recording keeps only the recent part of the log.
+    if (w.present_times.size() >= 2 * kPresentLog)
+      w.present_times.erase(w.present_times.begin(), w.present_times.end() - kPresentLog);
     w.present_times.push_back(clock_);
     w.last_rects.assign(rects.begin(), rects.end());
     colours_ = colours;

@@ -71,8 +71,8 @@ struct Frame {
 };
 Frame PresentedFrame(HWND hwnd);
 int PresentCount(HWND hwnd);
-// The virtual clock at each presentation of the window, and the rectangles
-// of its last one.
+// The virtual clock at each presentation of the window (at least the last
+// 4096), and the rectangles of its last one.
 std::vector<std::uint32_t> PresentTimes(HWND hwnd);
 std::vector<orvo::platform::PixelRect> LastPresentedRects(HWND hwnd);
 // While on, every presentation is refused as busy (a frame still being

@@ -357,6 +357,18 @@ TEST_F(X11BackendTest, ScaleEnlargesSlotsAndDividesSizesAndPointerCoordinates) {
     ASSERT_TRUE(backend().CursorPos(&x, &y));
     EXPECT_EQ(x, 7);
     EXPECT_EQ(y, 9);
+
+    // A preview (or a manager's window) follows the same rule: the child
+    // fills its foreign parent, which the programs see divided by s.
+    const std::uint32_t host = probe_.CreateWindow(0, 0, 50, 31, "Host", "host");
+    EXPECT_EQ(backend().QueryWindow(host).width, 50 / scale);
+    EXPECT_EQ(backend().QueryWindow(host).height, 31 / scale);
+    const NativeId child = CreateWindow(0, 0, host);
+    ASSERT_TRUE(probe_.Geometry(child, &x, &y, &w, &h));
+    EXPECT_EQ(w, 50);
+    EXPECT_EQ(h, 31);
+    EXPECT_EQ(backend().QueryWindow(child).width, 50 / scale);
+    probe_.DestroyWindow(host);
   }
 }
 

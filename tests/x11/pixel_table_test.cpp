@@ -184,20 +184,5 @@ TEST(ConvertRect, EnlargesEachSlotToAScaleByScaleBlock) {
       +[](int slot) { return table16[slot]; });
 }
 
-// Lengths around the 16-pixel steps of the vector path, every scale.
-TEST(ExpandRow, RepeatsEveryPixelScaleTimes) {
-  std::vector<std::uint32_t> in(70);
-  for (std::size_t i = 0; i < in.size(); ++i) in[i] = 0x01010101u * static_cast<std::uint32_t>(i + 1);
-  for (int scale = 1; scale <= 8; ++scale) {
-    for (int count : {0, 1, 5, 15, 16, 17, 32, 47, 70}) {
-      std::vector<std::uint32_t> out(static_cast<std::size_t>(count * scale) + 1, 99);
-      ExpandRow32(in.data(), out.data(), count, scale);
-      for (int i = 0; i < count * scale; ++i)
-        ASSERT_EQ(out[i], in[i / scale]) << "scale " << scale << " count " << count;
-      EXPECT_EQ(out.back(), 99u) << "scale " << scale << " count " << count;
-    }
-  }
-}
-
 }  // namespace
 }  // namespace orvo::platform::x11

@@ -100,6 +100,7 @@ void ProbeAfterSetUp(const SaverModule& module, const render::Options& o,
 
 render::IndexedImage WindowPicture(HWND window) {
   GdiFlush();
+  headless::PresentPending();
   const headless::Frame frame = headless::PresentedFrame(window);
   render::IndexedImage image;
   image.width = frame.width;

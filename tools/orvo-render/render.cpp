@@ -41,7 +41,7 @@ bool ParseNumber(const std::string& text, unsigned long long max, unsigned long 
 }
 
 IndexedImage Capture(HWND window) {
-  GdiFlush();
+  headless::PresentPending();
   IndexedImage image;
   const headless::Frame frame = headless::PresentedFrame(window);
   image.width = frame.width;

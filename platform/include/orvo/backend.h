@@ -2,10 +2,17 @@
 // virtual display. The window manager, the message queue, timers and all
 // drawing are written once on top of it. Back ends: X11 (real windows) and
 // headless (tests and recording). No system header appears here.
+//
+// Every coordinate and size in this interface is one of the emulated
+// display. A back end with a pixel scale s (the X11 back end on a
+// high-resolution screen) shows each slot as s x s screen pixels: it
+// divides the screen's sizes and the pointer's coordinates by s and
+// enlarges what it presents.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "orvo/display.h"
@@ -100,9 +107,14 @@ class Backend {
   // it stays on top of every presentation until hidden.
   virtual void ShowPrompt(NativeId, const PromptView&) {}
 
-  // Shows rows [top, bottom) of the surface in the window through the slot
-  // colours; `colours_version` tells when the colours changed.
-  virtual void Present(NativeId id, const Surface& surface, int top, int bottom,
+  // Shows the rectangles (surface pixels) of the surface in the window
+  // through the slot colours; `colours_version` tells when the colours
+  // changed, so the conversion table is rebuilt only then. Parts of a
+  // rectangle outside the surface are ignored. Returns false, having sent
+  // nothing, while the window cannot take a frame yet (the previous one is
+  // still being copied): the caller keeps the changes and tries again
+  // later. A window that does not exist counts as shown.
+  virtual bool Present(NativeId id, const Surface& surface, std::span<const PixelRect> rects,
                        const std::array<Rgb, kSlotCount>& colours,
                        std::uint32_t colours_version) = 0;
 

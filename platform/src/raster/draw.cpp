@@ -238,7 +238,7 @@ COLORREF SetPixel(HDC hdc, int x, int y, COLORREF color) {
   if (!Visible(*target->dc, *target->surface, x, y)) return kInvalidColor;
   const std::uint8_t slot = ResolveColor(*target->dc, color);
   target->surface->row(y)[x] = slot;
-  target->surface->MarkDirty(y, y + 1);
+  target->surface->MarkSpan(y, x, x + 1);
   return SlotColour(slot);
 }
 

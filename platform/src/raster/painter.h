@@ -3,7 +3,7 @@
 // A drawing call reduces its shape to row spans (raster/geometry.h) and
 // hands them to a Painter, which clips each span once, to the surface and
 // to the DC's clip region, fills what is left with one slot, and marks the
-// touched rows dirty when it goes out of scope. The primitives below it
+// filled pixels as changed for presentation. The primitives below it
 // (a row fill) never see a coordinate outside the surface.
 #pragma once
 
@@ -21,9 +21,6 @@ class Painter {
  public:
   Painter(const DeviceContext& dc, Surface& surface)
       : clip_(ClipRegion(dc)), surface_(surface) {}
-  ~Painter() {
-    if (dirty_top_ < dirty_bottom_) surface_.MarkDirty(dirty_top_, dirty_bottom_);
-  }
   Painter(const Painter&) = delete;
   Painter& operator=(const Painter&) = delete;
 
@@ -59,15 +56,13 @@ class Painter {
     }
     const Coord width = surface_.width();
     std::uint8_t* pixels = surface_.row(static_cast<int>(y));
-    bool touched = false;
     for (std::size_t i = 0; i < count; ++i) {
       const Coord a = std::max<Coord>(bounds[2 * i], 0);
       const Coord b = std::min<Coord>(bounds[2 * i + 1], width);
       if (a >= b) continue;
       std::memset(pixels + a, slot, static_cast<std::size_t>(b - a));
-      touched = true;
+      Touch(static_cast<int>(y), static_cast<int>(a), static_cast<int>(b));
     }
-    if (touched) Touch(static_cast<int>(y));
   }
   // A row sink that fills every span it receives with slot.
   auto RowFiller(std::uint8_t slot) {
@@ -90,17 +85,12 @@ class Painter {
     } else {
       std::memset(pixels + a, slot, static_cast<std::size_t>(b - a));
     }
-    Touch(y);
+    Touch(y, a, b);
   }
-  void Touch(int y) {
-    dirty_top_ = std::min(dirty_top_, y);
-    dirty_bottom_ = std::max(dirty_bottom_, y + 1);
-  }
+  void Touch(int y, int left, int right) { surface_.MarkSpan(y, left, right); }
 
   const Region* clip_;  // the DC's clip region, looked up once per drawing call
   Surface& surface_;
-  int dirty_top_ = 1 << 30;
-  int dirty_bottom_ = -(1 << 30);
 };
 
 // How the selected pen strokes a path, chosen once per drawing call from

@@ -152,14 +152,15 @@ class GuardedBackend final : public Backend {
   void ShowPrompt(NativeId id, const PromptView& view) override {
     if (id != covered_) inner_->ShowPrompt(id, view);
   }
-  void Present(NativeId id, const Surface& surface, int top, int bottom,
+  bool Present(NativeId id, const Surface& surface, std::span<const PixelRect> rects,
                const std::array<Rgb, kSlotCount>& colours, std::uint32_t version) override {
-    inner_->Present(id, surface, top, bottom, colours, version);
+    if (!inner_->Present(id, surface, rects, colours, version)) return false;
     if (id == covered_ && id != 0 && !shown_) {
       LinkMessage m;
       m.type = static_cast<std::uint32_t>(LinkType::kShown);
       shown_ = SendLinkMessage(link_.fd, m);
     }
+    return true;
   }
   bool PollEvent(BackendEvent* event) override {
     ReadLink();

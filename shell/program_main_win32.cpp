@@ -1,7 +1,8 @@
-// The entry of every saver program on Windows: the Win32 back end, the
-// native dialog view, then the shell. Compiled once per program with its
-// module. There are no password components here: the system locks the
-// session itself when the saver ends, so a run is unprotected and the
+// The entry of every saver program on Windows: the command line first,
+// then (for a mode that shows something) the Win32 back end and the native
+// dialog view, then the shell. Compiled once per program with its module.
+// There are no password components here: the system locks the session
+// itself when the saver ends, so a run is unprotected and the
 // change-password switch does nothing.
 #include <string>
 
@@ -9,9 +10,17 @@
 #include "orvo/win32_backend.h"
 #include "shell/program.h"
 
-int main() {
+namespace {
+
+bool OpenDesktop(std::string*) {
   orvo::platform::InstallWin32Backend();
   orvo::platform::InstallWin32DialogView();
+  return true;
+}
+
+}  // namespace
+
+int main() {
   const std::string tail = orvo::platform::Win32CommandTail();
-  return orvo::shell::RunProgram(ORVO_SAVER_MODULE, tail.c_str());
+  return orvo::shell::ProgramMain(ORVO_SAVER_MODULE, tail, OpenDesktop);
 }

@@ -30,7 +30,8 @@ void RunSteps(benchmark::State& state, int points, bool whole_image) {
   long steps = 0;
   for (auto _ : state) {
     state.PauseTiming();
-    orvo::vortex::StartImage(r, config, GetTickCount(), engine);
+    orvo::vortex::BeginImage(r, config);
+    orvo::vortex::FinishImage(r, config, GetTickCount(), engine);
     if (!whole_image) r.delta = 9.0f;  // the widest band a start can draw
     state.ResumeTiming();
     if (whole_image) {

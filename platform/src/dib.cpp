@@ -20,9 +20,9 @@ void FillBlock(DeviceContext& dc, Pos x0, Pos y0, Pos x1, Pos y1, std::uint8_t s
     const int row = static_cast<int>(y);
     ForEachClippedSpan(dc, *s, row, x0, x1, [&](int a, int b) {
       std::memset(s->row(row) + a, slot, static_cast<std::size_t>(b - a));
+      s->MarkSpan(row, a, b);
     });
   }
-  if (y0 < y1) s->MarkDirty(static_cast<int>(y0), static_cast<int>(y1));
 }
 
 // What a bitmap's pixel values mean in this DC: a slot for each of the 256 values.
@@ -131,7 +131,6 @@ int SetDIBitsToDevice(HDC hdc, int x, int y, DWORD width, DWORD height, int src_
                               t.width - src_x);
   const Pos rows = static_cast<Pos>(std::min<DWORD>(height, 0x7FFFFFFF));
   if (w <= 0 || src_x < 0) return 0;
-  int top = s->height(), bottom = 0;
   for (Pos i = 0; i < rows; ++i) {
     // Bottom-up bitmaps count their source origin from the bottom row.
     const Pos dib_row = bottom_up ? static_cast<Pos>(src_y) + rows - 1 - i
@@ -148,11 +147,9 @@ int SetDIBitsToDevice(HDC hdc, int x, int y, DWORD width, DWORD height, int src_
     ForEachClippedSpan(*dc, *s, static_cast<int>(dest_y), x, static_cast<Pos>(x) + w,
                        [&](int a, int b) {
                          for (int px = a; px < b; ++px) dst[px] = map[src[px - x]];
+                         s->MarkSpan(static_cast<int>(dest_y), a, b);
                        });
-    top = std::min(top, static_cast<int>(dest_y));
-    bottom = std::max(bottom, static_cast<int>(dest_y) + 1);
   }
-  s->MarkDirty(top, bottom);
   return static_cast<int>(scan_lines);
 }
 
@@ -174,7 +171,6 @@ int StretchDIBits(HDC hdc, int x, int y, int width, int height, int src_x, int s
   const Pos w = std::abs(static_cast<Pos>(width)), hh = std::abs(static_cast<Pos>(height));
   const Pos left = mirror_x ? static_cast<Pos>(x) - w + 1 : x;
   const Pos top_row = mirror_y ? static_cast<Pos>(y) - hh + 1 : y;
-  int top = s->height(), bottom = 0;
   for (Pos i = 0; i < hh; ++i) {
     const Pos dest_y = top_row + i;
     if (dest_y < 0 || dest_y >= s->height()) continue;
@@ -192,10 +188,8 @@ int StretchDIBits(HDC hdc, int x, int y, int width, int height, int src_x, int s
         if (sx < 0 || sx >= t.width) continue;
         dst[px] = map[src[sx]];
       }
+      s->MarkSpan(static_cast<int>(dest_y), a, b);
     });
-    top = std::min(top, static_cast<int>(dest_y));
-    bottom = std::max(bottom, static_cast<int>(dest_y) + 1);
   }
-  s->MarkDirty(top, bottom);
   return static_cast<int>(hh);
 }

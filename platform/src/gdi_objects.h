@@ -16,6 +16,7 @@
 namespace orvo::platform {
 
 enum class GdiKind { kPen, kBrush, kPalette, kRegion, kBitmap, kDC };
+inline constexpr int kGdiKindCount = 6;
 
 struct GdiObject {
   explicit GdiObject(GdiKind k) : kind(k) {}
@@ -26,14 +27,18 @@ struct GdiObject {
 };
 
 struct Pen : GdiObject {
-  Pen() : GdiObject(GdiKind::kPen) {}
+  static constexpr GdiKind kKind = GdiKind::kPen;
+  Pen() : GdiObject(kKind) {}
+  void Reset() { *this = Pen{}; }
   int style = PS_SOLID;  // PS_SOLID or PS_NULL
   int width = 1;         // 0 and 1 are one-pixel pens
   COLORREF color = 0;
 };
 
 struct Brush : GdiObject {
-  Brush() : GdiObject(GdiKind::kBrush) {}
+  static constexpr GdiKind kKind = GdiKind::kBrush;
+  Brush() : GdiObject(kKind) {}
+  void Reset() { *this = Brush{}; }
   bool null = false;
   COLORREF color = 0;
 };
@@ -55,7 +60,13 @@ struct Span {
   int x1;
 };
 struct Region : GdiObject {
-  Region() : GdiObject(GdiKind::kRegion) {}
+  static constexpr GdiKind kKind = GdiKind::kRegion;
+  Region() : GdiObject(kKind) {}
+  void Reset() {
+    stock = false;
+    handle = nullptr;
+    spans.clear();
+  }
   std::vector<Span> spans;
 };
 
@@ -79,8 +90,21 @@ struct DeviceContext : GdiObject {
   int fill_mode = ALTERNATE;
 };
 
-// Registers an object and returns its handle.
+// Registers an object and returns its handle (nullptr when the table is full).
 HGDIOBJ AddObject(std::unique_ptr<GdiObject> object);
+// A deleted object of this kind kept for reuse, or nullptr.
+std::unique_ptr<GdiObject> ReuseObject(GdiKind kind);
+// A new pen, brush or region, reusing a deleted one (and its storage) when one
+// is kept: the fields are reset, vectors keep their capacity.
+template <typename T>
+std::unique_ptr<T> NewObject() {
+  if (std::unique_ptr<GdiObject> old = ReuseObject(T::kKind)) {
+    std::unique_ptr<T> object(static_cast<T*>(old.release()));
+    object->Reset();
+    return object;
+  }
+  return std::make_unique<T>();
+}
 // The object behind a handle, or nullptr.
 GdiObject* FindObject(HGDIOBJ handle);
 template <typename T>
@@ -119,7 +143,7 @@ HDC CreateWindowDC(HWND window);
 namespace orvo::platform {
 
 // A pixel coordinate or count worked out beyond 32 bits, so that no sum of
-// two 32-bit values overflows (Pos has only 32 bits on Windows).
+// two 32-bit values overflows (long has only 32 bits on Windows).
 using Pos = std::int64_t;
 
 // Calls fn(x0, x1) for each part of the span [x0, x1) on row y that lies
@@ -127,6 +151,10 @@ using Pos = std::int64_t;
 // one place where drawing is clipped; what fn sees is always on the surface.
 template <typename Fn>
 void ForEachClippedSpan(const DeviceContext& dc, const Surface& surface, int y, Pos x0, Pos x1,
+                        Fn&& fn);
+// The same with the clip region already looked up (nullptr: none).
+template <typename Fn>
+void ForEachClippedSpan(const Region* clip, const Surface& surface, int y, Pos x0, Pos x1,
                         Fn&& fn);
 
 // Clip region of the DC, or nullptr when none is selected.
@@ -136,17 +164,23 @@ const Region* ClipRegion(const DeviceContext& dc);
 
 // ---- implementation of the template above ----
 #include <algorithm>
+#include <utility>
 
 namespace orvo::platform {
 
 template <typename Fn>
 void ForEachClippedSpan(const DeviceContext& dc, const Surface& surface, int y, Pos x0, Pos x1,
                         Fn&& fn) {
+  ForEachClippedSpan(ClipRegion(dc), surface, y, x0, x1, std::forward<Fn>(fn));
+}
+
+template <typename Fn>
+void ForEachClippedSpan(const Region* clip, const Surface& surface, int y, Pos x0, Pos x1,
+                        Fn&& fn) {
   if (y < 0 || y >= surface.height()) return;
   x0 = std::max<Pos>(x0, 0);
   x1 = std::min<Pos>(x1, surface.width());
   if (x0 >= x1) return;
-  const Region* clip = ClipRegion(dc);
   if (clip == nullptr) {
     fn(static_cast<int>(x0), static_cast<int>(x1));
     return;

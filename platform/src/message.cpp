@@ -4,8 +4,13 @@
 // then the quit message, then paint, then timers. A timer message is made
 // only when nothing else waits, at most one per timer, on a system tick of
 // 15.625 ms, with periods below 10 ms raised to 10 ms. When nothing is due
-// the loop presents what changed and sleeps in the back end until the next
-// timer or event: it never spins.
+// the loop sleeps in the back end until the next timer, event or due
+// presentation: it never spins.
+//
+// Presentation runs at most once per system tick, as often as a screen can
+// show a frame: drawing, GdiFlush and timer delivery only ask for it, and
+// the loop shows the latest state at the first retrieval or idle moment of
+// the next tick.
 #include <algorithm>
 #include <cstdlib>
 #include <deque>
@@ -25,8 +30,6 @@ namespace {
 constexpr DWORD kMinimumPeriod = 10;
 constexpr DWORD kDoubleClickTime = 500;
 constexpr int kDoubleClickDistance = 4;
-// Presentation catches up at least this often while the queue never idles.
-constexpr DWORD kPresentInterval = 15;
 
 struct Timer {
   HWND hwnd;
@@ -42,7 +45,9 @@ struct Queue {
   bool quit_posted = false;
   int quit_code = 0;
   std::vector<Timer> timers;
-  DWORD last_present = 0;
+  // The system tick of the last presentation attempt.
+  bool presented = false;
+  std::uint64_t present_tick = 0;
 };
 
 Queue& TheQueue() {
@@ -56,6 +61,61 @@ bool Due(DWORD now, DWORD when) { return static_cast<std::int32_t>(now - when) >
 DWORD OnSystemTick(DWORD when) {
   const std::uint64_t k = (static_cast<std::uint64_t>(when) * 64 + 999) / 1000;
   return static_cast<DWORD>((k * 1000 + 63) / 64);
+}
+
+// The number of the system tick that `now` falls in.
+std::uint64_t SystemTickOf(DWORD now) { return static_cast<std::uint64_t>(now) * 64 / 1000; }
+
+// Milliseconds from `now` to the start of the next system tick (1..16).
+DWORD TimeToNextSystemTick(DWORD now) {
+  const std::uint64_t next = SystemTickOf(now) + 1;
+  return static_cast<DWORD>((next * 1000 + 63) / 64 - now);
+}
+
+bool WantsPresent(const WindowRecord& w) {
+  return (w.style & WS_VISIBLE) != 0 &&
+         (w.surface.changed() || w.presented_version != Display().version);
+}
+
+// Our windows, collected for presentation without allocating each time.
+const std::vector<WindowRecord*>& Windows() {
+  static std::vector<WindowRecord*> windows;
+  CollectWindows(&windows);
+  return windows;
+}
+
+bool AnythingToPresent() {
+  for (WindowRecord* w : Windows())
+    if (WantsPresent(*w)) return true;
+  return false;
+}
+
+// Sends a window's changes: everything after a change of colours or when
+// most of it changed, else the changed rectangles.
+void PresentWindow(WindowRecord& w) {
+  if (!WantsPresent(w)) return;
+  const DisplayState& d = Display();
+  Surface& s = w.surface;
+  std::vector<PixelRect>& rects = w.present_rects;
+  if (w.presented_version != d.version || s.ChangedTileCount() * 2 > s.tile_columns() * s.tile_rows()) {
+    rects.assign(1, PixelRect{0, 0, s.width(), s.height()});
+  } else {
+    s.ChangedRects(&rects);
+  }
+  if (!GetBackend().Present(w.native, s, rects, d.slots, d.version)) return;  // busy: next tick
+  w.presented_version = d.version;
+  s.ClearChanges();
+}
+
+// Presents what changed, unless this system tick had its presentation.
+void ServicePresentation() {
+  Queue& q = TheQueue();
+  if (!AnythingToPresent()) return;
+  const std::uint64_t tick = SystemTickOf(GetBackend().TickCount());
+  if (q.presented && tick == q.present_tick) return;
+  q.presented = true;
+  q.present_tick = tick;
+  for (WindowRecord* w : Windows()) PresentWindow(*w);
 }
 
 bool Matches(const MSG& m, HWND hwnd, UINT lo, UINT hi) {
@@ -161,7 +221,7 @@ void Translate(const BackendEvent& e) {
     }
     case Kind::kExpose:
       w->needs_paint = true;
-      w->surface.MarkDirty(e.y, e.y + std::max(e.height, 1));
+      w->surface.MarkRect(PixelRect{e.x, e.y, e.x + std::max(e.width, 1), e.y + std::max(e.height, 1)});
       break;
     case Kind::kResize:
       if (e.width != w->width || e.height != w->height) {
@@ -260,6 +320,7 @@ WindowRecord* PaintPending(HWND hwnd) {
 bool Retrieve(MSG* out, HWND hwnd, UINT lo, UINT hi, bool remove) {
   PumpBackend();
   MaintainLock();
+  ServicePresentation();
   Queue& q = TheQueue();
   for (auto it = q.posted.begin(); it != q.posted.end(); ++it) {
     if (!Matches(*it, hwnd, lo, hi)) continue;
@@ -283,7 +344,6 @@ bool Retrieve(MSG* out, HWND hwnd, UINT lo, UINT hi, bool remove) {
     if (Timer* t = NextDueTimer(hwnd, now)) {
       *out = MakeMessage(t->hwnd, WM_TIMER, t->id, reinterpret_cast<LPARAM>(t->proc));
       if (remove) t->due = now + t->period;
-      if (now - q.last_present >= kPresentInterval) PresentAll();
       return true;
     }
   }
@@ -305,23 +365,16 @@ void ForgetWindowMessages(HWND hwnd) {
   std::erase_if(q.timers, [hwnd](const Timer& t) { return t.hwnd == hwnd; });
 }
 
-void PresentAll() {
-  DisplayState& d = Display();
-  Backend& backend = GetBackend();
-  for (WindowRecord* w : AllWindows()) {
-    if ((w->style & WS_VISIBLE) == 0) continue;
-    int top = w->surface.dirty_top(), bottom = w->surface.dirty_bottom();
-    if (w->presented_version != d.version) {
-      top = 0;
-      bottom = w->surface.height();
-    }
-    if (top >= bottom) continue;
-    backend.Present(w->native, w->surface, top, bottom, d.slots, d.version);
-    w->presented_version = d.version;
-    w->surface.ClearDirty();
-  }
-  TheQueue().last_present = backend.TickCount();
+void RequestPresent() { ServicePresentation(); }
+
+void PresentPendingNow() {
+  Queue& q = TheQueue();
+  q.presented = true;
+  q.present_tick = SystemTickOf(GetBackend().TickCount());
+  for (WindowRecord* w : Windows()) PresentWindow(*w);
 }
+
+void PresentWindowNow(WindowRecord& window) { PresentWindow(window); }
 
 }  // namespace orvo::platform
 
@@ -331,9 +384,10 @@ BOOL GetMessageA(MSG* msg, HWND hwnd, UINT lo, UINT hi) {
   if (msg == nullptr) return -1;
   for (;;) {
     if (Retrieve(msg, hwnd, lo, hi, true)) return msg->message == WM_QUIT ? FALSE : TRUE;
-    PresentAll();
     const DWORD now = GetBackend().TickCount();
     DWORD wait = TimeToNextTimer(now);
+    // What could not be shown yet is shown at the start of the next tick.
+    if (AnythingToPresent()) wait = std::min(wait, TimeToNextSystemTick(now));
     // A lock not yet held is retried ten times a second.
     if (ScreenSaverRunningFlag() && !g_lock.held && LockWindow() != nullptr) wait = std::min<DWORD>(wait, 100);
     GetBackend().WaitForEvent(wait);
@@ -416,6 +470,6 @@ BOOL KillTimer(HWND hwnd, UINT_PTR id) {
 }
 
 BOOL GdiFlush() {
-  PresentAll();
+  RequestPresent();
   return TRUE;
 }

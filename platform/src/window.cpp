@@ -54,10 +54,15 @@ WindowRecord* FindWindowRecord(HWND hwnd) {
 
 std::vector<WindowRecord*> AllWindows() {
   std::vector<WindowRecord*> result;
-  for (HWND hwnd : Manager().creation_order) {
-    if (WindowRecord* w = FindWindowRecord(hwnd)) result.push_back(w);
-  }
+  CollectWindows(&result);
   return result;
+}
+
+void CollectWindows(std::vector<WindowRecord*>* out) {
+  out->clear();
+  for (HWND hwnd : Manager().creation_order) {
+    if (WindowRecord* w = FindWindowRecord(hwnd)) out->push_back(w);
+  }
 }
 
 void ResizeWindowRecord(WindowRecord& window, int width, int height) {
@@ -186,6 +191,8 @@ BOOL DestroyWindow(HWND hwnd) {
     }
     RemoveObject(reinterpret_cast<HGDIOBJ>(w->own_dc));
   }
+  // The last picture is shown before the window goes (a saver's black).
+  PresentWindowNow(*w);
   GetBackend().DestroyNativeWindow(w->native);
   WindowManager& m = Manager();
   m.windows.erase(Key(hwnd));

@@ -29,6 +29,7 @@ struct WindowRecord {
   bool needs_erase = false;
   bool destroying = false;
   std::uint32_t presented_version = 0;  // slot colours last sent to the screen
+  std::vector<PixelRect> present_rects;  // reused by every presentation
   HIMC input_context = nullptr;         // associated input context
   // Double-click detection (classes with CS_DBLCLKS).
   int last_click_button = 0;
@@ -40,11 +41,21 @@ struct WindowRecord {
 // Our own window behind a handle, or nullptr (foreign or no window).
 WindowRecord* FindWindowRecord(HWND hwnd);
 
-// Presents every window whose frame buffer or colours changed.
-void PresentAll();
+// Asks for what changed in the windows to be shown. It is shown at once
+// when nothing was presented yet in this system tick (15.625 ms), else by
+// the message loop at the next tick: at most one presentation a tick, and
+// nothing drawn stays unshown for longer than a tick.
+void RequestPresent();
+// Shows every pending change now, whatever the tick: the display as it
+// will look once presentation has caught up.
+void PresentPendingNow();
+// Shows the pending changes of one window now (before it goes away).
+void PresentWindowNow(WindowRecord& window);
 
 // Every window of this process, in creation order.
 std::vector<WindowRecord*> AllWindows();
+// The same into a vector the caller keeps (no allocation once it is large enough).
+void CollectWindows(std::vector<WindowRecord*>* out);
 
 // Forgets the messages and timers of a window that is going away.
 void ForgetWindowMessages(HWND hwnd);

@@ -4,17 +4,13 @@
 #include <cmath>
 
 #include "framework/palette/palette_engine.h"
+#include "orvo/float_int.h"
 
 namespace orvo::polygon {
 
-std::int16_t Vertices(std::int32_t stored) {
-  return static_cast<std::int16_t>(std::clamp(stored, 2, kMaxVertices - 1));
-}
-std::int16_t Symmetry(std::int32_t stored) {
-  return static_cast<std::int16_t>(std::clamp(stored, 1, 360));
-}
-std::int16_t Speed(std::int32_t stored) {
-  return static_cast<std::int16_t>(std::clamp(stored, 1, 100));
+std::int32_t ChoiceDivisor(std::int32_t d, std::int32_t limit) {
+  if (d == 0) return 1;
+  return std::clamp(d, -limit, limit);
 }
 
 std::int32_t ModOrZero(std::int32_t r, std::int32_t d) { return d == 0 ? 0 : r % d; }
@@ -22,20 +18,21 @@ std::int32_t ModOrZero(std::int32_t r, std::int32_t d) { return d == 0 ? 0 : r %
 int OutlineIndex(int c) { return std::min(kPaletteEntries - c, kPaletteEntries - 1); }
 
 void NewFigure(Figure& f, const Config& config, DWORD now, PaletteEngine* engine) {
-  f.n = Vertices(config.vertices);
-  f.s = Symmetry(config.symmetry);
-  f.v = Speed(config.speed);
+  std::int32_t n = config.vertices, s = config.symmetry, v = config.speed;
   f.random = config.type != 0;
   if (engine != nullptr) {
-    const std::int64_t ms = std::int64_t{std::clamp(config.tweak, 1, 2000000)} * 1000;
-    engine->palette_duration = static_cast<std::uint32_t>(ms);
+    engine->palette_duration = static_cast<std::uint32_t>(config.tweak) * 1000u;
     engine->shifted = config.shifted;
   }
+  v = std::min(v, 100);
   if (f.random) {
-    f.n = static_cast<std::int16_t>(rand15() % f.n + 2);
-    f.s = static_cast<std::int16_t>(rand15() % f.s + 1);
-    f.v = static_cast<std::int16_t>(rand15() % f.v + 1);
+    n = rand15() % ChoiceDivisor(n, kMaxVertices - 1) + 2;
+    s = rand15() % ChoiceDivisor(s, kMaxSymmetry) + 1;
+    v = rand15() % ChoiceDivisor(v, 100) + 1;
   }
+  f.n = static_cast<std::int16_t>(std::min(n, kMaxVertices));
+  f.s = static_cast<std::int16_t>(std::min(s, kMaxSymmetry));
+  f.v = static_cast<std::int16_t>(v);
   f.angle_step = 6.2832f / static_cast<float>(f.s);
   f.colour.Start(1);
   f.outline = rand15() % 4 == 0;
@@ -45,13 +42,14 @@ void NewFigure(Figure& f, const Config& config, DWORD now, PaletteEngine* engine
   f.cy = static_cast<std::int16_t>(config.height / 2);
   if (f.s != 1) {
     // With a half narrower than 2s the extent comes out negative (every
-    // move on that axis then leaves the box); with exactly 2s it is 0.
+    // move on that axis then leaves the box). With a half of exactly 2s
+    // the divisor is 0: the extent is then 0, a box of one line.
     const std::int32_t two_s = 2 * f.s;
-    f.x_extent = ModOrZero(rand15(), f.cx - two_s) - two_s + f.cx;
-    f.y_extent = ModOrZero(rand15(), f.cy - two_s) - two_s + f.cy;
+    f.x_extent = static_cast<std::int16_t>(ModOrZero(rand15(), f.cx - two_s) - two_s + f.cx);
+    f.y_extent = static_cast<std::int16_t>(ModOrZero(rand15(), f.cy - two_s) - two_s + f.cy);
   } else {
-    f.x_extent = config.width;
-    f.y_extent = config.height;
+    f.x_extent = static_cast<std::int16_t>(config.width);
+    f.y_extent = static_cast<std::int16_t>(config.height);
   }
   for (int i = f.n - 1; i >= 0; --i) {
     f.vertices[i].x = ModOrZero(rand15(), f.x_extent);
@@ -59,28 +57,26 @@ void NewFigure(Figure& f, const Config& config, DWORD now, PaletteEngine* engine
     f.velocity[i].x = (rand15() & 1) != 0 ? -f.v : f.v;
     f.velocity[i].y = (rand15() & 1) != 0 ? -f.v : f.v;
   }
-  const int spread = rand15() % 10 + 8;
-  if (engine != nullptr) {
-    SelectEffect(engine, config.effect, engine->shifted);
-    SetRampDecay(engine, 0.9f, 0.09f);
-    SetWaveSpread(engine, spread);
-    NewPalette(engine);
-  }
+  SelectEffect(engine, config.effect, engine != nullptr ? engine->shifted : config.shifted);
+  SetRampDecay(engine, 0.9f, 0.09f);
+  SetWaveSpread(engine, rand15() % 10 + 8);
+  NewPalette(engine);
   f.end_time = now + kImageTime;
   f.interval = rand15() % 30 + 30;
 }
 
 void CopyPoints(const Figure& f, int k, POINT* out) {
+  const int n = std::max<int>(f.n, 0);  // a count below 0 has no points
   if (f.s == 1 || k == 0) {
-    std::copy(f.vertices, f.vertices + f.n, out);
+    std::copy(f.vertices, f.vertices + n, out);
     return;
   }
   const float a = f.angle_step * static_cast<float>(k);
-  const double c = std::cos(a), s = std::sin(a);
-  for (int i = 0; i < f.n; ++i) {
+  const double c = std::cos(double{a}), s = std::sin(double{a});
+  for (int i = 0; i < n; ++i) {
     const double p = f.vertices[i].x - f.cx, q = f.vertices[i].y - f.cy;
-    out[i].x = static_cast<LONG>(std::trunc(p * c + q * s)) + f.cx;
-    out[i].y = static_cast<LONG>(std::trunc(q * c - p * s)) + f.cy;
+    out[i].x = WrapAdd32(TruncToInt32(p * c + q * s), f.cx);
+    out[i].y = WrapAdd32(TruncToInt32(q * c - p * s), f.cy);
   }
 }
 

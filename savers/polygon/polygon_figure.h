@@ -15,10 +15,13 @@ struct PaletteEngine;
 namespace orvo::polygon {
 
 inline constexpr int kMaxVertices = 100;
+// The dialog's largest symmetry, at which stored values are held.
+inline constexpr int kMaxSymmetry = 50;
 // Milliseconds an image lasts before the window is cleared for a new one.
 inline constexpr DWORD kImageTime = 100000;
 
-// What an image is made from: the window and the settings as stored.
+// What an image is made from: the window and the settings as stored (the
+// vertex count, symmetry and speed already read as 16-bit values).
 struct Config {
   std::int32_t width, height;
   std::int32_t vertices, symmetry, speed, type;
@@ -26,16 +29,10 @@ struct Config {
   std::int32_t effect, shifted;
 };
 
-// The settings as an image uses them. Stored values that would break the
-// figure are held:
-// - vertices to 2..99 (the random choice rand() % n + 2 then stays within
-//   the 100-entry tables; fewer than two points draw nothing);
-// - symmetry to 1..360 (0 divides the turn by zero; more than one copy per
-//   degree adds nothing visible but makes a frame step arbitrarily long);
-// - speed to 1..100 (0 or less would divide by zero in the random choice).
-std::int16_t Vertices(std::int32_t stored);
-std::int16_t Symmetry(std::int32_t stored);
-std::int16_t Speed(std::int32_t stored);
+// The divisor of a random choice rand() % d + base among the counts: 0
+// (which would divide by zero) becomes 1, and the magnitude is held at
+// `limit` so that the choice stays within limit + base.
+std::int32_t ChoiceDivisor(std::int32_t d, std::int32_t limit);
 
 // rand() % d, with a divisor of 0 giving 0 (the draw is still made by the
 // caller, so later draws keep their order).
@@ -52,7 +49,7 @@ struct Figure {
   bool random = false;
   std::int32_t width = 0, height = 0;
   std::int16_t cx = 0, cy = 0;
-  std::int32_t x_extent = 0, y_extent = 0;  // the box 0..X x 0..Y
+  std::int16_t x_extent = 0, y_extent = 0;  // the box 0..X x 0..Y
   POINT vertices[kMaxVertices]{};
   POINT velocity[kMaxVertices]{};
   float angle_step = 6.2832f;
@@ -64,7 +61,15 @@ struct Figure {
 };
 
 // Starts an image: settings, random choices in their fixed order, and the
-// palette calls (engine may be nullptr). Does not clear the window.
+// palette for this image. Does not clear the window. Counts are used as
+// read, held only where they would break the figure:
+// - vertices at 100 (the tables' size; 99 as the divisor of the random
+//   choice, which adds 2);
+// - symmetry at 50, the dialog's maximum: each copy is one more polygon and
+//   palette tick per frame step, and thousands would stall the saver;
+// - a divisor of 0 in the random choices at 1.
+// Fewer than two vertices or a symmetry below 1 draw nothing, as specified
+// by the arithmetic itself.
 void NewFigure(Figure& f, const Config& config, DWORD now, PaletteEngine* engine);
 
 // The points of copy k (0..s - 1) into out[0..n - 1]: the vertices

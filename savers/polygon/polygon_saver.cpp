@@ -68,7 +68,7 @@ const StringResource kStrings[] = {
 
 RunView View() {
   const State& s = St();
-  return RunView{s.engine_made ? &s.figure : nullptr, s.images_started};
+  return RunView{s.engine_made ? &s.figure : nullptr, s.engine, s.images_started};
 }
 
 }  // namespace orvo::polygon

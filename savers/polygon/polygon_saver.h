@@ -5,13 +5,19 @@
 
 extern const orvo::SaverModule kPolygonSaver;
 
+namespace orvo {
+struct PaletteEngine;
+}
+
 namespace orvo::polygon {
 struct Figure;
 
-// What a running saver shows, for tests: its figure (nullptr before the
-// first image and after tear-down) and how many images it has started.
+// What a running saver shows, for tests: its figure and palette engine
+// (nullptr before the first image and after tear-down) and how many images
+// it has started.
 struct RunView {
   const Figure* figure;
+  const PaletteEngine* engine;
   long images_started;
 };
 RunView View();

@@ -11,13 +11,14 @@ constexpr const char* kPresets[] = {
 
 }  // namespace
 
+// Vertices, Symmetry and Speed are held as 16-bit values.
 const orvo::settings::SaverSettings kPolygonSettings = {
     "Screen Saver.Polygon",
     "Polygon Setup",
     {
-        {"Vertices", "Vertices", 3, 2, 99, false},
-        {"Symetry", "Symmetry", 10, 1, 50, false},
-        {"Speed", "Speed", 4, 1, 30, false},
+        {"Vertices", "Vertices", 3, 2, 99, true},
+        {"Symetry", "Symmetry", 10, 1, 50, true},
+        {"Speed", "Speed", 4, 1, 30, true},
         {"Type", "Mirroring/Border", 0, 0, 1, false},
         {"Tweak", "Palette Duration", 3, 1, 1000, false},
     },

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <new>
 
+#include "orvo/float_int.h"
+
 namespace orvo::spheres {
 namespace {
 
@@ -13,26 +15,30 @@ float Draw() { return static_cast<float>(rand15()) * kUnit; }
 
 HGDIOBJ Obj(auto handle) { return reinterpret_cast<HGDIOBJ>(handle); }
 
-// One copy of the sphere image at angle `theta`, clipped to its disc and,
-// with a wedge, to the sector's triangle.
-void Stamp(const Figure& f, HDC dc, double theta, float d, int image, int z, HRGN wedge) {
-  const int h = z / 2;
-  const int x = f.cx + static_cast<int>(d * std::sin(theta));
-  const int y = f.cy + static_cast<int>(d * std::cos(theta));
-  const HRGN clip = CreateEllipticRgn(x - h, y - h, x + h, y + h);
-  if (wedge != nullptr) CombineRgn(clip, clip, wedge, RGN_AND);
-  SelectClipRgn(dc, clip);
-  const int half = f.size / 2;
-  BitBlt(dc, x - h, y - h, z, z, f.surface, image * (f.size + 2) + half - h, half - h, SRCCOPY);
-  SelectClipRgn(dc, nullptr);
-  DeleteObject(Obj(clip));
+// The window position of a sphere at distance d and angle theta from the
+// centre (angle 0 straight down).
+POINT Place(const Figure& f, double theta, float d) {
+  return POINT{WrapAdd32(f.cx, TruncToInt32(double{d} * std::sin(theta))),
+               WrapAdd32(f.cy, TruncToInt32(double{d} * std::cos(theta)))};
 }
 
 }  // namespace
 
 int SafeSize(int stored) { return std::clamp(stored, 1, kMaxSize); }
-int SafeSymmetry(int stored) { return std::clamp(stored, 1, 32767); }
-int SafeDuration(int stored) { return std::clamp(stored, 1, 32767); }
+int SafeSymmetry(int stored) { return std::clamp(stored, 1, kMaxSymmetry); }
+
+void Stamp(const Figure& f, HDC dc, int x, int y, int image, int z, HRGN wedge) {
+  const int h = z / 2;
+  const int side = 2 * h + 1;
+  const HRGN clip = CreateEllipticRgn(x - h, y - h, x - h + side, y - h + side);
+  if (wedge != nullptr) CombineRgn(clip, clip, wedge, RGN_AND);
+  SelectClipRgn(dc, clip);
+  const int half = f.size / 2;
+  BitBlt(dc, x - h, y - h, side, side, f.surface, image * (f.size + 2) + half - h, half - h,
+         SRCCOPY);
+  SelectClipRgn(dc, nullptr);
+  DeleteObject(Obj(clip));
+}
 
 void Allocate(Figure& f, HDC dc) {
   f.surface = CreateCompatibleDC(dc);
@@ -106,16 +112,16 @@ void NewImage(Figure& f, const Config& config, HDC dc, int width, int height,
   if (engine != nullptr) {
     engine->palette_duration = static_cast<std::uint32_t>(config.tweak) * 1000u;
     engine->shifted = config.shifted;
-    SelectEffect(engine, config.effect, engine->shifted);
-    SetRampDecay(engine, 0.9f, 0.09f);
-    SetWaveSpread(engine, 22);
-    NewPalette(engine);
   }
+  SelectEffect(engine, config.effect, engine != nullptr ? engine->shifted : config.shifted);
+  SetRampDecay(engine, 0.9f, 0.09f);
+  SetWaveSpread(engine, 22);
+  NewPalette(engine);
   f.sector = 6.2832f / static_cast<float>(f.n);
   const int hw = width / 2, hh = height / 2;
   f.reach = std::sqrt(static_cast<float>(hw) * hw + static_cast<float>(hh) * hh);
   f.m = rand15() % 30 + 30;
-  f.deadline = now + static_cast<std::uint32_t>(SafeDuration(config.duration)) * 1000u;
+  f.deadline = now + static_cast<std::uint32_t>(config.duration) * 1000u;
   f.wedge = (config.type & 1) != 0 && f.n >= 3;
   f.mirror = (config.type & 2) != 0;
   f.random_size = (config.type & 4) != 0;
@@ -125,8 +131,9 @@ void NewImage(Figure& f, const Config& config, HDC dc, int width, int height,
 }
 
 int ImageFor(const Figure& f, float d) {
+  // A window of at most 1 x 1 pixels has no reach: d / R would be NaN.
   if (!(f.reach > 0)) return 0;
-  const int colour = static_cast<int>(static_cast<double>(d) / f.reach * 235.0) * f.k;
+  const int colour = TruncToInt32(static_cast<double>(d) / f.reach * 235.0) * f.k;
   return (colour / 20) % kImages;
 }
 
@@ -147,25 +154,23 @@ void Step(Figure& f, HDC dc, PaletteEngine* engine) {
     const double a1 = static_cast<double>(i + 1) * s;
     HRGN wedge = nullptr;
     if (f.wedge) {
-      const POINT tri[3] = {
-          {f.cx, f.cy},
-          {f.cx + static_cast<LONG>(f.reach * std::sin(a0)),
-           f.cy + static_cast<LONG>(f.reach * std::cos(a0))},
-          {f.cx + static_cast<LONG>(f.reach * std::sin(a1)),
-           f.cy + static_cast<LONG>(f.reach * std::cos(a1))},
-      };
+      const POINT tri[3] = {{f.cx, f.cy}, Place(f, a0, f.reach), Place(f, a1, f.reach)};
       wedge = CreatePolygonRgn(tri, 3, WINDING);
     }
-    Stamp(f, dc, a0 + p, d, image, z, wedge);
+    const POINT at = Place(f, a0 + p, d);
+    Stamp(f, dc, at.x, at.y, image, z, wedge);
     if (f.mirror) {
       PaletteTick(engine, f.m);
-      Stamp(f, dc, a0 + (s - p), d, image, z, wedge);
+      const POINT mirrored = Place(f, a0 + (s - p), d);
+      Stamp(f, dc, mirrored.x, mirrored.y, image, z, wedge);
     }
     p = s - p;
     if (wedge != nullptr) DeleteObject(Obj(wedge));
   }
 }
 
-bool DeadlinePassed(const Figure& f, std::uint32_t now) { return now > f.deadline; }
+bool DeadlinePassed(const Figure& f, std::uint32_t now) {
+  return static_cast<std::int32_t>(now - f.deadline) > 0;
+}
 
 }  // namespace orvo::spheres

@@ -12,8 +12,10 @@ namespace orvo::spheres {
 
 inline constexpr int kImages = 10;
 inline constexpr int kMaxSize = 1000;
+inline constexpr int kMaxSymmetry = 128;
 
-// The settings as stored (not clamped).
+// The settings as stored (Size, Symmetry, Type and Duration already read
+// as 16-bit values).
 struct Config {
   int size = 100;
   int symmetry = 8;
@@ -24,12 +26,18 @@ struct Config {
   int shifted = 0;
 };
 
-// Stored values made safe: Size within 1..1000 (no division by zero in the
-// random size draw, bounded image memory), Symmetry at least 1 (one sector
-// is the whole circle, no division by zero), Duration at least 1 second.
+// Stored values held where they would break the figure:
+// - Size 0 or below at 1 (0 divides by zero in the random size draw, and
+//   below -2 the images would have a negative size), above 1000 at 1000
+//   (ten images of Size + 2 squared bytes: 10 MB at 1000);
+// - Symmetry 0 or below at 1, one sector for the whole circle (0 divides
+//   the sector angle by zero and draws nothing), above 128 at 128, the
+//   dialog's maximum: each sector is one more clipped copy per frame step,
+//   and thousands of them stall the saver.
+// Duration is used as read: 0 or below starts a new image as soon as the
+// tick count moves on.
 int SafeSize(int stored);
 int SafeSymmetry(int stored);
-int SafeDuration(int stored);
 
 struct Figure {
   // Off-screen surface, from Allocate to Release.
@@ -59,8 +67,8 @@ void Allocate(Figure& f, HDC dc);
 void Release(Figure& f);
 
 // Image start (the window already black), after the colour multiplier k
-// was drawn: settings, palette, per-image values and the ten images.
-// `engine` may be null.
+// was drawn and the palette engine made: settings, palette, per-image
+// values and the ten images.
 void NewImage(Figure& f, const Config& config, HDC dc, int width, int height,
               std::uint32_t now, PaletteEngine* engine, int k);
 // Draws the ten sphere images onto the surface.
@@ -74,9 +82,18 @@ int ImageFor(const Figure& f, float d);
 // min(rand() mod Size + 10, Size).
 int DrawSize(const Figure& f);
 
+// One copy of sphere image `image` (size z) centred on (x, y): the square
+// of 2 * (z / 2) + 1 pixels around the image's centre pixel, clipped to the
+// disc inscribed in it (and to `wedge` unless that is null). For z = Size
+// that disc is exactly the image's largest disc, so every pixel shown was
+// drawn and the outer ring shows all round.
+void Stamp(const Figure& f, HDC dc, int x, int y, int image, int z, HRGN wedge);
+
 // One symmetric ring of spheres.
 void Step(Figure& f, HDC dc, PaletteEngine* engine);
-// True once the tick count `now` is past the image deadline.
+// True once the tick count `now` is past the image deadline (compared
+// wrap-safe, so a deadline beyond the tick count's wrap is not taken as
+// already past).
 bool DeadlinePassed(const Figure& f, std::uint32_t now);
 
 }  // namespace orvo::spheres

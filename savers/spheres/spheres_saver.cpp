@@ -17,6 +17,7 @@ struct State {
   PaletteEngine* engine = nullptr;
   bool engine_made = false;
   Figure figure;
+  long images_started = 0;
 };
 
 State& St() {
@@ -40,6 +41,7 @@ void NewImageHook() {
   s.engine_made = true;
   NewImage(s.figure, config, host::DC(), host::Width(), host::Height(), GetTickCount(), s.engine,
            k);
+  ++s.images_started;
 }
 
 void FrameStep() {
@@ -56,8 +58,7 @@ void TearDown() {
   State& s = St();
   DestroyPaletteEngine(s.engine);
   Release(s.figure);
-  s.engine = nullptr;
-  s.engine_made = false;
+  s = State{};
 }
 
 const StringResource kStrings[] = {
@@ -68,6 +69,12 @@ const StringResource kStrings[] = {
 };
 
 }  // namespace
+
+RunView View() {
+  const State& s = St();
+  return RunView{s.engine_made ? &s.figure : nullptr, s.engine, s.images_started};
+}
+
 }  // namespace orvo::spheres
 
 const orvo::SaverModule kSpheresSaver = {

@@ -4,3 +4,21 @@
 #include "framework/host/saver_module.h"
 
 extern const orvo::SaverModule kSpheresSaver;
+
+namespace orvo {
+struct PaletteEngine;
+}
+
+namespace orvo::spheres {
+struct Figure;
+
+// What a running saver shows, for tests: its figure and palette engine
+// (nullptr before the first image and after tear-down) and how many images
+// it has started.
+struct RunView {
+  const Figure* figure;
+  const PaletteEngine* engine;
+  long images_started;
+};
+RunView View();
+}  // namespace orvo::spheres

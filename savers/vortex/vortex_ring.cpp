@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "framework/palette/palette_engine.h"
+#include "orvo/float_int.h"
 
 namespace orvo::vortex {
 namespace {
@@ -12,29 +13,42 @@ constexpr float kUnit = 1.0f / 32767.0f;
 
 float Draw() { return static_cast<float>(rand15()) * kUnit; }
 
+// cx + trunc(rho * sin(angle)) kept in 16 bits, as the point fields are.
+// A NaN or far-off product converts to the defined indefinite value.
+std::int16_t Coordinate(std::int16_t centre, float rho, double wave) {
+  return static_cast<std::int16_t>(WrapAdd32(centre, TruncToInt32(double{rho} * wave)));
+}
+
 }  // namespace
 
 std::int16_t Points(std::int32_t stored) {
-  return static_cast<std::int16_t>(std::clamp(stored, 2, kMaxPoints));
+  if (stored <= 0) return 2;
+  return static_cast<std::int16_t>(std::min(stored, kMaxPoints));
 }
-std::int32_t Scale(std::int32_t stored) { return std::clamp(stored, 1, 300); }
-std::int32_t Duration(std::int32_t stored) { return std::clamp(stored, 0, 2000000); }
 
-void StartImage(Ring& r, const Config& config, DWORD now, PaletteEngine* engine) {
+std::int32_t Duration(std::int32_t stored) { return std::clamp(stored, -2147483, 2147483); }
+
+void BeginImage(Ring& r, const Config& config) {
   r.n = Points(config.points);
-  r.twist_scale = (Draw() + 3.0f) * static_cast<float>(301 - Scale(config.scale));
+  // 301 - Scale in 32-bit arithmetic: Scale 301 gives a twist scale of 0
+  // (the turn is then NaN and the ring collapses to the centre, see
+  // Coordinate), larger values a negative one.
+  const auto span = static_cast<std::int32_t>(301u - static_cast<std::uint32_t>(config.scale));
+  r.twist_scale = (Draw() + 3.0f) * static_cast<float>(span);
   r.twist_amplitude = static_cast<float>(config.amplitude) * 0.0033333334f;
   r.hold_time = static_cast<DWORD>(Duration(config.duration)) * 1000u;
-  const int spread = rand15() % 6 + 4;
+}
+
+void FinishImage(Ring& r, const Config& config, DWORD now, PaletteEngine* engine) {
   if (engine != nullptr) {
-    const std::int64_t ms = std::int64_t{std::clamp(config.tweak, 1, 2000000)} * 1000;
-    engine->palette_duration = static_cast<std::uint32_t>(ms);
+    engine->palette_duration = static_cast<std::uint32_t>(config.tweak) * 1000u;
     engine->shifted = config.shifted;
-    SelectEffect(engine, config.effect, engine->shifted);
-    SetRampDecay(engine, 0.6f, 0.2f);
-    SetWaveSpread(engine, spread);
-    NewPalette(engine);
   }
+  SelectEffect(engine, config.effect, engine != nullptr ? engine->shifted : config.shifted);
+  SetRampDecay(engine, 0.6f, 0.2f);
+  SetWaveSpread(engine, rand15() % 6 + 4);
+  NewPalette(engine);
+
   const std::int32_t half_w = config.width / 2, half_h = config.height / 2;
   r.cx = static_cast<std::int16_t>(half_w);
   r.cy = static_cast<std::int16_t>(half_h);
@@ -66,12 +80,14 @@ void RingStep(Ring& r) {
     RingPoint& p = r.points[i];
     p.prev_x = p.x;
     p.prev_y = p.y;
-    p.x = static_cast<std::int16_t>(r.cx + static_cast<std::int32_t>(r.rho * std::sin(p.angle)));
-    p.y = static_cast<std::int16_t>(r.cy + static_cast<std::int32_t>(r.rho * std::cos(p.angle)));
+    p.x = Coordinate(r.cx, r.rho, std::sin(double{p.angle}));
+    p.y = Coordinate(r.cy, r.rho, std::cos(double{p.angle}));
   }
   r.rho -= r.delta;
-  const float turn = std::sin(r.rho / r.twist_scale) * r.twist_amplitude;
-  for (int i = 0; i < r.n; ++i) r.points[i].angle += turn;
+  const double turn = std::sin(double{r.rho / r.twist_scale}) * r.twist_amplitude;
+  for (int i = 0; i < r.n; ++i) {
+    r.points[i].angle = static_cast<float>(r.points[i].angle + turn);
+  }
 }
 
 int BandIndex(const Ring& r, int i) {
@@ -100,12 +116,11 @@ void Step(Ring& r, HDC dc, DWORD now, PaletteEngine* engine) {
     RingStep(r);
     DrawBand(r, dc);
     r.deadline = now + r.hold_time;
-    return;
   }
-  // Only once the ring is gone: with a hold time of 0 the last band stays
-  // up for this one step. Compared wrap-safe, so a deadline beyond the
-  // tick count's wrap is not taken as already past.
-  if (static_cast<std::int32_t>(now - r.deadline) >= 0) r.restart = true;
+  // Strictly past, compared wrap-safe, so a deadline beyond the tick
+  // count's wrap is not taken as already past. With a hold time of 0 the
+  // finished vortex stays up until the tick count moves on.
+  if (static_cast<std::int32_t>(now - r.deadline) > 0) r.restart = true;
 }
 
 }  // namespace orvo::vortex

@@ -22,7 +22,8 @@ struct RingPoint {
   float angle;          // direction from the centre, radians
 };
 
-// What an image is made from: the window and the settings as stored.
+// What an image is made from: the window and the settings as stored (the
+// point count already read as a 16-bit value).
 struct Config {
   std::int32_t width, height;
   std::int32_t points, scale, amplitude, duration;
@@ -30,13 +31,13 @@ struct Config {
   std::int32_t effect, shifted;
 };
 
-// Stored values held where they would break the ring:
-// - points to 2..100 (the ring holds 100; 0 or below divides the turn by zero);
-// - scale to 1..300 (301 and above make the twist scale 0 or negative:
-//   a division by zero, then NaN angles);
-// - duration to 0..2000000 seconds (a negative hold time would wrap).
+// The point count, held where it would break the ring: above 100 at 100
+// (the ring holds 100 points), 0 or below at 2, the dialog's minimum (0
+// would divide the turn by zero).
 std::int16_t Points(std::int32_t stored);
-std::int32_t Scale(std::int32_t stored);
+// The image duration in seconds, held within +-2147483 so that the hold
+// time stays within the reach of the wrap-safe deadline comparison
+// (2^31 ms). Negative values are kept: their deadline lies in the past.
 std::int32_t Duration(std::int32_t stored);
 
 struct Ring {
@@ -55,12 +56,18 @@ struct Ring {
   DWORD deadline = 0;
 };
 
-// Starts an image: settings, random draws in their fixed order (twist
-// scale, wave spread, shrink, colour pattern, palette interval), the
-// palette calls (engine may be nullptr), the ring placed and moved once
-// without drawing. The deadline is set to now + hold time here as well, so
-// a ring that has already vanished still leads to a new image.
-void StartImage(Ring& r, const Config& config, DWORD now, PaletteEngine* engine);
+// An image starts in two parts, because the palette engine is created in
+// between on the first image of a run (its creation draws a random number
+// too):
+// BeginImage: the point count, the twist scale S (the image's first draw),
+// the twist amplitude and the hold time.
+void BeginImage(Ring& r, const Config& config);
+// FinishImage: the palette (duration, effect, ramp decay, wave spread and a
+// new palette), then centre, radius, shrink, colour pattern, the ring
+// placed and moved once without drawing, the frame counter and the palette
+// interval. The deadline is set to now + hold time here as well, so a ring
+// that has already vanished (a tiny window) still leads to a new image.
+void FinishImage(Ring& r, const Config& config, DWORD now, PaletteEngine* engine);
 
 // Moves the ring once: previous = current, new positions on radius rho,
 // rho shrinks, every angle turns by the same twist.
@@ -72,8 +79,8 @@ void DrawBand(Ring& r, HDC dc);
 int BandIndex(const Ring& r, int i);
 
 // One frame step: palette tick, ring step and band while rho > 0 (moving
-// the deadline), and once the ring is gone and the deadline reached, the
-// restart flag. The caller clears the window and restarts when it is set.
+// the deadline), then the restart flag once the tick count is past the
+// deadline. The caller clears the window and restarts when it is set.
 void Step(Ring& r, HDC dc, DWORD now, PaletteEngine* engine);
 
 }  // namespace orvo::vortex

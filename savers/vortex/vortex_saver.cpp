@@ -31,16 +31,19 @@ void ReadSettings() { St().settings = settings::Load(kVortexSettings, host::IniF
 // The ring is a fixed array.
 void Allocate() {}
 
-// The window is black here: cleared by the host at set-up, by FrameStep later.
+// The window is black here: cleared by the host at set-up, by FrameStep
+// later. The twist scale is drawn before the first image creates the
+// palette engine.
 void NewImage() {
   State& s = St();
-  if (!s.engine_made) s.engine = CreatePaletteEngine(host::DC());
-  s.engine_made = true;
   const settings::Values& v = s.settings;
   const Config config{host::Width(),    host::Height(), v.row[kPoints], v.row[kScale],
                       v.row[kAmplitude], v.row[kDuration], v.row[kTweak], v.effect,
                       v.shifted};
-  StartImage(s.ring, config, GetTickCount(), s.engine);
+  BeginImage(s.ring, config);
+  if (!s.engine_made) s.engine = CreatePaletteEngine(host::DC());
+  s.engine_made = true;
+  FinishImage(s.ring, config, GetTickCount(), s.engine);
   ++s.images_started;
 }
 
@@ -71,7 +74,7 @@ const StringResource kStrings[] = {
 
 RunView View() {
   const State& s = St();
-  return RunView{s.engine_made ? &s.ring : nullptr, s.images_started};
+  return RunView{s.engine_made ? &s.ring : nullptr, s.engine, s.images_started};
 }
 
 }  // namespace orvo::vortex

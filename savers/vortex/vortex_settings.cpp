@@ -11,11 +11,12 @@ constexpr const char* kPresets[] = {
 
 }  // namespace
 
+// The point count is held as a 16-bit value.
 const orvo::settings::SaverSettings kVortexSettings = {
     "Screen Saver.Vortex",
     "Vortex Setup",
     {
-        {"Vortex", "Points on edge", 60, 2, 100, false},
+        {"Vortex", "Points on edge", 60, 2, 100, true},
         {"Scale", "Spasticity", 300, 1, 300, false},
         {"Amplitude", "Amplitude", 20, 1, 200, false},
         {"Duration", "Image Duration", 20, 0, 600, false},

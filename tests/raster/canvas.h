@@ -111,6 +111,28 @@ class Canvas {
   std::vector<HGDIOBJ> owned_;
 };
 
+// Tiles (column, row) of the surface's change map.
+using TileSet = std::set<std::pair<int, int>>;
+
+// The tiles that the pixels fall in.
+inline TileSet TilesOf(const PixelSet& pixels) {
+  using orvo::platform::Surface;
+  TileSet out;
+  for (const auto& [x, y] : pixels) out.insert({x / Surface::kTileWidth, y / Surface::kTileHeight});
+  return out;
+}
+
+// The tiles the surface counts as changed.
+inline TileSet ChangedTiles(const orvo::platform::Surface& s) {
+  TileSet out;
+  for (int row = 0; row < s.tile_rows(); ++row) {
+    for (int column = 0; column < s.tile_columns(); ++column) {
+      if (s.TileChanged(column, row)) out.insert({column, row});
+    }
+  }
+  return out;
+}
+
 // Parses a picture: '#' marks a pixel of the set, anything else not.
 inline PixelSet FromPicture(const std::vector<std::string>& rows) {
   PixelSet out;

@@ -130,18 +130,21 @@ TEST(RasterThinLine, ExtremeCoordinatesDrawTheVisiblePart) {
   for (const auto& [x, y] : d) EXPECT_EQ(x, y);
 }
 
-TEST(RasterThinLine, DrawingMarksExactlyTheTouchedRowsDirty) {
-  Canvas c(20, 20);
+TEST(RasterThinLine, DrawingMarksExactlyTheTilesOfThePaintedPixels) {
+  Canvas c(300, 100);
   c.Pen(1, RGB(255, 255, 255));
-  c.surface().ClearDirty();
+  c.surface().ClearChanges();
   MoveToEx(c.dc(), 2, 5, nullptr);
   LineTo(c.dc(), 4, 10);
-  EXPECT_EQ(c.surface().dirty_top(), 5);
-  EXPECT_EQ(c.surface().dirty_bottom(), 10);
-  c.surface().ClearDirty();
+  EXPECT_EQ(ChangedTiles(c.surface()), (TileSet{{0, 0}}));
+  MoveToEx(c.dc(), 70, 20, nullptr);
+  LineTo(c.dc(), 250, 90);
+  EXPECT_EQ(ChangedTiles(c.surface()), TilesOf(c.Painted()));
+  c.surface().ClearChanges();
   MoveToEx(c.dc(), -50, -50, nullptr);
   LineTo(c.dc(), -10, -40);  // entirely outside
-  EXPECT_FALSE(c.surface().dirty());
+  EXPECT_FALSE(c.surface().changed());
+  EXPECT_TRUE(ChangedTiles(c.surface()).empty());
 }
 
 // ---- Wide pens ----------------------------------------------------------------------

@@ -160,24 +160,18 @@ TEST(RasterBitBlt, CopyThroughDiscAndTriangleRegion) {
   SelectClipRgn(dst.dc(), disc);
   DeleteObject(G(disc));
   DeleteObject(G(wedge));
-  dst.surface().ClearDirty();
+  dst.surface().ClearChanges();
   EXPECT_TRUE(BitBlt(dst.dc(), 0, 0, 40, 40, src.dc(), 0, 0, SRCCOPY));
-  int painted = 0;
-  int top = 99, bottom = -1;
+  PixelSet painted;
   for (int y = 0; y < 44; ++y) {
     for (int x = 0; x < 48; ++x) {
       const bool in = InDisc(x, y) && InTriangle(x, y);
       ASSERT_EQ(dst.at(x, y), in ? Pattern(x, y) : 0) << x << "," << y;
-      if (in) {
-        ++painted;
-        top = std::min(top, y);
-        bottom = std::max(bottom, y + 1);
-      }
+      if (in) painted.insert({x, y});
     }
   }
-  EXPECT_GT(painted, 200);
-  EXPECT_EQ(dst.surface().dirty_top(), top);
-  EXPECT_EQ(dst.surface().dirty_bottom(), bottom);
+  EXPECT_GT(painted.size(), 200u);
+  EXPECT_EQ(ChangedTiles(dst.surface()), TilesOf(painted));
 }
 
 TEST(RasterBitBlt, OffsetsAndSourceEdges) {

@@ -90,7 +90,7 @@ TEST_F(HostTest, TearDownClearsToBlackAndRunsTheSaversHookOnce) {
       headless::AdvanceClock(16);
       return true;
     }
-    GdiFlush();
+    headless::PresentPending();
     const headless::Frame f = headless::PresentedFrame(w);
     EXPECT_EQ(f.pixels[0], 255) << "the frame step painted white";
     return false;

@@ -104,19 +104,4 @@ TEST_F(QueueTest, MessagesForForeignOrDestroyedWindowsAreRefused) {
   EXPECT_EQ(SetTimer(reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0xDEAD)), 1, 10, nullptr), 0u);
 }
 
-TEST_F(QueueTest, PaletteIndexDrawingIsPresentedOnlyWhereRowsChanged) {
-  HDC dc = GetDC(hwnd_);
-  ShowWindow(hwnd_, SW_SHOW);
-  GdiFlush();
-  const int before = orvo::headless::PresentCount(hwnd_);
-  GdiFlush();
-  EXPECT_EQ(orvo::headless::PresentCount(hwnd_), before) << "nothing changed, nothing sent";
-  PatBlt(dc, 0, 10, 50, 2, WHITENESS);
-  GdiFlush();
-  EXPECT_EQ(orvo::headless::PresentCount(hwnd_), before + 1);
-  const orvo::headless::Frame f = orvo::headless::PresentedFrame(hwnd_);
-  EXPECT_EQ(f.pixels[10 * f.stride], 255);
-  EXPECT_EQ(f.pixels[9 * f.stride], 0);
-}
-
 }  // namespace

@@ -1,9 +1,12 @@
-// The sphere images, sizes, image choice and stamps on an off-screen bitmap.
+// The sphere images, sizes, image choice and stamps on an off-screen bitmap,
+// with a real palette engine.
 #include "savers/spheres/sphere_figure.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <cmath>
 #include <vector>
 
@@ -26,32 +29,71 @@ Config Settings(int size, int symmetry, int type) {
   return c;
 }
 
-TEST(SphereSettings, StoredValuesThatWouldBreakTheFigureAreBounded) {
+// A canvas on a fresh headless display with a real palette engine on it.
+struct EngineCanvas {
+  EngineCanvas(int w, int h) : canvas(w, h), engine(orvo::CreatePaletteEngine(canvas.dc())) {}
+  ~EngineCanvas() { orvo::DestroyPaletteEngine(engine); }
+  SlotCanvas canvas;
+  orvo::PaletteEngine* engine;
+};
+
+TEST(SphereSettings, StoredValuesThatWouldBreakTheFigureAreHeld) {
   EXPECT_EQ(SafeSize(100), 100);
+  EXPECT_EQ(SafeSize(1), 1);
   EXPECT_EQ(SafeSize(0), 1);
   EXPECT_EQ(SafeSize(-20), 1);
   EXPECT_EQ(SafeSize(30000), kMaxSize);
   EXPECT_EQ(SafeSymmetry(8), 8);
+  EXPECT_EQ(SafeSymmetry(1), 1);
   EXPECT_EQ(SafeSymmetry(0), 1);
   EXPECT_EQ(SafeSymmetry(-5), 1);
-  EXPECT_EQ(SafeDuration(0), 1);
-  EXPECT_EQ(SafeDuration(20), 20);
+  EXPECT_EQ(SafeSymmetry(128), 128);
+  EXPECT_EQ(SafeSymmetry(32767), 128);
+}
+
+// Duration is used as read: 0 ends the image as soon as the tick count
+// moves on, a negative one at once; a deadline beyond the tick count's
+// wrap is not taken as already past.
+TEST(SphereImage, DeadlineFollowsTheStoredDuration) {
+  EngineCanvas ec(64, 48);
+  struct Case {
+    int duration;
+    std::uint32_t start, not_yet, past;
+  };
+  for (const Case c : {Case{20, 1000, 21000, 21001}, Case{0, 5000, 5000, 5001},
+                       Case{-3, 5000, 1999, 5000}, Case{1, 0xFFFFFFFFu - 100, 899, 900},
+                       Case{32767, 0, 32767000u, 32767001u}, Case{-32768, 40000000u, 7232000u, 40000000u}}) {
+    SCOPED_TRACE(c.duration);
+    Figure f;
+    Allocate(f, ec.canvas.dc());
+    Config config = Settings(20, 8, 0);
+    config.duration = c.duration;
+    NewImage(f, config, ec.canvas.dc(), 64, 48, c.start, ec.engine, 0);
+    EXPECT_EQ(f.deadline, c.start + static_cast<std::uint32_t>(c.duration) * 1000u);
+    if (c.duration > 0) {
+      EXPECT_FALSE(DeadlinePassed(f, c.start));
+    }
+    EXPECT_FALSE(DeadlinePassed(f, c.not_yet));
+    EXPECT_TRUE(DeadlinePassed(f, c.past));
+    Release(f);
+  }
 }
 
 TEST(SphereImage, FlagsAndWedgeNeedThreeSectors) {
-  SlotCanvas canvas(64, 48);
+  EngineCanvas ec(64, 48);
+  SlotCanvas& canvas = ec.canvas;
   Figure f;
   Allocate(f, canvas.dc());
-  NewImage(f, Settings(20, 2, 7), canvas.dc(), 64, 48, 1000, nullptr, 0);
+  NewImage(f, Settings(20, 2, 7), canvas.dc(), 64, 48, 1000, ec.engine, 0);
   EXPECT_FALSE(f.wedge);
   EXPECT_TRUE(f.mirror);
   EXPECT_TRUE(f.random_size);
-  NewImage(f, Settings(20, 3, 1), canvas.dc(), 64, 48, 1000, nullptr, 0);
+  NewImage(f, Settings(20, 3, 1), canvas.dc(), 64, 48, 1000, ec.engine, 0);
   EXPECT_TRUE(f.wedge);
   EXPECT_FALSE(f.mirror);
   EXPECT_FALSE(f.random_size);
   // The preset "Bugs" stores Type 8 (its 50 clamped by the dialog): no flag.
-  NewImage(f, Settings(20, 18, 8), canvas.dc(), 64, 48, 1000, nullptr, 0);
+  NewImage(f, Settings(20, 18, 8), canvas.dc(), 64, 48, 1000, ec.engine, 0);
   EXPECT_FALSE(f.wedge || f.mirror || f.random_size);
   EXPECT_EQ(f.cx, 32);
   EXPECT_EQ(f.cy, 24);
@@ -66,11 +108,12 @@ TEST(SphereImage, FlagsAndWedgeNeedThreeSectors) {
 }
 
 TEST(SphereImage, RingsCentredAtHalfSizeForOddAndEvenSizes) {
-  SlotCanvas canvas(64, 48);
+  EngineCanvas ec(64, 48);
+  SlotCanvas& canvas = ec.canvas;
   for (int size : {11, 12}) {
     Figure f;
     Allocate(f, canvas.dc());
-    NewImage(f, Settings(size, 8, 0), canvas.dc(), 64, 48, 0, nullptr, 0);
+    NewImage(f, Settings(size, 8, 0), canvas.dc(), 64, 48, 0, ec.engine, 0);
     const int side = size + 2;
     const int rings = side / 2;
     const int c = size / 2;
@@ -127,15 +170,16 @@ TEST(SphereSize, RandomSizesStayBetweenTenAndSize) {
 }
 
 TEST(SphereStep, WedgeClippingKeepsEachStampInsideItsSector) {
-  SlotCanvas canvas(120, 100);
+  EngineCanvas ec(120, 100);
+  SlotCanvas& canvas = ec.canvas;
   std::vector<int> painted[2];
   for (int type : {0, 1}) {
     Figure f;
     Allocate(f, canvas.dc());
     srand15(5);
-    NewImage(f, Settings(60, 4, type), canvas.dc(), 120, 100, 0, nullptr, 3);
+    NewImage(f, Settings(60, 4, type), canvas.dc(), 120, 100, 0, ec.engine, 3);
     PatBlt(canvas.dc(), 0, 0, 120, 100, BLACKNESS);
-    for (int i = 0; i < 10; ++i) Step(f, canvas.dc(), nullptr);
+    for (int i = 0; i < 10; ++i) Step(f, canvas.dc(), ec.engine);
     for (int y = 0; y < 100; ++y)
       for (int x = 0; x < 120; ++x) painted[type].push_back(canvas.Slot(x, y) != 0);
     Release(f);
@@ -171,15 +215,97 @@ TEST(SphereStep, WedgeClippingKeepsEachStampInsideItsSector) {
   EXPECT_GT(inside[1], 0);
 }
 
-TEST(SphereStep, ZeroAndNegativeSettingsDrawWithoutHarm) {
-  SlotCanvas canvas(64, 48);
-  Figure f;
-  Allocate(f, canvas.dc());
-  NewImage(f, Settings(-4, 0, 7), canvas.dc(), 64, 48, 0, nullptr, 5);
-  EXPECT_EQ(f.size, 1);
-  EXPECT_EQ(f.n, 1);
-  for (int i = 0; i < 20; ++i) Step(f, canvas.dc(), nullptr);
-  Release(f);
+// One stamp on a white window: the copy is centred on the sphere's centre
+// pixel and clipped to a disc concentric with the image's discs. So no
+// never-drawn pixel of the image shows, the shown disc is symmetric about
+// the stamp's centre, the ring at the clip radius shows on all four sides,
+// and the pixels just beyond it keep the background.
+TEST(SphereStep, OneStampShowsConcentricRingsOnly) {
+  struct Case {
+    int size, z, image;
+  };
+  for (const Case c : {Case{100, 100, 0}, Case{250, 250, 3}, Case{21, 21, 9}, Case{20, 20, 1},
+                       Case{100, 37, 5}, Case{31, 10, 2}, Case{10, 10, 7}}) {
+    SCOPED_TRACE(testing::Message() << "size " << c.size << " z " << c.z);
+    EngineCanvas ec(300, 300);
+    SlotCanvas& canvas = ec.canvas;
+    Figure f;
+    Allocate(f, canvas.dc());
+    NewImage(f, Settings(c.size, 8, 0), canvas.dc(), 300, 300, 0, ec.engine, 0);
+    PatBlt(canvas.dc(), 0, 0, 300, 300, WHITENESS);
+    const int x = 150, y = 149;
+    Stamp(f, canvas.dc(), x, y, c.image, c.z, nullptr);
+
+    const int rho0 = (c.size + 2) / 2;  // discs of radius rho0 - 1 down to 0
+    const int h = c.z / 2;
+    const auto ring_slot = [&](int radius) { return 10 + (20 * c.image + rho0 - 1 - radius) % 235; };
+    int never_drawn = 0;
+    for (int py = 0; py < 300; ++py) {
+      for (int px = 0; px < 300; ++px) never_drawn += canvas.Slot(px, py) == 0;
+    }
+    EXPECT_EQ(never_drawn, 0) << "pixels the image never drew show";
+    int shown = 0;
+    for (int py = 0; py < 300; ++py) {
+      for (int px = 0; px < 300; ++px) {
+        const int v = canvas.Slot(px, py);
+        if (v == 255) continue;
+        ++shown;
+        ASSERT_LE(std::abs(px - x), h);
+        ASSERT_LE(std::abs(py - y), h);
+        // Concentric: the mirror images about the centre show the same ring.
+        ASSERT_EQ(canvas.Slot(2 * x - px, py), v) << px << "," << py;
+        ASSERT_EQ(canvas.Slot(px, 2 * y - py), v) << px << "," << py;
+        ASSERT_EQ(canvas.Slot(x + (py - y), y + (px - x)), v) << px << "," << py;
+      }
+    }
+    EXPECT_GT(shown, (h * h * 3) - 1);  // about pi h^2
+    EXPECT_EQ(canvas.Slot(x, y), ring_slot(0));
+    EXPECT_EQ(canvas.Slot(x - h, y), ring_slot(h));
+    EXPECT_EQ(canvas.Slot(x + h, y), ring_slot(h));
+    EXPECT_EQ(canvas.Slot(x, y - h), ring_slot(h));
+    EXPECT_EQ(canvas.Slot(x, y + h), ring_slot(h));
+    EXPECT_EQ(canvas.Slot(x - h - 1, y), 255);
+    EXPECT_EQ(canvas.Slot(x + h + 1, y), 255);
+    EXPECT_EQ(canvas.Slot(x, y - h - 1), 255);
+    EXPECT_EQ(canvas.Slot(x, y + h + 1), 255);
+    Release(f);
+  }
+}
+
+// Size 0 or below is held at 1 (one-pixel spheres) and Symmetry 0 or
+// below at 1 (one sector, the whole circle): every step still stamps its
+// copies, each a single pixel of an image's only ring.
+TEST(SphereStep, ZeroAndNegativeSettingsStampOnePixelSpheres) {
+  struct Case {
+    int size, symmetry, type, copies_per_step;
+  };
+  for (const Case c : {Case{-4, 0, 7, 2}, Case{0, -7, 0, 1}, Case{1, 1, 4, 1}}) {
+    SCOPED_TRACE(testing::Message() << c.size << " " << c.symmetry);
+    EngineCanvas ec(64, 48);
+    SlotCanvas& canvas = ec.canvas;
+    Figure f;
+    Allocate(f, canvas.dc());
+    NewImage(f, Settings(c.size, c.symmetry, c.type), canvas.dc(), 64, 48, 0, ec.engine, 5);
+    EXPECT_EQ(f.size, 1);
+    EXPECT_EQ(f.n, 1);
+    PatBlt(canvas.dc(), 0, 0, 64, 48, BLACKNESS);
+    constexpr int kSteps = 20;
+    for (int i = 0; i < kSteps; ++i) Step(f, canvas.dc(), ec.engine);
+    std::vector<int> rings;
+    for (int i = 0; i < kImages; ++i) rings.push_back(10 + 20 * i);
+    int painted = 0;
+    for (int y = 0; y < 48; ++y) {
+      for (int x = 0; x < 64; ++x) {
+        const int v = canvas.Slot(x, y);
+        if (v == 0) continue;
+        ++painted;
+        EXPECT_NE(std::find(rings.begin(), rings.end(), v), rings.end()) << v;
+      }
+    }
+    EXPECT_GT(painted, kSteps / 2);
+    EXPECT_LE(painted, kSteps * c.copies_per_step);
+    Release(f);
+  }
 }
 
 }  // namespace

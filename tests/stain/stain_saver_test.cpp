@@ -67,7 +67,7 @@ orvo::render::IndexedImage RunAnySize(const Options& o, const std::function<bool
       ++delivered;
       return true;
     }
-    GdiFlush();
+    orvo::headless::PresentPending();
     const auto frame = orvo::headless::PresentedFrame(window);
     last.width = frame.width;
     last.height = frame.height;

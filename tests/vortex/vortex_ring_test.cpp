@@ -1,13 +1,16 @@
-// The vortex ring on a memory surface: random draws in their order, the
-// ring placement and colour pattern, the ring step and twist, the band,
-// the moving deadline and the restart, tiny windows, held settings.
+// The vortex ring on a memory surface with a real palette engine: the
+// ring step and twist, the band, the moving deadline and the restart, tiny
+// windows, held settings and defined conversions.
 #include "savers/vortex/vortex_ring.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 
+#include "framework/palette/palette_engine.h"
+#include "orvo/headless.h"
 #include "orvo/platform.h"
 #include "tests/trail/trail_canvas.h"
 
@@ -21,70 +24,60 @@ Config MakeConfig(int w, int h, int n, int scale, int amp, int duration) {
   return Config{w, h, n, scale, amp, duration, 15, 4, 1};
 }
 
-TEST(VortexRingTest, ImageStartDrawsInOrderAndPlacesTheRing) {
-  const int W = 640, H = 480, N = 12;
-  for (DWORD seed : {1u, 2u, 3u, 99u, 1234u}) {
-    Ring r;
-    srand15(seed);
-    StartImage(r, MakeConfig(W, H, N, 250, 30, 7), 5000, nullptr);
-    srand15(seed);
-    const float unit = 1.0f / 32767.0f;
-    const float S = (rand15() * unit + 3.0f) * 51.0f;
-    rand15();  // wave spread
-    const float delta = rand15() * unit * 6.0f + 3.0f;
-    const int q = rand15();
-    const int m = rand15() % 20 + 30;
-    EXPECT_FLOAT_EQ(r.twist_scale, S);
-    EXPECT_FLOAT_EQ(r.delta, delta);
-    EXPECT_EQ(r.interval, m);
-    EXPECT_EQ(r.hold_time, 7000u);
-    EXPECT_EQ(r.deadline, 5000u + 7000u);
-    EXPECT_EQ(r.frame, 1);
-    EXPECT_FALSE(r.restart);
-    EXPECT_NEAR(r.twist_amplitude, 0.1f, 1e-6f);
-    const float rho0 = std::sqrt(320.0f * 320.0f + 240.0f * 240.0f);  // 400
-    EXPECT_NEAR(r.rho, rho0 - delta, 1e-3f);
-    for (int i = 0; i < N; ++i) {
-      const RingPoint& p = r.points[i];
-      // Offsets: 0..N-1, or odd points counting down when q mod 3 != 0.
-      const int offset = (q % 3 != 0 && i % 2 == 1) ? N - i : i;
-      EXPECT_EQ(p.offset, offset) << "seed " << seed << " point " << i;
-      // The start's own ring step: from the centre to the full radius.
-      EXPECT_EQ(p.prev_x, 320);
-      EXPECT_EQ(p.prev_y, 240);
-      const double a = (N - 1 - i) * 2 * M_PI / N;
-      EXPECT_NEAR(p.x, 320 + 400 * std::sin(a), 1.01);
-      EXPECT_NEAR(p.y, 240 + 400 * std::cos(a), 1.01);
-    }
-    EXPECT_EQ(r.points[N - 1].x, 320);  // angle 0 points straight down
-    EXPECT_EQ(r.points[N - 1].y, 640);
-  }
+// A fresh headless display for every test.
+class VortexRingTest : public ::testing::Test {
+ protected:
+  void SetUp() override { headless::Install(); }
+};
+
+// A real palette engine on the canvas for the length of a test.
+class Engine {
+ public:
+  explicit Engine(HDC dc) : engine_(CreatePaletteEngine(dc)) {}
+  ~Engine() { DestroyPaletteEngine(engine_); }
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
+  PaletteEngine* get() const { return engine_; }
+
+ private:
+  PaletteEngine* engine_;
+};
+
+// Both parts of an image start, as the saver runs them once its engine exists.
+void StartImage(Ring& r, const Config& config, DWORD now, PaletteEngine* engine) {
+  BeginImage(r, config);
+  FinishImage(r, config, now, engine);
 }
 
-TEST(VortexRingTest, RingStepShrinksAndTurnsTheWholeRing) {
+TEST_F(VortexRingTest, RingStepShrinksAndTurnsTheWholeRing) {
+  Canvas canvas(300, 200);
+  Engine engine(canvas.dc());
   Ring r;
   srand15(11);
-  StartImage(r, MakeConfig(300, 200, 8, 300, 200, 20), 0, nullptr);
+  StartImage(r, MakeConfig(300, 200, 8, 300, 200, 20), 0, engine.get());
   for (int step = 0; step < 10; ++step) {
     const Ring before = r;
     RingStep(r);
     EXPECT_FLOAT_EQ(r.rho, before.rho - before.delta);
-    const float turn = std::sin(r.rho / r.twist_scale) * r.twist_amplitude;
+    // The turn: sin(rho / S) x A, with rho already shrunk.
+    const double turn = std::sin(double{r.rho / r.twist_scale}) * r.twist_amplitude;
     for (int i = 0; i < r.n; ++i) {
       EXPECT_EQ(r.points[i].prev_x, before.points[i].x);
       EXPECT_EQ(r.points[i].prev_y, before.points[i].y);
-      EXPECT_EQ(r.points[i].x,
-                150 + static_cast<int>(before.rho * std::sin(before.points[i].angle)));
-      EXPECT_FLOAT_EQ(r.points[i].angle, before.points[i].angle + turn);
+      const double a = before.points[i].angle;
+      EXPECT_EQ(r.points[i].x, 150 + static_cast<int>(std::trunc(before.rho * std::sin(a))));
+      EXPECT_EQ(r.points[i].y, 100 + static_cast<int>(std::trunc(before.rho * std::cos(a))));
+      EXPECT_FLOAT_EQ(r.points[i].angle, static_cast<float>(a + turn));
     }
   }
 }
 
-TEST(VortexRingTest, TwoPointsDrawTwoQuadrilateralsOverTheSameArea) {
+TEST_F(VortexRingTest, TwoPointsDrawTwoQuadrilateralsOverTheSameArea) {
   Canvas canvas(200, 160);
+  Engine engine(canvas.dc());
   Ring r;
   srand15(21);
-  StartImage(r, MakeConfig(200, 160, 2, 300, 20, 20), 0, nullptr);
+  StartImage(r, MakeConfig(200, 160, 2, 300, 20, 20), 0, engine.get());
   ASSERT_EQ(r.n, 2);
   EXPECT_EQ(r.points[0].offset, 0);
   EXPECT_EQ(r.points[1].offset, 1);
@@ -108,7 +101,7 @@ TEST(VortexRingTest, TwoPointsDrawTwoQuadrilateralsOverTheSameArea) {
   EXPECT_EQ(SelectObject(canvas.dc(), GetStockObject(WHITE_BRUSH)), GetStockObject(NULL_BRUSH));
 }
 
-TEST(VortexRingTest, BandColoursFollowOffsetAndFrameWithinThePalette) {
+TEST_F(VortexRingTest, BandColoursFollowOffsetAndFrameWithinThePalette) {
   Ring r;
   r.n = 3;
   r.points[0].offset = 0;
@@ -126,89 +119,140 @@ TEST(VortexRingTest, BandColoursFollowOffsetAndFrameWithinThePalette) {
   }
 }
 
-TEST(VortexRingTest, DeadlineMovesWhileShrinkingAndRestartFollowsIt) {
-  Canvas canvas(120, 90);
-  Ring r;
-  srand15(4);
-  StartImage(r, MakeConfig(120, 90, 10, 300, 20, 2), 0, nullptr);
-  DWORD now = 0;
-  while (r.rho > 0.0f) {
-    now += 16;
-    Step(r, canvas.dc(), now, nullptr);
-    EXPECT_EQ(r.deadline, now + 2000);
+// The deadline follows the shrinking ring (now + hold time at every ring
+// step); the restart comes once the tick count is strictly past it, and
+// stays set until the next image start.
+TEST_F(VortexRingTest, DeadlineMovesWhileShrinkingAndRestartFollowsIt) {
+  struct Case {
+    int duration;
+    DWORD start;
+  };
+  for (const Case c : {Case{2, 0}, Case{0, 5000}, Case{1, 0xFFFFFFFFu - 300u}}) {
+    SCOPED_TRACE(c.duration);
+    Canvas canvas(120, 90);
+    Engine engine(canvas.dc());
+    Ring r;
+    srand15(4);
+    StartImage(r, MakeConfig(120, 90, 10, 300, 20, c.duration), c.start, engine.get());
+    const DWORD hold = static_cast<DWORD>(c.duration) * 1000u;
+    DWORD now = c.start;
+    while (r.rho > 0.0f) {
+      now += 16;
+      Step(r, canvas.dc(), now, engine.get());
+      EXPECT_EQ(r.deadline, now + hold);
+      EXPECT_FALSE(r.restart);
+    }
+    // Several frame steps of one timer message share its tick count.
+    const DWORD vanished = now;
+    const int frames = r.frame;
+    Step(r, canvas.dc(), vanished + hold, engine.get());
     EXPECT_FALSE(r.restart);
+    EXPECT_EQ(r.frame, frames);  // no band once the ring is gone
+    Step(r, canvas.dc(), vanished + hold + 1, engine.get());
+    EXPECT_TRUE(r.restart);
+    Step(r, canvas.dc(), vanished + hold + 1, engine.get());
+    EXPECT_TRUE(r.restart);
+    StartImage(r, MakeConfig(120, 90, 10, 300, 20, c.duration), vanished + hold + 1, engine.get());
+    EXPECT_FALSE(r.restart);
+    EXPECT_EQ(r.frame, 1);
   }
-  const DWORD vanished = now;
-  const int frames = r.frame;
-  Step(r, canvas.dc(), vanished + 1999, nullptr);
-  EXPECT_FALSE(r.restart);
-  EXPECT_EQ(r.frame, frames);  // no band once the ring is gone
-  Step(r, canvas.dc(), vanished + 2000, nullptr);
-  EXPECT_TRUE(r.restart);
-  Step(r, canvas.dc(), vanished + 2000, nullptr);
-  EXPECT_TRUE(r.restart);  // stays set until the next image
-  StartImage(r, MakeConfig(120, 90, 10, 300, 20, 2), vanished + 2000, nullptr);
-  EXPECT_FALSE(r.restart);
-  EXPECT_EQ(r.frame, 1);
 }
 
-TEST(VortexRingTest, DurationZeroRestartsAtTheFirstStepAfterTheRingVanished) {
-  Canvas canvas(100, 80);
+// A negative stored duration is a hold time whose deadline lies in the
+// past: every frame step draws its band and then asks for a new image.
+TEST_F(VortexRingTest, NegativeDurationRestartsAfterEveryBand) {
+  Canvas canvas(120, 90);
+  Engine engine(canvas.dc());
   Ring r;
-  srand15(6);
-  StartImage(r, MakeConfig(100, 80, 20, 300, 20, 0), 0, nullptr);
-  const DWORD now = 77;  // several steps within one tick
-  int steps = 0;
-  while (r.rho > 0.0f) {
-    Step(r, canvas.dc(), now, nullptr);
-    EXPECT_FALSE(r.restart);  // not even in the step that made the ring vanish
-    ASSERT_LT(++steps, 100);
-  }
-  Step(r, canvas.dc(), now, nullptr);
+  srand15(5);
+  StartImage(r, MakeConfig(120, 90, 10, 300, 20, -1), 1000, engine.get());
+  ASSERT_GT(r.rho, 0.0f);
+  Step(r, canvas.dc(), 1000, engine.get());
+  EXPECT_EQ(r.frame, 2);
   EXPECT_TRUE(r.restart);
 }
 
-TEST(VortexRingTest, RingGoneAtStartStillLeadsToANewImage) {
+// A window so small that the ring has vanished in the start's own ring
+// step still gets a deadline at the start, so a new image follows after
+// the hold time.
+TEST_F(VortexRingTest, RingGoneAtStartStillLeadsToANewImage) {
   Canvas canvas(4, 4);
+  Engine engine(canvas.dc());
   for (int duration : {0, 3}) {
     Ring r;
     srand15(8);
-    StartImage(r, MakeConfig(4, 4, 60, 300, 20, duration), 1000, nullptr);
+    StartImage(r, MakeConfig(4, 4, 60, 300, 20, duration), 1000, engine.get());
     ASSERT_LE(r.rho, 0.0f);  // sqrt(8) < the smallest shrink of 3
     const DWORD due = 1000 + static_cast<DWORD>(duration) * 1000;
-    if (duration > 0) {
-      Step(r, canvas.dc(), due - 1, nullptr);
-      EXPECT_FALSE(r.restart);
-    }
-    Step(r, canvas.dc(), due, nullptr);
+    Step(r, canvas.dc(), due, engine.get());
+    EXPECT_FALSE(r.restart) << "duration " << duration;
+    EXPECT_EQ(r.frame, 1);  // nothing drawn
+    Step(r, canvas.dc(), due + 1, engine.get());
     EXPECT_TRUE(r.restart) << "duration " << duration;
   }
   Ring r;
-  StartImage(r, MakeConfig(0, 0, 5, 300, 20, 0), 0, nullptr);
-  Step(r, canvas.dc(), 0, nullptr);
+  StartImage(r, MakeConfig(0, 0, 5, 300, 20, 0), 0, engine.get());
+  Step(r, canvas.dc(), 1, engine.get());
   EXPECT_TRUE(r.restart);
 }
 
-TEST(VortexRingTest, StoredValuesAreHeldWhereTheyWouldBreakTheRing) {
+// Counts are held only where they would break the ring; other stored
+// values keep their arithmetic, with every conversion defined.
+TEST_F(VortexRingTest, StoredValuesAreHeldOnlyWhereTheyWouldBreakTheRing) {
   EXPECT_EQ(Points(0), 2);
   EXPECT_EQ(Points(-4), 2);
+  EXPECT_EQ(Points(1), 1);
   EXPECT_EQ(Points(60), 60);
   EXPECT_EQ(Points(101), 100);
-  EXPECT_EQ(Scale(301), 300);
-  EXPECT_EQ(Scale(0), 1);
-  EXPECT_EQ(Duration(-1), 0);
+  EXPECT_EQ(Duration(-1), -1);
   EXPECT_EQ(Duration(600), 600);
+  EXPECT_EQ(Duration(3000000), 2147483);
+  EXPECT_EQ(Duration(-3000000), -2147483);
+
   Canvas canvas(160, 120);
+  Engine engine(canvas.dc());
+  struct Case {
+    int points, scale, amplitude;
+    float twist_factor;  // 301 - Scale
+  };
+  for (const Case c : {Case{100000, 5000, -300, -4699.0f}, Case{7, 1, 200, 300.0f},
+                       Case{7, -2147483647, 20, -2147483348.0f}}) {
+    SCOPED_TRACE(c.scale);
+    Ring r;
+    srand15(2);
+    const float first = static_cast<float>(rand15()) * (1.0f / 32767.0f);
+    srand15(2);
+    StartImage(r, MakeConfig(160, 120, c.points, c.scale, c.amplitude, 20), 0, engine.get());
+    EXPECT_EQ(r.n, std::min(c.points, 100));
+    EXPECT_EQ(r.twist_scale, (first + 3.0f) * c.twist_factor);
+    for (int i = 0; i < 40; ++i) Step(r, canvas.dc(), 0, engine.get());
+    for (int i = 0; i < r.n; ++i) EXPECT_TRUE(std::isfinite(r.points[i].angle));
+  }
+}
+
+// "Scale" 301 makes the twist scale 0: the turn is NaN, and every point's
+// position converts to the defined indefinite value, whose low 16 bits
+// leave it at the centre. After the band from the last ring to the centre,
+// nothing more is drawn.
+TEST_F(VortexRingTest, ZeroTwistScaleCollapsesTheRingToTheCentre) {
+  Canvas canvas(160, 120);
+  Engine engine(canvas.dc());
   Ring r;
-  srand15(2);
-  StartImage(r, MakeConfig(160, 120, 100000, 5000, -300, -5), 0, nullptr);
-  EXPECT_EQ(r.n, 100);
-  EXPECT_GT(r.twist_scale, 0.0f);
-  EXPECT_EQ(r.hold_time, 0u);
-  for (int i = 0; i < 40; ++i) Step(r, canvas.dc(), 0, nullptr);
-  for (int i = 0; i < r.n; ++i) EXPECT_TRUE(std::isfinite(r.points[i].angle));
-  StartImage(r, MakeConfig(160, 120, 0, 300, 20, 20), 0, nullptr);
-  EXPECT_EQ(r.n, 2);
+  srand15(3);
+  StartImage(r, MakeConfig(160, 120, 12, 301, 20, 20), 0, engine.get());
+  EXPECT_EQ(r.twist_scale, 0.0f);
+  for (int i = 0; i < r.n; ++i) EXPECT_TRUE(std::isnan(r.points[i].angle));
+  for (int step = 0; step < 3; ++step) {
+    canvas.Clear();
+    Step(r, canvas.dc(), 0, engine.get());
+    for (int i = 0; i < r.n; ++i) {
+      EXPECT_EQ(r.points[i].x, 80);
+      EXPECT_EQ(r.points[i].y, 60);
+    }
+  }
+  int painted = 0;
+  for (bool p : canvas.Painted()) painted += p;
+  EXPECT_EQ(painted, 0);
 }
 
 }  // namespace

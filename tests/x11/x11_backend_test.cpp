@@ -33,6 +33,22 @@ std::array<Rgb, kSlotCount> RampColours(int seed) {
   return colours;
 }
 
+// Presents rows [top, bottom) of the surface, waiting while the window is
+// still busy with an earlier frame (at most a second); whether it was shown.
+bool Show(Backend& backend, NativeId id, const Surface& surface, int top, int bottom,
+          const std::array<Rgb, kSlotCount>& colours, std::uint32_t version) {
+  const PixelRect band{0, top, surface.width(), bottom};
+  const std::uint32_t start = backend.TickCount();
+  while (!backend.Present(id, surface, std::span(&band, 1), colours, version)) {
+    if (backend.TickCount() - start > 1000) return false;
+    BackendEvent event;
+    while (backend.PollEvent(&event)) {
+    }
+    backend.WaitForEvent(5);
+  }
+  return true;
+}
+
 class X11BackendTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -106,7 +122,7 @@ TEST_F(X11BackendTest, PresentShowsEverySlotThroughItsColour) {
   for (int y = 0; y < kH; ++y)
     for (int x = 0; x < kW; ++x) surface.row(y)[x] = static_cast<std::uint8_t>(x * 3 + y * 67);
   const auto colours = RampColours(0);
-  backend().Present(id, surface, 0, kH, colours, 1);
+  Show(backend(), id, surface, 0, kH, colours, 1);
 
   const auto pixels = ReadBack(id, kW, kH);
   ASSERT_EQ(pixels.size(), static_cast<std::size_t>(kW * kH));
@@ -122,15 +138,15 @@ TEST_F(X11BackendTest, PresentSendsOnlyTheRowsAsked) {
   Surface surface(kW, kH);
   const auto colours = RampColours(5);
   for (int y = 0; y < kH; ++y) std::memset(surface.row(y), 20, kW);
-  backend().Present(id, surface, 0, kH, colours, 1);
+  Show(backend(), id, surface, 0, kH, colours, 1);
   // Several frames, so that every image buffer has been used once.
   for (int y = 0; y < kH; ++y) std::memset(surface.row(y), 30, kW);
-  backend().Present(id, surface, 0, 10, colours, 1);
+  Show(backend(), id, surface, 0, 10, colours, 1);
   for (int y = 0; y < kH; ++y) std::memset(surface.row(y), 40, kW);
-  backend().Present(id, surface, 20, 25, colours, 1);
+  Show(backend(), id, surface, 20, 25, colours, 1);
   // Out-of-range rows are clipped, not a fault.
-  backend().Present(id, surface, -5, -1, colours, 1);
-  backend().Present(id, surface, kH, kH + 10, colours, 1);
+  Show(backend(), id, surface, -5, -1, colours, 1);
+  Show(backend(), id, surface, kH, kH + 10, colours, 1);
 
   const auto pixels = ReadBack(id, kW, kH);
   ASSERT_EQ(pixels.size(), static_cast<std::size_t>(kW * kH));
@@ -147,11 +163,11 @@ TEST_F(X11BackendTest, NewColourVersionRecoloursUnchangedPixels) {
   for (int y = 0; y < kH; ++y)
     for (int x = 0; x < kW; ++x) surface.row(y)[x] = static_cast<std::uint8_t>(10 + x + y);
   auto colours = RampColours(0);
-  backend().Present(id, surface, 0, kH, colours, 7);
+  Show(backend(), id, surface, 0, kH, colours, 7);
 
   // Same slots, new colours, new version: every pixel follows.
   const auto moved = RampColours(50);
-  backend().Present(id, surface, 0, kH, moved, 8);
+  Show(backend(), id, surface, 0, kH, moved, 8);
   auto pixels = ReadBack(id, kW, kH);
   ASSERT_EQ(pixels.size(), static_cast<std::size_t>(kW * kH));
   for (int y = 0; y < kH; ++y)
@@ -160,7 +176,7 @@ TEST_F(X11BackendTest, NewColourVersionRecoloursUnchangedPixels) {
 
   // The table is tagged with the version: colours handed in under the same
   // version are taken as unchanged.
-  backend().Present(id, surface, 0, kH, RampColours(99), 8);
+  Show(backend(), id, surface, 0, kH, RampColours(99), 8);
   pixels = ReadBack(id, kW, kH);
   EXPECT_EQ(pixels[0], moved[surface.row(0)[0]]);
 }
@@ -178,9 +194,9 @@ TEST_F(X11BackendTest, PlainImagesShowTheSameColoursAsSharedMemory) {
   for (int y = 0; y < kH; ++y)
     for (int x = 0; x < kW; ++x) surface.row(y)[x] = static_cast<std::uint8_t>(x * 11 + y * 5);
   const auto colours = RampColours(3);
-  backend().Present(id, surface, 0, kH, colours, 1);
+  Show(backend(), id, surface, 0, kH, colours, 1);
   for (int y = 0; y < kH; ++y) std::memset(surface.row(y), 200, kW);
-  backend().Present(id, surface, 4, 6, colours, 1);
+  Show(backend(), id, surface, 4, 6, colours, 1);
   const auto pixels = ReadBack(id, kW, kH);
   ASSERT_EQ(pixels.size(), static_cast<std::size_t>(kW * kH));
   for (int y = 0; y < kH; ++y)
@@ -195,10 +211,10 @@ TEST_F(X11BackendTest, PresentFollowsASurfaceOfANewSize) {
   const auto colours = RampColours(1);
   Surface small(20, 10);
   for (int y = 0; y < 10; ++y) std::memset(small.row(y), 77, 20);
-  backend().Present(id, small, 0, 10, colours, 1);
+  Show(backend(), id, small, 0, 10, colours, 1);
   Surface large(50, 40);
   for (int y = 0; y < 40; ++y) std::memset(large.row(y), 99, 50);
-  backend().Present(id, large, 0, 40, colours, 1);
+  Show(backend(), id, large, 0, 40, colours, 1);
   const auto pixels = ReadBack(id, 50, 40);
   ASSERT_EQ(pixels.size(), 2000u);
   EXPECT_EQ(pixels[0], colours[99]);
@@ -207,11 +223,228 @@ TEST_F(X11BackendTest, PresentFollowsASurfaceOfANewSize) {
   Surface wide(40000, 2);
   std::memset(wide.row(0), 55, 40000);
   std::memset(wide.row(1), 55, 40000);
-  backend().Present(id, wide, 0, 2, colours, 1);
+  Show(backend(), id, wide, 0, 2, colours, 1);
   EXPECT_EQ(ReadBack(id, 50, 40)[49], colours[55]);
   // An empty surface presents nothing and does not fail.
-  backend().Present(id, Surface(), 0, 10, colours, 1);
+  Show(backend(), id, Surface(), 0, 10, colours, 1);
   EXPECT_TRUE(backend().QueryWindow(id).exists);
+}
+
+// With shared memory the server copies the image after the request: while
+// it has not, a new frame is refused (never waited for), and accepted
+// again once the server is done.
+TEST_F(X11BackendTest, ANewFrameWaitsUntilTheServerCopiedTheLast) {
+  constexpr int kW = 40, kH = 30;
+  const NativeId id = CreateWindow(kW, kH);
+  Surface surface(kW, kH);
+  const auto colours = RampColours(9);
+  const PixelRect whole{0, 0, kW, kH};
+  auto paint = [&](std::uint8_t slot) {
+    for (int y = 0; y < kH; ++y) std::memset(surface.row(y), slot, kW);
+  };
+  paint(11);
+  ASSERT_TRUE(Show(backend(), id, surface, 0, kH, colours, 1));
+  EXPECT_EQ(ReadBack(id, kW, kH)[0], colours[11]);
+  // Whatever completion is due has arrived.
+  ASSERT_TRUE(Show(backend(), id, surface, 0, kH, colours, 1));
+  backend().QueryWindow(id);
+
+  probe_.GrabServer(true);  // the server now serves the probe alone
+  paint(22);
+  ASSERT_TRUE(backend().Present(id, surface, std::span(&whole, 1), colours, 1));
+  paint(33);
+  const bool second = backend().Present(id, surface, std::span(&whole, 1), colours, 1);
+  probe_.GrabServer(false);
+  EXPECT_FALSE(second) << "a frame while the server had not copied the last";
+  ASSERT_TRUE(Show(backend(), id, surface, 0, kH, colours, 1));
+  const auto pixels = ReadBack(id, kW, kH);
+  ASSERT_EQ(pixels.size(), static_cast<std::size_t>(kW * kH));
+  EXPECT_EQ(pixels[0], colours[33]);
+  EXPECT_EQ(pixels[kW * kH - 1], colours[33]);
+}
+
+// Only the rectangles asked are converted and sent.
+TEST_F(X11BackendTest, PresentSendsOnlyTheRectanglesAsked) {
+  constexpr int kW = 150, kH = 70;
+  const NativeId id = CreateWindow(kW, kH);
+  Surface surface(kW, kH);
+  const auto colours = RampColours(4);
+  for (int y = 0; y < kH; ++y) std::memset(surface.row(y), 50, kW);
+  ASSERT_TRUE(Show(backend(), id, surface, 0, kH, colours, 1));
+  for (int y = 0; y < kH; ++y) std::memset(surface.row(y), 60, kW);
+  const PixelRect rects[] = {{3, 4, 10, 9}, {100, 20, 149, 69}, {-10, 60, 2, 80}};
+  while (!backend().Present(id, surface, rects, colours, 1)) backend().WaitForEvent(5);
+  const auto pixels = ReadBack(id, kW, kH);
+  ASSERT_EQ(pixels.size(), static_cast<std::size_t>(kW * kH));
+  for (int y = 0; y < kH; ++y) {
+    for (int x = 0; x < kW; ++x) {
+      bool inside = false;
+      for (const PixelRect& r : rects) inside = inside || (x >= r.left && x < r.right && y >= r.top && y < r.bottom);
+      ASSERT_EQ(pixels[static_cast<std::size_t>(y * kW + x)], colours[inside ? 60 : 50]) << x << "," << y;
+    }
+  }
+}
+
+// --- Pixel scale -------------------------------------------------------------
+
+// Installs the back end with ORVO_SCALE set to `value` (nullptr: unset).
+bool InstallWithScale(const char* value, std::string* error) {
+  const char* saved = std::getenv("ORVO_SCALE");
+  const std::string kept = saved ? saved : "";
+  if (value) {
+    setenv("ORVO_SCALE", value, 1);
+  } else {
+    unsetenv("ORVO_SCALE");
+  }
+  const bool installed = InstallX11Backend(error);
+  if (saved) {
+    setenv("ORVO_SCALE", kept.c_str(), 1);
+  } else {
+    unsetenv("ORVO_SCALE");
+  }
+  return installed;
+}
+
+// At scale s the programs see the screen divided by s; each slot shows as
+// an s x s block; pointer coordinates are divided by s.
+TEST_F(X11BackendTest, ScaleEnlargesSlotsAndDividesSizesAndPointerCoordinates) {
+  for (int scale : {2, 3}) {
+    SCOPED_TRACE("scale " + std::to_string(scale));
+    std::string error;
+    ASSERT_TRUE(InstallWithScale(std::to_string(scale).c_str(), &error)) << error;
+    int width = 0, height = 0;
+    backend().ScreenSize(&width, &height);
+    EXPECT_EQ(width, probe_.ScreenWidth() / scale);
+    EXPECT_EQ(height, probe_.ScreenHeight() / scale);
+
+    constexpr int kW = 23, kH = 11;
+    const NativeId id = CreateWindow(kW, kH);
+    int x = 0, y = 0, w = 0, h = 0;
+    ASSERT_TRUE(probe_.Geometry(id, &x, &y, &w, &h));
+    EXPECT_EQ(w, kW * scale);
+    EXPECT_EQ(h, kH * scale);
+    EXPECT_EQ(backend().QueryWindow(id).width, kW);
+    EXPECT_EQ(backend().QueryWindow(id).height, kH);
+
+    Surface surface(kW, kH);
+    for (int sy = 0; sy < kH; ++sy)
+      for (int sx = 0; sx < kW; ++sx) surface.row(sy)[sx] = static_cast<std::uint8_t>(sx * 5 + sy * 31);
+    const auto colours = RampColours(scale);
+    ASSERT_TRUE(Show(backend(), id, surface, 0, kH, colours, 1));
+    // One slot changes: only its block follows.
+    surface.row(4)[9] = 250;
+    const PixelRect one{9, 4, 10, 5};
+    while (!backend().Present(id, surface, std::span(&one, 1), colours, 1)) backend().WaitForEvent(5);
+    const auto pixels = ReadBack(id, kW * scale, kH * scale);
+    ASSERT_EQ(pixels.size(), static_cast<std::size_t>(kW * kH * scale * scale));
+    for (int py = 0; py < kH * scale; ++py)
+      for (int px = 0; px < kW * scale; ++px)
+        ASSERT_EQ(pixels[static_cast<std::size_t>(py * kW * scale + px)],
+                  colours[surface.row(py / scale)[px / scale]])
+            << px << "," << py;
+
+    probe_.SendMotion(id, 2 * scale + 1, 3 * scale + scale - 1);
+    auto motion = NextEvent(Kind::kMotion);
+    ASSERT_TRUE(motion.has_value());
+    EXPECT_EQ(motion->x, 2);
+    EXPECT_EQ(motion->y, 3);
+    probe_.SendButton(id, 1, true, 5 * scale, scale - 1);
+    auto click = NextEvent(Kind::kButtonDown);
+    ASSERT_TRUE(click.has_value());
+    EXPECT_EQ(click->x, 5);
+    EXPECT_EQ(click->y, 0);
+    probe_.WarpPointer(7 * scale + scale - 1, 9 * scale);
+    ASSERT_TRUE(backend().CursorPos(&x, &y));
+    EXPECT_EQ(x, 7);
+    EXPECT_EQ(y, 9);
+
+    // A preview (or a manager's window) follows the same rule: the child
+    // fills its foreign parent, which the programs see divided by s.
+    const std::uint32_t host = probe_.CreateWindow(0, 0, 50, 31, "Host", "host");
+    EXPECT_EQ(backend().QueryWindow(host).width, 50 / scale);
+    EXPECT_EQ(backend().QueryWindow(host).height, 31 / scale);
+    const NativeId child = CreateWindow(0, 0, host);
+    ASSERT_TRUE(probe_.Geometry(child, &x, &y, &w, &h));
+    EXPECT_EQ(w, 50);
+    EXPECT_EQ(h, 31);
+    EXPECT_EQ(backend().QueryWindow(child).width, 50 / scale);
+    probe_.DestroyWindow(host);
+  }
+}
+
+// A full-screen window at a scale that does not divide the screen: the
+// screen pixels beyond the last whole block are black, not left over.
+TEST_F(X11BackendTest, ScaledFullScreenClearsWhatTheBlocksDoNotCover) {
+  std::string error;
+  ASSERT_TRUE(InstallWithScale("3", &error)) << error;
+  const int screen_w = probe_.ScreenWidth(), screen_h = probe_.ScreenHeight();
+  int width = 0, height = 0;
+  backend().ScreenSize(&width, &height);
+  if (width * 3 == screen_w && height * 3 == screen_h) GTEST_SKIP() << "3 divides this screen";
+  NativeWindowParams params;
+  params.topmost_fullscreen = true;
+  params.class_name = "OrvoTestClass";
+  params.title = "Screen Saver";
+  const NativeId id = backend().CreateNativeWindow(params);
+  ASSERT_NE(id, 0u);
+  ASSERT_TRUE(probe_.WaitUntilShown(id));
+  Surface surface(width, height);
+  for (int y = 0; y < height; ++y) std::memset(surface.row(y), 77, static_cast<std::size_t>(width));
+  auto colours = RampColours(0);
+  colours[0] = {0, 0, 0};
+  ASSERT_NE(colours[77], colours[0]);
+  probe_.PaintWhite(id);  // what another client left there
+  ASSERT_TRUE(Show(backend(), id, surface, 0, height, colours, 1));
+  const auto pixels = ReadBack(id, screen_w, screen_h);
+  ASSERT_EQ(pixels.size(), static_cast<std::size_t>(screen_w) * screen_h);
+  for (int y = 0; y < screen_h; y += (y + 8 < height * 3 ? 7 : 1)) {
+    for (int x = 0; x < screen_w; x += (x + 8 < width * 3 ? 5 : 1)) {
+      const bool covered = x < width * 3 && y < height * 3;
+      ASSERT_EQ(pixels[static_cast<std::size_t>(y) * screen_w + x], covered ? colours[77] : colours[0])
+          << x << "," << y;
+    }
+  }
+}
+
+// Without ORVO_SCALE the desktop's Xft.dpi decides: round(dpi / 96). An
+// invalid ORVO_SCALE is reported in one line and ignored.
+TEST_F(X11BackendTest, ScaleFollowsTheDesktopResolutionSetting) {
+  struct Case {
+    const char* resources;
+    const char* env;
+    int scale;
+    bool warns;
+  };
+  const Case cases[] = {
+      {"Xft.dpi:\t192\n", nullptr, 2, false},
+      {"Xcursor.size: 24\nXft.dpi: 288\nXft.antialias: 1\n", nullptr, 3, false},
+      {"Xft.dpi: 96\n", nullptr, 1, false},
+      {"Xft.dpi: 192\n", "1", 1, false},
+      {"Xft.dpi: 192\n", "12", 2, true},
+      {"Xft.dpi: lots\n", nullptr, 0, false},   // unreadable: the screen's size decides
+      {nullptr, nullptr, 0, false},
+  };
+  // The screen's own size in millimetres gives Xvfb's 100 dpi: scale 1.
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.resources ? c.resources : "(no resources)") + " ORVO_SCALE=" +
+                 (c.env ? c.env : "(unset)"));
+    probe_.SetResources(c.resources);
+    std::string error;
+    ::testing::internal::CaptureStderr();
+    const bool installed = InstallWithScale(c.env, &error);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(installed) << error;
+    int width = 0;
+    backend().ScreenSize(&width, nullptr);
+    const int want = c.scale != 0 ? c.scale : 1;
+    EXPECT_EQ(width, probe_.ScreenWidth() / want);
+    EXPECT_EQ(!said.empty(), c.warns) << said;
+    if (c.warns) {
+      EXPECT_NE(said.find("ORVO_SCALE"), std::string::npos) << said;
+      EXPECT_EQ(said.find('\n'), said.size() - 1) << "one line: " << said;
+    }
+  }
+  probe_.SetResources(nullptr);
 }
 
 // --- Windows ---------------------------------------------------------------
@@ -301,7 +534,7 @@ TEST_F(X11BackendTest, ChildOfAForeignWindowTakesItsSizeAndNoticesItsEnd) {
   EXPECT_FALSE(backend().QueryWindow(child).exists);
   // Presenting to it and destroying it are harmless.
   Surface surface(10, 10);
-  backend().Present(child, surface, 0, 10, RampColours(0), 1);
+  Show(backend(), child, surface, 0, 10, RampColours(0), 1);
   backend().DestroyNativeWindow(child);
 }
 
@@ -314,7 +547,7 @@ TEST_F(X11BackendTest, ChildOfAnAlphaWindowIsOpaque) {
   for (int y = 0; y < 20; ++y) std::memset(surface.row(y), 12, 30);
   auto colours = RampColours(0);
   colours[12] = {0x12, 0x34, 0x56};
-  backend().Present(child, surface, 0, 20, colours, 1);
+  Show(backend(), child, surface, 0, 20, colours, 1);
   backend().QueryWindow(child);
   std::uint32_t pixel = 0;
   ASSERT_TRUE(probe_.RawPixel(child, 5, 5, &pixel));
@@ -358,7 +591,7 @@ TEST_F(X11BackendTest, StaleIdsGiveClearAnswersWithoutDying) {
   backend().SetCursorVisible(stale, false);
   backend().DestroyNativeWindow(stale);
   Surface surface(4, 4);
-  backend().Present(stale, surface, 0, 4, RampColours(0), 1);
+  Show(backend(), stale, surface, 0, 4, RampColours(0), 1);
   // Our own window, once destroyed, is gone as well.
   const NativeId ours = CreateWindow(10, 10);
   EXPECT_TRUE(backend().QueryWindow(ours).exists);
@@ -694,7 +927,7 @@ void PresentAndCheck(int depth) {
   Surface surface(37, 9);
   for (int y = 0; y < 9; ++y)
     for (int x = 0; x < 37; ++x) surface.row(y)[x] = static_cast<std::uint8_t>((x + y * 5) % 64);
-  backend.Present(id, surface, 0, 9, colours, 1);
+  Show(backend, id, surface, 0, 9, colours, 1);
   backend.QueryWindow(id);
   std::vector<Rgb> pixels;
   ASSERT_TRUE(probe.ReadPixels(id, 37, 9, &pixels));

@@ -10,6 +10,7 @@
 
 #include "orvo/backend.h"
 #include "orvo/headless.h"
+#include "window_internal.h"
 
 namespace orvo::headless {
 namespace {
@@ -18,6 +19,7 @@ using orvo::platform::BackendEvent;
 using orvo::platform::NativeId;
 using orvo::platform::NativeWindowInfo;
 using orvo::platform::NativeWindowParams;
+using orvo::platform::PixelRect;
 using orvo::platform::Rgb;
 using orvo::platform::Surface;
 
@@ -34,11 +36,14 @@ struct VirtualWindow {
   bool cursor_visible = true;
   std::vector<std::uint8_t> frame;  // what was presented, stride = width
   int present_count = 0;
+  std::vector<std::uint32_t> present_times;  // clock at each presentation
+  std::vector<PixelRect> last_rects;         // of the last presentation
 };
 
 class HeadlessBackend final : public orvo::platform::Backend {
  public:
   static constexpr NativeId kRoot = 0x100;
+  static constexpr std::size_t kPresentLog = 4096;
 
   explicit HeadlessBackend(const Options& o) : options_(o), clock_(o.clock) {
     VirtualWindow root;
@@ -147,19 +152,30 @@ class HeadlessBackend final : public orvo::platform::Backend {
     ++prompt_updates_;
   }
 
-  void Present(NativeId id, const Surface& surface, int top, int bottom,
+  bool Present(NativeId id, const Surface& surface, std::span<const PixelRect> rects,
                const std::array<Rgb, 256>& colours, std::uint32_t) override {
     auto it = windows_.find(id);
-    if (it == windows_.end()) return;
+    if (it == windows_.end()) return true;
+    if (present_busy_) return false;
     VirtualWindow& w = it->second;
     const int width = std::min(w.width, surface.width());
     const int height = std::min(w.height, surface.height());
-    for (int y = std::max(top, 0); y < std::min(bottom, height); ++y) {
-      std::memcpy(w.frame.data() + static_cast<std::size_t>(y) * w.width, surface.row(y),
-                  static_cast<std::size_t>(width));
+    for (const PixelRect& r : rects) {
+      const int left = std::max(r.left, 0), right = std::min(r.right, width);
+      if (left >= right) continue;
+      for (int y = std::max(r.top, 0); y < std::min(r.bottom, height); ++y) {
+        std::memcpy(w.frame.data() + static_cast<std::size_t>(y) * w.width + left,
+                    surface.row(y) + left, static_cast<std::size_t>(right - left));
+      }
     }
     ++w.present_count;
+    // A long recording keeps only the recent part of the log.
+    if (w.present_times.size() >= 2 * kPresentLog)
+      w.present_times.erase(w.present_times.begin(), w.present_times.end() - kPresentLog);
+    w.present_times.push_back(clock_);
+    w.last_rects.assign(rects.begin(), rects.end());
     colours_ = colours;
+    return true;
   }
 
   bool PollEvent(BackendEvent* event) override {
@@ -170,6 +186,7 @@ class HeadlessBackend final : public orvo::platform::Backend {
   }
 
   void WaitForEvent(std::uint32_t timeout_ms) override {
+    last_wait_ = timeout_ms;
     if (!events_.empty()) return;
     if (idle_) {
       if (!idle_()) Push(BackendEvent::Kind::kTerminate, 0);
@@ -331,6 +348,8 @@ class HeadlessBackend final : public orvo::platform::Backend {
   NativeId prompt_window_ = 0;
   int prompt_updates_ = 0;
   int prompt_openings_ = 0;
+  bool present_busy_ = false;
+  std::uint32_t last_wait_ = 0;
 };
 
 HeadlessBackend* g_backend = nullptr;
@@ -404,6 +423,20 @@ int PresentCount(HWND hwnd) {
   auto it = B().windows_.find(Id(hwnd));
   return it == B().windows_.end() ? 0 : it->second.present_count;
 }
+
+std::vector<std::uint32_t> PresentTimes(HWND hwnd) {
+  auto it = B().windows_.find(Id(hwnd));
+  return it == B().windows_.end() ? std::vector<std::uint32_t>{} : it->second.present_times;
+}
+
+std::vector<PixelRect> LastPresentedRects(HWND hwnd) {
+  auto it = B().windows_.find(Id(hwnd));
+  return it == B().windows_.end() ? std::vector<PixelRect>{} : it->second.last_rects;
+}
+
+void PresentPending() { orvo::platform::PresentPendingNow(); }
+void SetPresentBusy(bool busy) { B().present_busy_ = busy; }
+std::uint32_t LastWait() { return B().last_wait_; }
 
 const std::array<Rgb, 256>& PresentedColours() { return B().colours_; }
 

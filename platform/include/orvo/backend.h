@@ -3,10 +3,17 @@
 // drawing are written once on top of it. Back ends: X11 (real windows),
 // Win32 (real windows on Windows) and headless (tests and recording). No
 // system header appears here.
+//
+// Every coordinate and size in this interface is one of the emulated
+// display. A back end with a pixel scale s (the X11 back end on a
+// high-resolution screen) shows each slot as s x s screen pixels: it
+// divides the screen's sizes and the pointer's coordinates by s and
+// enlarges what it presents.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "orvo/display.h"
@@ -27,6 +34,7 @@ struct NativeWindowParams {
   bool visible = true;
   bool topmost_fullscreen = false;  // covers the whole screen above every other window
   bool decorated = false;           // an ordinary desktop window with a frame
+  bool input = true;                // false: no key, button, motion or focus events
   const char* class_name = "";
   const char* title = "";
 };
@@ -101,9 +109,14 @@ class Backend {
   // it stays on top of every presentation until hidden.
   virtual void ShowPrompt(NativeId, const PromptView&) {}
 
-  // Shows rows [top, bottom) of the surface in the window through the slot
-  // colours; `colours_version` tells when the colours changed.
-  virtual void Present(NativeId id, const Surface& surface, int top, int bottom,
+  // Shows the rectangles (surface pixels) of the surface in the window
+  // through the slot colours; `colours_version` tells when the colours
+  // changed, so the conversion table is rebuilt only then. Parts of a
+  // rectangle outside the surface are ignored. Returns false, having sent
+  // nothing, while the window cannot take a frame yet (the previous one is
+  // still being copied): the caller keeps the changes and tries again
+  // later. A window that does not exist counts as shown.
+  virtual bool Present(NativeId id, const Surface& surface, std::span<const PixelRect> rects,
                        const std::array<Rgb, kSlotCount>& colours,
                        std::uint32_t colours_version) = 0;
 
@@ -111,6 +124,9 @@ class Backend {
   virtual bool PollEvent(BackendEvent* event) = 0;
   // Waits until an event is pending or `timeout_ms` passed (~0u: no limit).
   virtual void WaitForEvent(std::uint32_t timeout_ms) = 0;
+  // Where the system has file descriptors: WaitForEvent also returns when
+  // `descriptor` becomes readable (a back end that wraps this one reads it).
+  virtual void WatchDescriptor(int) {}
 
   virtual std::uint32_t TickCount() = 0;
   virtual void SleepMs(std::uint32_t ms) = 0;
@@ -126,6 +142,9 @@ class Backend {
 
 // The process's back end. Installing one replaces the previous one.
 void InstallBackend(std::unique_ptr<Backend> backend);
+// Takes the installed back end out without touching windows or queues, so
+// that a back end wrapping it can be installed in its place.
+std::unique_ptr<Backend> ReleaseBackend();
 Backend& GetBackend();
 bool HasBackend();
 

@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "orvo/win_types.h"
@@ -30,13 +31,32 @@ inline constexpr int kFirstFreeSlot = 10;    // slots 10..245 are free
 inline constexpr int kLastFreeSlot = 245;
 inline constexpr int kStaticHighFirst = 246; // slots 246..255
 
-// An 8-bit surface of slot numbers with a dirty row range for presentation.
+// A rectangle of surface pixels: columns [left, right), rows [top, bottom).
+struct PixelRect {
+  int left = 0;
+  int top = 0;
+  int right = 0;
+  int bottom = 0;
+  bool empty() const { return left >= right || top >= bottom; }
+  friend bool operator==(const PixelRect&, const PixelRect&) = default;
+};
+
+// An 8-bit surface of slot numbers that remembers where it changed since
+// the last presentation, as a map of tiles of kTileWidth x kTileHeight
+// pixels: every drawing call marks the tiles its pixels fall in, and
+// presentation converts and sends only those.
 class Surface {
  public:
+  static constexpr int kTileShiftX = 6;
+  static constexpr int kTileShiftY = 4;
+  static constexpr int kTileWidth = 1 << kTileShiftX;   // 64 pixels
+  static constexpr int kTileHeight = 1 << kTileShiftY;  // 16 rows
+
   Surface() = default;
   Surface(int width, int height) { Resize(width, height); }
 
-  // Resizes and clears to slot 0 (black). Sizes below 0 count as 0.
+  // Resizes and clears to slot 0 (black); the whole surface counts as
+  // changed. Sizes below 0 count as 0.
   void Resize(int width, int height);
 
   int width() const { return width_; }
@@ -51,13 +71,34 @@ class Surface {
   std::uint8_t* data() { return pixels_.data(); }
   const std::uint8_t* data() const { return pixels_.data(); }
 
-  // Rows [top, bottom) changed since the last presentation; empty when top >= bottom.
-  void MarkDirty(int top, int bottom);
-  void MarkAllDirty() { MarkDirty(0, height_); }
-  int dirty_top() const { return dirty_top_; }
-  int dirty_bottom() const { return dirty_bottom_; }
-  bool dirty() const { return dirty_top_ < dirty_bottom_; }
-  void ClearDirty() { dirty_top_ = dirty_bottom_ = 0; }
+  // Marks pixels as changed; parts outside the surface are ignored.
+  // [left, right) of row y:
+  void MarkSpan(int y, int left, int right) {
+    if (y < 0 || y >= height_) return;
+    if (left < 0) left = 0;
+    if (right > width_) right = width_;
+    if (left >= right) return;
+    std::uint8_t* tiles = tiles_.data() + static_cast<std::size_t>(y >> kTileShiftY) * tile_columns_;
+    const int first = left >> kTileShiftX, last = (right - 1) >> kTileShiftX;
+    for (int t = first; t <= last; ++t) tiles[t] = 1;
+    changed_ = true;
+  }
+  void MarkRect(const PixelRect& rect);
+  void MarkAllDirty() { MarkRect({0, 0, width_, height_}); }
+  bool changed() const { return changed_; }
+  void ClearChanges();
+
+  int tile_columns() const { return tile_columns_; }
+  int tile_rows() const { return tile_rows_; }
+  bool TileChanged(int column, int row) const {
+    return tiles_[static_cast<std::size_t>(row) * tile_columns_ + column] != 0;
+  }
+  int ChangedTileCount() const;
+  // The changed tiles as a few rectangles, clipped to the surface, in
+  // top-down order: a tile row's runs of changed tiles, joined across a
+  // gap of one tile (converting it costs less than another transfer), and
+  // runs of the same columns in consecutive tile rows joined into one.
+  void ChangedRects(std::vector<PixelRect>* out) const;
 
  private:
   int width_ = 0;
@@ -68,8 +109,10 @@ class Surface {
   }
   std::vector<std::uint8_t> pixels_;
   bool bottom_up_ = false;
-  int dirty_top_ = 0;
-  int dirty_bottom_ = 0;
+  std::vector<std::uint8_t> tiles_;  // tile_rows_ x tile_columns_, 1 = changed
+  int tile_columns_ = 0;
+  int tile_rows_ = 0;
+  bool changed_ = false;
 };
 
 // Process-wide state of the display.
@@ -96,5 +139,13 @@ void ResetDisplay();
 // Nearest static colour to an RGB value: smallest squared distance, first
 // exact match wins.
 int NearestStaticSlot(COLORREF rgb);
+
+// The integer pixel scale of the emulated display on a screen of `dpi`
+// dots per inch: the value of ORVO_SCALE (`env`; nullptr when unset) when
+// it is a whole number from 1 to kMaxPixelScale, else round(dpi / 96),
+// from 1 to kMaxPixelScale (an unknown dpi, 0 or less, gives 1). Any other
+// value of ORVO_SCALE is ignored, with a one-line message in *warning.
+inline constexpr int kMaxPixelScale = 8;
+int ChoosePixelScale(const char* env, double dpi, std::string* warning);
 
 }  // namespace orvo::platform

@@ -113,8 +113,6 @@ BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int src_x, i
                   source->row(static_cast<int>(row + shift_y)) + (cols_lo + shift_x), cols);
     }
   }
-  int top = 1 << 30;
-  int bottom = -1;
   for (Coord row = y0; row < y1; ++row) {
     ForEachClippedSpan(*dc, *target, static_cast<int>(row), x0, x1, [&](int a, int b) {
       const std::uint8_t* from =
@@ -122,11 +120,9 @@ BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int src_x, i
                      static_cast<std::size_t>(a - cols_lo)
                : source->row(static_cast<int>(row + shift_y)) + (a + shift_x);
       std::memcpy(target->row(static_cast<int>(row)) + a, from, static_cast<std::size_t>(b - a));
-      top = std::min(top, static_cast<int>(row));
-      bottom = std::max(bottom, static_cast<int>(row) + 1);
+      target->MarkSpan(static_cast<int>(row), a, b);
     });
   }
-  if (top < bottom) target->MarkDirty(top, bottom);
   return TRUE;
 }
 

@@ -34,9 +34,11 @@ std::optional<std::uint8_t> BrushSlot(const DeviceContext& dc, HBRUSH handle) {
 
 IPoint ToI(const POINT& p) { return IPoint{p.x, p.y}; }
 
-std::vector<IPoint> ToI(const POINT* points, std::size_t count) {
-  std::vector<IPoint> out;
-  out.reserve(count);
+// The points as drawing-layer points, in storage kept between calls (the
+// drawing calls of a frame step allocate nothing once warmed up).
+const std::vector<IPoint>& ToI(const POINT* points, std::size_t count) {
+  static std::vector<IPoint> out;
+  out.clear();
   for (std::size_t i = 0; i < count; ++i) out.push_back(ToI(points[i]));
   return out;
 }
@@ -77,7 +79,8 @@ BOOL LineTo(HDC hdc, int x, int y) {
   const Stroker stroker = Stroker::ForPen(dc);
   if (!stroker.draws()) return TRUE;
   Painter painter(dc, *target->surface);
-  stroker.Stroke(painter, {ToI(from), IPoint{x, y}}, false);
+  const IPoint segment[2] = {ToI(from), IPoint{x, y}};
+  stroker.Stroke(painter, segment, false);
   return TRUE;
 }
 
@@ -97,11 +100,11 @@ BOOL Polygon(HDC hdc, const POINT* points, int count) {
   if (!target || points == nullptr || count < 2) return FALSE;
   if (target->surface == nullptr) return TRUE;
   DeviceContext& dc = *target->dc;
-  const std::vector<IPoint> path = ToI(points, static_cast<std::size_t>(count));
+  const std::vector<IPoint>& path = ToI(points, static_cast<std::size_t>(count));
   Painter painter(dc, *target->surface);
   if (const auto slot = BrushSlot(dc, dc.brush)) {
     PolygonSpans(path, dc.fill_mode == WINDING, painter.row_lo(), painter.row_hi(),
-                 painter.Filler(*slot));
+                 painter.RowFiller(*slot));
   }
   Stroker::ForPen(dc).Stroke(painter, path, true);
   return TRUE;
@@ -113,7 +116,8 @@ BOOL PolyBezier(HDC hdc, const POINT* points, DWORD count) {
   if (target->surface == nullptr) return TRUE;
   const Stroker stroker = Stroker::ForPen(*target->dc);
   if (!stroker.draws()) return TRUE;
-  std::vector<IPoint> path{ToI(points[0])};
+  static std::vector<IPoint> path;
+  path.assign(1, ToI(points[0]));
   for (DWORD i = 0; i + 3 < count; i += 3) {
     FlattenBezier(ToI(points[i]), ToI(points[i + 1]), ToI(points[i + 2]), ToI(points[i + 3]),
                   path);
@@ -139,10 +143,9 @@ BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom) {
   }
   if (brush) FillBox(painter, b[0] + 1, b[1] + 1, b[2] - 1, b[3] - 1, *brush);
   if (stroker.wide()) {
-    stroker.Stroke(painter,
-                   {IPoint{b[0], b[1]}, IPoint{b[2] - 1, b[1]}, IPoint{b[2] - 1, b[3] - 1},
-                    IPoint{b[0], b[3] - 1}},
-                   true);
+    const IPoint outline[4] = {IPoint{b[0], b[1]}, IPoint{b[2] - 1, b[1]},
+                               IPoint{b[2] - 1, b[3] - 1}, IPoint{b[0], b[3] - 1}};
+    stroker.Stroke(painter, outline, true);
     return TRUE;
   }
   const std::uint8_t pen = stroker.slot();
@@ -235,7 +238,7 @@ COLORREF SetPixel(HDC hdc, int x, int y, COLORREF color) {
   if (!Visible(*target->dc, *target->surface, x, y)) return kInvalidColor;
   const std::uint8_t slot = ResolveColor(*target->dc, color);
   target->surface->row(y)[x] = slot;
-  target->surface->MarkDirty(y, y + 1);
+  target->surface->MarkSpan(y, x, x + 1);
   return SlotColour(slot);
 }
 

@@ -172,179 +172,366 @@ Piece MakePiece(DPoint p0, DPoint p1, bool end_disc, double radius, Coord row_lo
 // offset for the whole path instead of one per row of every piece.
 class ChordTable {
  public:
-  explicit ChordTable(double radius) : reach_(static_cast<Coord>(std::ceil(radius)) + 1) {
-    const double r2 = radius * radius;
-    for (Coord k = -reach_; k <= reach_; ++k) {
-      const double v = static_cast<double>(k) + kRowBias;
-      const double q = r2 - v * v;
-      half_.push_back(q >= 0 ? std::sqrt(q) : -1.0);
-    }
+  explicit ChordTable(double radius) { Use(radius); }
+  // Rebuilds the table for another radius; the same radius keeps it.
+  void Use(double radius) {
+    if (radius == radius_ && !half_.empty()) return;
+    radius_ = radius;
+    half_.clear();
+    // A pen wider than any screen computes its chords on the fly instead.
+    tabled_ = radius <= kMaxTabledRadius;
+    if (!tabled_) return;
+    reach_ = static_cast<Coord>(std::ceil(radius)) + 1;
+    for (Coord k = -reach_; k <= reach_; ++k) half_.push_back(Compute(k));
   }
+  bool tabled() const { return tabled_; }
+  Coord reach() const { return reach_; }
+  // The table from offset -reach to +reach.
+  const double* data() const { return half_.data(); }
   // The half-width at offset rows below the vertex, negative when the
   // disc does not reach that row.
   double At(Coord offset) const {
+    if (!tabled_) return Compute(offset);
     return offset < -reach_ || offset > reach_ ? -1.0
                                                : half_[static_cast<std::size_t>(offset + reach_)];
   }
 
  private:
-  Coord reach_;
+  static constexpr double kMaxTabledRadius = 65536;
+  double Compute(Coord offset) const {
+    const double v = static_cast<double>(offset) + kRowBias;
+    const double q = radius_ * radius_ - v * v;
+    return q >= 0 ? std::sqrt(q) : -1.0;
+  }
+  bool tabled_ = false;
+  double radius_ = 0;
+  Coord reach_ = 0;
   std::vector<double> half_;
 };
 
 bool OnWholeRow(double y) { return y == std::floor(y) && std::abs(y) < kFar; }
 
-void PieceSpans(const Piece& piece, double radius, const ChordTable& chords,
-                std::vector<RowSpan>& out) {
-  // Per-piece constants, so that each row costs a few multiplications.
-  const DPoint p0 = piece.p0;
-  const DPoint p1 = piece.p1;
-  const double r2 = radius * radius;
-  const double dx = p1.x - p0.x;
-  const double dy = p1.y - p0.y;
-  const double len2 = dx * dx + dy * dy;
-  const double len = std::sqrt(len2);
-  const double reach = radius * len;
-  const double inv_dx = dx != 0 ? 1 / dx : 0;
-  const double inv_ndy = dy != 0 ? -1 / dy : 0;
-  const double inf = std::numeric_limits<double>::infinity();
-  // Rows the band can reach (with a row to spare on either side).
-  Coord band_top = 0;
-  Coord band_bottom = 0;
-  if (len2 > 0) {
-    const double extent = radius * std::abs(dx) / len;
-    band_top = FloorCoord(std::min(p0.y, p1.y) - extent) - 1;
-    band_bottom = CeilCoord(std::max(p0.y, p1.y) + extent) + 2;
+// A piece with the constants its rows need, computed once.
+struct PieceRows {
+  DPoint p0;
+  DPoint p1;
+  bool end_disc;
+  Coord top;
+  Coord bottom;
+  double dx;
+  double dy;
+  double len2;
+  double reach;  // radius * length
+  double inv_dx;
+  double inv_ndy;
+  Coord band_top;  // rows the band can reach (with a row to spare on either side)
+  Coord band_bottom;
+  bool whole0;
+  bool whole1;
+  Coord row0;
+  Coord row1;
+};
+
+PieceRows Prepare(const Piece& piece, double radius) {
+  PieceRows q;
+  q.p0 = piece.p0;
+  q.p1 = piece.p1;
+  q.end_disc = piece.end_disc;
+  q.top = piece.top;
+  q.bottom = piece.bottom;
+  q.dx = q.p1.x - q.p0.x;
+  q.dy = q.p1.y - q.p0.y;
+  q.len2 = q.dx * q.dx + q.dy * q.dy;
+  const double len = std::sqrt(q.len2);
+  q.reach = radius * len;
+  q.inv_dx = q.dx != 0 ? 1 / q.dx : 0;
+  q.inv_ndy = q.dy != 0 ? -1 / q.dy : 0;
+  q.band_top = 0;
+  q.band_bottom = 0;
+  if (q.len2 > 0) {
+    const double extent = radius * std::abs(q.dx) / len;
+    q.band_top = FloorCoord(std::min(q.p0.y, q.p1.y) - extent) - 1;
+    q.band_bottom = CeilCoord(std::max(q.p0.y, q.p1.y) + extent) + 2;
   }
-  const bool whole0 = OnWholeRow(p0.y);
-  const bool whole1 = OnWholeRow(p1.y);
-  const Coord row0 = whole0 ? static_cast<Coord>(p0.y) : 0;
-  const Coord row1 = whole1 ? static_cast<Coord>(p1.y) : 0;
-  auto disc = [&](DPoint p, bool whole, Coord row, Coord y, double yy, double& lo,
-                  double& hi) {
+  q.whole0 = OnWholeRow(q.p0.y);
+  q.whole1 = OnWholeRow(q.p1.y);
+  q.row0 = q.whole0 ? static_cast<Coord>(q.p0.y) : 0;
+  q.row1 = q.whole1 ? static_cast<Coord>(q.p1.y) : 0;
+  return q;
+}
+
+// The covered parts of one row as disjoint closed intervals, sorted.
+struct Interval {
+  double lo;
+  double hi;
+};
+
+void AddInterval(std::vector<Interval>& row, Interval add) {
+  // Find the first interval that ends at or after add.lo; merge every
+  // interval that overlaps add into it.
+  std::size_t i = 0;
+  while (i < row.size() && row[i].hi < add.lo) ++i;
+  if (i == row.size() || row[i].lo > add.hi) {
+    row.insert(row.begin() + static_cast<std::ptrdiff_t>(i), add);
+    return;
+  }
+  row[i].lo = std::min(row[i].lo, add.lo);
+  row[i].hi = std::max(row[i].hi, add.hi);
+  std::size_t j = i + 1;
+  while (j < row.size() && row[j].lo <= row[i].hi) {
+    row[i].hi = std::max(row[i].hi, row[j].hi);
+    ++j;
+  }
+  row.erase(row.begin() + static_cast<std::ptrdiff_t>(i + 1),
+            row.begin() + static_cast<std::ptrdiff_t>(j));
+}
+
+// The parts of the rows a path covers. Consecutive pieces of a path overlap
+// on almost every row, so each row keeps one running interval that the next
+// part widens when it overlaps; a part that does not (a second arm of the
+// path on the same row) moves the running interval into the row's list of
+// disjoint intervals and starts a new one. Either way the row ends up with
+// the union of everything added.
+class RowCover {
+ public:
+  void Reset(Coord first, std::size_t rows) {
+    first_ = first;
+    const double inf = std::numeric_limits<double>::infinity();
+    running_.assign(rows, Interval{inf, -inf});
+    if (lists_.size() < rows) lists_.resize(rows);
+    for (std::size_t r = 0; r < rows; ++r) lists_[r].clear();
+  }
+  void Add(Coord y, double lo, double hi) {
+    if (!(lo <= hi)) return;
+    Interval& run = running_[static_cast<std::size_t>(y - first_)];
+    if (lo <= run.hi && run.lo <= hi) {
+      run.lo = std::min(run.lo, lo);
+      run.hi = std::max(run.hi, hi);
+      return;
+    }
+    if (run.lo <= run.hi) AddInterval(lists_[static_cast<std::size_t>(y - first_)], run);
+    run = Interval{lo, hi};
+  }
+  // Calls fn(y, interval) for the disjoint intervals of every row, in order.
+  template <typename Fn>
+  void ForEach(Fn&& fn) {
+    for (std::size_t r = 0; r < running_.size(); ++r) {
+      const Coord y = first_ + static_cast<Coord>(r);
+      std::vector<Interval>& list = lists_[r];
+      const Interval& run = running_[r];
+      if (list.empty()) {
+        if (run.lo <= run.hi) fn(y, run);
+        continue;
+      }
+      if (run.lo <= run.hi) AddInterval(list, run);
+      for (const Interval& iv : list) fn(y, iv);
+    }
+  }
+
+ private:
+  Coord first_ = 0;
+  std::vector<Interval> running_;
+  std::vector<std::vector<Interval>> lists_;
+};
+
+// Adds what the disc of radius r around p covers on the piece's rows.
+void AddDisc(DPoint p, bool whole, Coord row, Coord top, Coord bottom, double r2,
+             const ChordTable& chords, RowCover& cover) {
+  if (whole && chords.tabled()) {
+    // Offsets from the vertex's row within the table's reach.
+    const Coord first = std::max(top, row - chords.reach());
+    const Coord last = std::min(bottom, row + chords.reach() + 1);
+    const double* half = chords.data();  // from offset -reach
+    const Coord base = chords.reach() - row;
+    for (Coord y = first; y < last; ++y) {
+      const double h = half[y + base];
+      if (h >= 0) cover.Add(y, p.x - h, p.x + h);
+    }
+    return;
+  }
+  for (Coord y = top; y < bottom; ++y) {
     double h;
     if (whole) {
       h = chords.At(y - row);
     } else {
-      const double v = yy - p.y;
-      const double q = r2 - v * v;
-      h = q >= 0 ? std::sqrt(q) : -1.0;
+      const double v = (static_cast<double>(y) + kRowBias) - p.y;
+      const double rest = r2 - v * v;
+      h = rest >= 0 ? std::sqrt(rest) : -1.0;
     }
-    if (h < 0) return;
-    lo = std::min(lo, p.x - h);
-    hi = std::max(hi, p.x + h);
-  };
-  for (Coord y = piece.top; y < piece.bottom; ++y) {
-    const double yy = static_cast<double>(y) + kRowBias;
-    double lo = inf;
-    double hi = -inf;
-    disc(p0, whole0, row0, y, yy, lo, hi);
-    if (piece.end_disc) disc(p1, whole1, row1, y, yy, lo, hi);
-    if (y >= band_top && y < band_bottom) {
-      const double v0 = yy - p0.y;
+    if (h >= 0) cover.Add(y, p.x - h, p.x + h);
+  }
+}
+
+// Adds the band around the piece's segment: the points whose projection
+// falls on the segment and whose distance from its line is within the
+// radius.
+void AddBand(const PieceRows& q, RowCover& cover) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const Coord first = std::max(q.top, q.band_top);
+  const Coord last = std::min(q.bottom, q.band_bottom);
+  if (q.dx == 0 || q.dy == 0) {
+    // Axis-parallel segments: one of the two conditions does not depend on
+    // the projection.
+    for (Coord y = first; y < last; ++y) {
+      const double v0 = (static_cast<double>(y) + kRowBias) - q.p0.y;
       double u_lo = -inf;
       double u_hi = inf;
-      // Projection onto the segment within [0, len2] and distance from its
-      // line within the radius.
-      if (Restrict(dx, inv_dx, -v0 * dy, len2 - v0 * dy, u_lo, u_hi) &&
-          Restrict(-dy, inv_ndy, -reach - dx * v0, reach - dx * v0, u_lo, u_hi)) {
-        lo = std::min(lo, p0.x + u_lo);
-        hi = std::max(hi, p0.x + u_hi);
+      if (Restrict(q.dx, q.inv_dx, -v0 * q.dy, q.len2 - v0 * q.dy, u_lo, u_hi) &&
+          Restrict(-q.dy, q.inv_ndy, -q.reach - q.dx * v0, q.reach - q.dx * v0, u_lo, u_hi)) {
+        cover.Add(y, q.p0.x + u_lo, q.p0.x + u_hi);
       }
     }
-    if (!(lo <= hi)) continue;
-    const Coord x0 = CeilCoord(lo - kColumnBias);
-    const Coord x1 = FloorCoord(hi - kColumnBias) + 1;
-    if (x0 < x1) out.push_back(RowSpan{y, x0, x1});
+    return;
+  }
+  // The same two conditions with their signs settled once: the projection
+  // within [0, len2] and the distance from the line within the radius.
+  const bool flip1 = q.dx < 0;
+  const bool flip2 = -q.dy < 0;
+  for (Coord y = first; y < last; ++y) {
+    const double v0 = (static_cast<double>(y) + kRowBias) - q.p0.y;
+    const double a1 = (-v0 * q.dy) * q.inv_dx;
+    const double b1 = (q.len2 - v0 * q.dy) * q.inv_dx;
+    const double a2 = (-q.reach - q.dx * v0) * q.inv_ndy;
+    const double b2 = (q.reach - q.dx * v0) * q.inv_ndy;
+    const double u_lo = std::max(flip1 ? b1 : a1, flip2 ? b2 : a2);
+    const double u_hi = std::min(flip1 ? a1 : b1, flip2 ? a2 : b2);
+    if (u_lo <= u_hi) cover.Add(y, q.p0.x + u_lo, q.p0.x + u_hi);
   }
 }
 
 }  // namespace
 
-void WidePathSpans(const std::vector<DPoint>& path, bool closed, double radius, Coord row_lo,
-                   Coord row_hi, const SpanSink& sink) {
+// The path is filled as one shape: the parts of every piece (its start
+// disc, end disc and band) are merged per row as real intervals, and each
+// row's union becomes pixel spans once. A pixel belongs to the stroke when
+// its (biased) centre lies in one part's interval, and rounding an
+// interval's ends to pixels is monotone, so merging before rounding paints
+// exactly the pixels that rounding each part on its own would.
+void WidePathSpans(const std::vector<DPoint>& path, bool closed, double radius, Coord width,
+                   Coord row_lo, Coord row_hi, const SpanSink& sink) {
   if (path.empty() || !(radius > 0) || row_lo >= row_hi) return;
+  // Kept between calls: a stroke drawn in every frame step allocates nothing.
+  static std::vector<PieceRows> pieces;
+  static RowCover cover;
+  pieces.clear();
   // One piece per segment: its band and the disc at its start; the disc at
   // the end of an open path closes it. Every vertex's disc is built once.
-  std::vector<Piece> pieces;
+  auto add = [&](DPoint p0, DPoint p1, bool end_disc) {
+    const Piece piece = MakePiece(p0, p1, end_disc, radius, row_lo, row_hi);
+    if (piece.top >= piece.bottom) return;
+    // A piece that lies wholly left or right of the surface paints nothing.
+    if (std::max(p0.x, p1.x) + radius < -1 || std::min(p0.x, p1.x) - radius > width + 1) return;
+    pieces.push_back(Prepare(piece, radius));
+  };
   const std::size_t n = path.size();
   if (n == 1) {
-    pieces.push_back(MakePiece(path[0], path[0], false, radius, row_lo, row_hi));
+    add(path[0], path[0], false);
   } else {
     const std::size_t segments = closed && n > 2 ? n : n - 1;
     for (std::size_t i = 0; i < segments; ++i) {
       const bool last_open = !closed && i + 1 == segments;
-      pieces.push_back(
-          MakePiece(path[i], path[(i + 1) % n], last_open || n == 2, radius, row_lo, row_hi));
+      add(path[i], path[(i + 1) % n], last_open || n == 2);
     }
   }
-  std::size_t total = 0;
-  Coord first = row_hi;
-  Coord last = row_lo;
-  for (const Piece& p : pieces) {
-    if (p.top >= p.bottom) continue;
-    total += static_cast<std::size_t>(p.bottom - p.top);
+  if (pieces.empty()) return;
+  Coord first = pieces.front().top;
+  Coord last = pieces.front().bottom;
+  for (const PieceRows& p : pieces) {
     first = std::min(first, p.top);
     last = std::max(last, p.bottom);
   }
-  if (total == 0) return;
-  std::vector<RowSpan> spans;
-  spans.reserve(total);
-  const ChordTable chords(radius);
-  for (const Piece& p : pieces) PieceSpans(p, radius, chords, spans);
-  if (spans.empty()) return;
+  cover.Reset(first, static_cast<std::size_t>(last - first));
 
-  // Bucket the spans by row (counting sort), then merge each row's few
-  // spans left to right: each pixel is painted once.
-  const std::size_t rows = static_cast<std::size_t>(last - first);
-  std::vector<std::uint32_t> start(rows + 1, 0);
-  for (const RowSpan& s : spans) ++start[static_cast<std::size_t>(s.y - first) + 1];
-  for (std::size_t r = 0; r < rows; ++r) start[r + 1] += start[r];
-  std::vector<RowSpan> sorted(spans.size());
-  {
-    std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
-    for (const RowSpan& s : spans) sorted[fill[static_cast<std::size_t>(s.y - first)]++] = s;
+  static ChordTable chords(1.0);
+  chords.Use(radius);
+  const double r2 = radius * radius;
+  for (const PieceRows& q : pieces) {
+    AddDisc(q.p0, q.whole0, q.row0, q.top, q.bottom, r2, chords, cover);
+    AddBand(q, cover);
+    if (q.end_disc) AddDisc(q.p1, q.whole1, q.row1, q.top, q.bottom, r2, chords, cover);
   }
-  for (std::size_t r = 0; r < rows; ++r) {
-    RowSpan* begin = sorted.data() + start[r];
-    RowSpan* end = sorted.data() + start[r + 1];
-    if (begin == end) continue;
-    std::sort(begin, end, [](const RowSpan& a, const RowSpan& b) { return a.x0 < b.x0; });
-    RowSpan current = *begin;
-    for (RowSpan* s = begin + 1; s != end; ++s) {
-      if (s->x0 <= current.x1) {
-        current.x1 = std::max(current.x1, s->x1);
-        continue;
-      }
-      sink(current.y, current.x0, current.x1);
-      current = *s;
-    }
-    sink(current.y, current.x0, current.x1);
-  }
+  cover.ForEach([&](Coord y, const Interval& iv) {
+    const Coord x0 = CeilCoord(iv.lo - kColumnBias);
+    const Coord x1 = FloorCoord(iv.hi - kColumnBias) + 1;
+    if (x0 < x1) sink(y, x0, x1);
+  });
 }
 
 // ---- Polygons --------------------------------------------------------------------------
+//
+// A scan line sweep over an active edge list. An edge covers rows from its
+// upper end up to, not including, its lower end; on row y it crosses at the
+// first pixel centre at or right of the edge, x0 + ceil((y - y0) dx / dy).
+// That quotient is kept as a whole part and a remainder and stepped by one
+// row at a time in 64-bit integers; only an edge's first row needs the wide
+// product. The active edges stay sorted by their crossing with an insertion
+// sort, which costs next to nothing since edges rarely swap between rows.
 namespace {
 
-struct Edge {
-  IPoint top;     // upper end (smaller y)
-  IPoint bottom;  // lower end, its row excluded
-  int direction;  // +1 downwards, -1 upwards
+struct ActiveEdge {
+  Coord x;          // crossing on the current row
+  Coord quotient;   // floor((y - y0) dx / dy)
+  Coord remainder;  // (y - y0) dx - quotient dy, in [0, dy)
+  Coord step_q;     // floor(dx / dy)
+  Coord step_r;     // dx - step_q dy, in [0, dy)
+  Coord x0;
+  Coord dy;
+  Coord bottom;     // first row not covered
+  int direction;    // +1 downwards, -1 upwards
 };
 
-struct Crossing {
-  Coord x;
+struct PendingEdge {
+  IPoint top;
+  IPoint bottom;
   int direction;
 };
+
+ActiveEdge Activate(const PendingEdge& e, Coord y) {
+  ActiveEdge a;
+  a.x0 = e.top.x;
+  a.dy = e.bottom.y - e.top.y;
+  a.bottom = e.bottom.y;
+  a.direction = e.direction;
+  const Coord dx = e.bottom.x - e.top.x;
+  a.step_q = static_cast<Coord>(FloorDiv(dx, a.dy));
+  a.step_r = dx - a.step_q * a.dy;
+  const Wide num = Wide{y - e.top.y} * dx;
+  const Wide q = FloorDiv(num, a.dy);
+  a.quotient = static_cast<Coord>(q);
+  a.remainder = static_cast<Coord>(num - q * a.dy);
+  a.x = a.x0 + a.quotient + (a.remainder > 0 ? 1 : 0);
+  return a;
+}
+
+// Written without a branch on the carry: it comes unpredictably.
+void Advance(ActiveEdge& a) {
+  const Coord r = a.remainder + a.step_r;
+  const Coord carry = r >= a.dy ? 1 : 0;
+  a.remainder = r - (a.dy & -carry);
+  a.quotient += a.step_q + carry;
+  a.x = a.x0 + a.quotient + (a.remainder > 0 ? 1 : 0);
+}
 
 }  // namespace
 
 void PolygonSpans(const std::vector<IPoint>& points, bool winding, Coord row_lo, Coord row_hi,
                   const SpanSink& sink) {
+  PolygonSpans(points, winding, row_lo, row_hi,
+               [&](Coord y, const Coord* bounds, std::size_t count) {
+                 for (std::size_t i = 0; i < count; ++i) sink(y, bounds[2 * i], bounds[2 * i + 1]);
+               });
+}
+
+void PolygonSpans(const std::vector<IPoint>& points, bool winding, Coord row_lo, Coord row_hi,
+                  const RowSink& sink) {
   const std::size_t n = points.size();
   if (n < 3) return;
-  std::vector<Edge> edges;
-  edges.reserve(n);
+  // Kept between calls: a polygon drawn in every frame step allocates nothing.
+  static std::vector<PendingEdge> edges;
+  static std::vector<ActiveEdge> active;
+  static std::vector<Coord> bounds;  // one row's spans
+  edges.clear();
+  active.clear();
   Coord y_min = std::numeric_limits<Coord>::max();
   Coord y_max = std::numeric_limits<Coord>::min();
   for (std::size_t i = 0; i < n; ++i) {
@@ -352,9 +539,9 @@ void PolygonSpans(const std::vector<IPoint>& points, bool winding, Coord row_lo,
     const IPoint& b = points[(i + 1) % n];
     if (a.y == b.y) continue;
     if (a.y < b.y) {
-      edges.push_back(Edge{a, b, +1});
+      edges.push_back(PendingEdge{a, b, +1});
     } else {
-      edges.push_back(Edge{b, a, -1});
+      edges.push_back(PendingEdge{b, a, -1});
     }
     y_min = std::min(y_min, std::min(a.y, b.y));
     y_max = std::max(y_max, std::max(a.y, b.y));
@@ -364,36 +551,62 @@ void PolygonSpans(const std::vector<IPoint>& points, bool winding, Coord row_lo,
   const Coord last = std::min(row_hi, y_max);
   if (first >= last) return;
   std::sort(edges.begin(), edges.end(),
-            [](const Edge& a, const Edge& b) { return a.top.y < b.top.y; });
+            [](const PendingEdge& a, const PendingEdge& b) { return a.top.y < b.top.y; });
 
-  std::vector<const Edge*> active;
-  std::vector<Crossing> crossings;
   std::size_t next = 0;
   for (Coord y = first; y < last; ++y) {
-    while (next < edges.size() && edges[next].top.y <= y) active.push_back(&edges[next++]);
-    std::erase_if(active, [y](const Edge* e) { return e->bottom.y <= y; });
-    crossings.clear();
-    for (const Edge* e : active) {
-      // First pixel centre at or right of the edge on this row.
-      const Wide num = Wide{y - e->top.y} * (e->bottom.x - e->top.x);
-      const Wide x = Wide{e->top.x} + CeilDiv(num, Wide{e->bottom.y - e->top.y});
-      crossings.push_back(Crossing{static_cast<Coord>(x), e->direction});
+    while (next < edges.size() && edges[next].top.y <= y) {
+      const PendingEdge& e = edges[next++];
+      if (e.bottom.y > y) active.push_back(Activate(e, y));
     }
-    std::sort(crossings.begin(), crossings.end(),
-              [](const Crossing& a, const Crossing& b) { return a.x < b.x; });
-    if (!winding) {
-      for (std::size_t i = 0; i + 1 < crossings.size(); i += 2) {
-        if (crossings[i].x < crossings[i + 1].x) sink(y, crossings[i].x, crossings[i + 1].x);
+    // Insertion sort by crossing: nearly sorted from the row before, so
+    // an edge is moved only when it is out of order.
+    for (std::size_t i = 1; i < active.size(); ++i) {
+      if (!(active[i - 1].x > active[i].x)) continue;
+      const ActiveEdge moving = active[i];
+      std::size_t j = i;
+      while (j > 0 && active[j - 1].x > moving.x) {
+        active[j] = active[j - 1];
+        --j;
       }
-      continue;
+      active[j] = moving;
     }
-    int count = 0;
-    Coord start = 0;
-    for (const Crossing& c : crossings) {
-      const int before = count;
-      count += c.direction;
-      if (before == 0 && count != 0) start = c.x;
-      if (before != 0 && count == 0 && start < c.x) sink(y, start, c.x);
+    if (bounds.size() < active.size() + 1) bounds.resize(active.size() + 1);
+    Coord* out = bounds.data();
+    if (!winding) {
+      for (std::size_t i = 0; i + 1 < active.size(); i += 2) {
+        out[0] = active[i].x;
+        out[1] = active[i + 1].x;
+        out += out[0] < out[1] ? 2 : 0;
+      }
+    } else {
+      int count = 0;
+      Coord start = 0;
+      for (const ActiveEdge& c : active) {
+        const int before = count;
+        count += c.direction;
+        if (before == 0 && count != 0) start = c.x;
+        if (before != 0 && count == 0 && start < c.x) {
+          out[0] = start;
+          out[1] = c.x;
+          out += 2;
+        }
+      }
+    }
+    const std::size_t spans = static_cast<std::size_t>(out - bounds.data()) / 2;
+    if (spans > 0) sink(y, bounds.data(), spans);
+    // Step to the next row: advance every edge, then drop those that end
+    // there (rarely any), keeping the order of the rest.
+    bool ended = false;
+    for (ActiveEdge& a : active) {
+      if (a.bottom <= y + 1) {
+        ended = true;
+      } else {
+        Advance(a);
+      }
+    }
+    if (ended) {
+      std::erase_if(active, [y](const ActiveEdge& a) { return a.bottom <= y + 1; });
     }
   }
 }
@@ -493,8 +706,8 @@ DPoint ToD(IPoint p) { return DPoint{static_cast<double>(p.x), static_cast<doubl
 }  // namespace
 
 void FlattenBezier(IPoint p0, IPoint c1, IPoint c2, IPoint p3, std::vector<IPoint>& out) {
-  std::vector<IPoint> pieces;
-  pieces.push_back(p0);
+  static std::vector<IPoint> pieces;  // kept between calls
+  pieces.assign(1, p0);
   Subdivide(ToD(p0), ToD(c1), ToD(c2), ToD(p3), 0, pieces);
   // The exact end point, whatever rounding did on the way.
   if (!(pieces.back() == p3)) pieces.back() = p3;

@@ -9,6 +9,7 @@
 // 32-bit range neither overflow nor lose the unclipped shape's pixels.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <type_traits>
 #include <utility>
@@ -41,7 +42,8 @@ struct RowSpan {
 class SpanSink {
  public:
   template <typename Fn,
-            typename = std::enable_if_t<!std::is_same_v<std::decay_t<Fn>, SpanSink>>>
+            typename = std::enable_if_t<!std::is_same_v<std::decay_t<Fn>, SpanSink> &&
+                                        std::is_invocable_v<Fn&, Coord, Coord, Coord>>>
   SpanSink(Fn&& fn)  // NOLINT: implicit on purpose, like a function reference
       : object_(const_cast<void*>(static_cast<const void*>(&fn))),
         call_([](void* o, Coord y, Coord x0, Coord x1) {
@@ -52,6 +54,27 @@ class SpanSink {
  private:
   void* object_;
   void (*call_)(void*, Coord, Coord, Coord);
+};
+
+// Receives the spans of one row at once, as count pairs [x0, x1) in
+// bounds[0..2 count), left to right: for shapes with many spans per row.
+class RowSink {
+ public:
+  template <typename Fn,
+            typename = std::enable_if_t<!std::is_same_v<std::decay_t<Fn>, RowSink> &&
+                                        std::is_invocable_v<Fn&, Coord, const Coord*, std::size_t>>>
+  RowSink(Fn&& fn)  // NOLINT: implicit on purpose, like a function reference
+      : object_(const_cast<void*>(static_cast<const void*>(&fn))),
+        call_([](void* o, Coord y, const Coord* bounds, std::size_t count) {
+          (*static_cast<std::remove_reference_t<Fn>*>(o))(y, bounds, count);
+        }) {}
+  void operator()(Coord y, const Coord* bounds, std::size_t count) const {
+    call_(object_, y, bounds, count);
+  }
+
+ private:
+  void* object_;
+  void (*call_)(void*, Coord, const Coord*, std::size_t);
 };
 
 // A one-pixel line from a to b: the start pixel is painted, the end pixel
@@ -67,13 +90,15 @@ void ThinLineSpans(IPoint a, IPoint b, Coord width, Coord row_lo, Coord row_hi,
 // boundary counts when the boundary is its upper or left side, as with
 // filled shapes, so a horizontal stroke of width w covers w rows. Spans of
 // the whole path come out merged, one pass per row, each pixel once.
-void WidePathSpans(const std::vector<DPoint>& path, bool closed, double radius, Coord row_lo,
-                   Coord row_hi, const SpanSink& sink);
+void WidePathSpans(const std::vector<DPoint>& path, bool closed, double radius, Coord width,
+                   Coord row_lo, Coord row_hi, const SpanSink& sink);
 
 // Polygon interior: edges cover rows from their upper end up to, not
 // including, their lower end; horizontal edges are ignored; a span runs
 // from its left crossing (included) to its right crossing (excluded).
 // winding = false is the alternate (odd crossing count) rule.
+void PolygonSpans(const std::vector<IPoint>& points, bool winding, Coord row_lo, Coord row_hi,
+                  const RowSink& sink);
 void PolygonSpans(const std::vector<IPoint>& points, bool winding, Coord row_lo, Coord row_hi,
                   const SpanSink& sink);
 

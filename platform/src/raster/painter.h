@@ -3,12 +3,13 @@
 // A drawing call reduces its shape to row spans (raster/geometry.h) and
 // hands them to a Painter, which clips each span once, to the surface and
 // to the DC's clip region, fills what is left with one slot, and marks the
-// touched rows dirty when it goes out of scope. The primitives below it
+// filled pixels as changed for presentation. The primitives below it
 // (a row fill) never see a coordinate outside the surface.
 #pragma once
 
 #include <algorithm>
 #include <cstring>
+#include <span>
 #include <vector>
 
 #include "gdi_objects.h"
@@ -18,10 +19,8 @@ namespace orvo::platform::raster {
 
 class Painter {
  public:
-  Painter(const DeviceContext& dc, Surface& surface) : dc_(dc), surface_(surface) {}
-  ~Painter() {
-    if (dirty_top_ < dirty_bottom_) surface_.MarkDirty(dirty_top_, dirty_bottom_);
-  }
+  Painter(const DeviceContext& dc, Surface& surface)
+      : clip_(ClipRegion(dc)), surface_(surface) {}
   Painter(const Painter&) = delete;
   Painter& operator=(const Painter&) = delete;
 
@@ -33,13 +32,43 @@ class Painter {
 
   // Fills [x0, x1) of row y with slot, clipped.
   void Fill(Coord y, Coord x0, Coord x1, std::uint8_t slot) {
-    if (y < 0 || y >= surface_.height() || x0 >= x1) return;
-    ForEachClippedSpan(dc_, surface_, static_cast<int>(y), static_cast<Pos>(x0),
-                       static_cast<Pos>(x1), [&](int a, int b) {
-                         std::memset(surface_.row(static_cast<int>(y)) + a, slot,
-                                     static_cast<std::size_t>(b - a));
-                         Touch(static_cast<int>(y));
-                       });
+    if (y < 0 || y >= surface_.height()) return;
+    // Clamped to the surface first, so what follows works in int.
+    const int a = static_cast<int>(std::max<Coord>(x0, 0));
+    const int b = static_cast<int>(std::min<Coord>(x1, surface_.width()));
+    if (a >= b) return;
+    const int row = static_cast<int>(y);
+    if (clip_ == nullptr) {
+      FillRow(row, a, b, slot);
+      return;
+    }
+    ForEachClippedSpan(clip_, surface_, row, a, b,
+                       [&](int c, int d) { FillRow(row, c, d, slot); });
+  }
+
+  // Fills the count spans [bounds[2i], bounds[2i + 1]) of row y, sorted
+  // and disjoint, with slot, clipped.
+  void FillSpans(Coord y, const Coord* bounds, std::size_t count, std::uint8_t slot) {
+    if (y < 0 || y >= surface_.height()) return;
+    if (clip_ != nullptr) {
+      for (std::size_t i = 0; i < count; ++i) Fill(y, bounds[2 * i], bounds[2 * i + 1], slot);
+      return;
+    }
+    const Coord width = surface_.width();
+    std::uint8_t* pixels = surface_.row(static_cast<int>(y));
+    for (std::size_t i = 0; i < count; ++i) {
+      const Coord a = std::max<Coord>(bounds[2 * i], 0);
+      const Coord b = std::min<Coord>(bounds[2 * i + 1], width);
+      if (a >= b) continue;
+      std::memset(pixels + a, slot, static_cast<std::size_t>(b - a));
+      Touch(static_cast<int>(y), static_cast<int>(a), static_cast<int>(b));
+    }
+  }
+  // A row sink that fills every span it receives with slot.
+  auto RowFiller(std::uint8_t slot) {
+    return [this, slot](Coord y, const Coord* bounds, std::size_t count) {
+      FillSpans(y, bounds, count, slot);
+    };
   }
 
   // A sink that fills every span it receives with slot.
@@ -48,15 +77,20 @@ class Painter {
   }
 
  private:
-  void Touch(int y) {
-    dirty_top_ = std::min(dirty_top_, y);
-    dirty_bottom_ = std::max(dirty_bottom_, y + 1);
+  void FillRow(int y, int a, int b, std::uint8_t slot) {
+    std::uint8_t* pixels = surface_.row(y);
+    // Thin lines send many one-pixel spans.
+    if (b - a == 1) {
+      pixels[a] = slot;
+    } else {
+      std::memset(pixels + a, slot, static_cast<std::size_t>(b - a));
+    }
+    Touch(y, a, b);
   }
+  void Touch(int y, int left, int right) { surface_.MarkSpan(y, left, right); }
 
-  const DeviceContext& dc_;
+  const Region* clip_;  // the DC's clip region, looked up once per drawing call
   Surface& surface_;
-  int dirty_top_ = 1 << 30;
-  int dirty_bottom_ = -(1 << 30);
 };
 
 // How the selected pen strokes a path, chosen once per drawing call from
@@ -74,7 +108,7 @@ class Stroker {
   // Strokes the path through points; closed adds the segment back to the
   // first point. A one-pixel pen paints each segment's start and never the
   // final end point of an open path.
-  void Stroke(Painter& painter, const std::vector<IPoint>& points, bool closed) const;
+  void Stroke(Painter& painter, std::span<const IPoint> points, bool closed) const;
   // Strokes a path given in fractional coordinates (wide pens only; a
   // one-pixel pen rounds the points).
   void StrokeD(Painter& painter, const std::vector<DPoint>& points, bool closed) const;

@@ -17,13 +17,19 @@ namespace {
 constexpr Coord kRegionLo = -32768;
 constexpr Coord kRegionHi = 32768;
 
-// Sorts spans and merges those that overlap or touch on a row.
-std::vector<Span> Normalise(std::vector<Span> spans) {
+// Working storage of the region calls, kept between calls so that regions
+// made and combined in every frame step allocate nothing once warmed up.
+std::vector<Span>& ScratchSpans() {
+  static std::vector<Span> spans;
+  return spans;
+}
+
+// Sorts spans and merges those that overlap or touch on a row, into out.
+void Normalise(std::vector<Span>& spans, std::vector<Span>& out) {
   std::sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) {
     return a.y != b.y ? a.y < b.y : a.x0 < b.x0;
   });
-  std::vector<Span> out;
-  out.reserve(spans.size());
+  out.clear();
   for (const Span& s : spans) {
     if (s.x0 >= s.x1) continue;
     if (!out.empty() && out.back().y == s.y && s.x0 <= out.back().x1) {
@@ -32,12 +38,11 @@ std::vector<Span> Normalise(std::vector<Span> spans) {
       out.push_back(s);
     }
   }
-  return out;
 }
 
 // A sink collecting spans clamped to the region coordinate range.
 struct Collector {
-  std::vector<Span> spans;
+  std::vector<Span>& spans;
   void operator()(Coord y, Coord x0, Coord x1) {
     if (y < kRegionLo || y >= kRegionHi) return;
     x0 = std::max(x0, kRegionLo);
@@ -47,9 +52,18 @@ struct Collector {
   }
 };
 
-HRGN NewRegion(std::vector<Span> spans) {
-  auto region = std::make_unique<Region>();
-  region->spans = Normalise(std::move(spans));
+// A region of the collected spans (sorted and merged); empties `spans`.
+HRGN NewRegion(std::vector<Span>& spans) {
+  auto region = NewObject<Region>();
+  Normalise(spans, region->spans);
+  spans.clear();
+  return reinterpret_cast<HRGN>(AddObject(std::move(region)));
+}
+
+// A region holding a copy of spans that are already normalised.
+HRGN CopyRegion(const std::vector<Span>& spans) {
+  auto region = NewObject<Region>();
+  region->spans.assign(spans.begin(), spans.end());
   return reinterpret_cast<HRGN>(AddObject(std::move(region)));
 }
 
@@ -67,7 +81,8 @@ int Complexity(const std::vector<Span>& spans) {
 template <typename Op>
 void CombineRow(int y, const Span* a, const Span* a_end, const Span* b, const Span* b_end, Op op,
                 std::vector<Span>& out) {
-  std::vector<int> cuts;
+  static std::vector<int> cuts;
+  cuts.clear();
   for (const Span* s = a; s != a_end; ++s) cuts.insert(cuts.end(), {s->x0, s->x1});
   for (const Span* s = b; s != b_end; ++s) cuts.insert(cuts.end(), {s->x0, s->x1});
   std::sort(cuts.begin(), cuts.end());
@@ -90,8 +105,9 @@ void CombineRow(int y, const Span* a, const Span* a_end, const Span* b, const Sp
 }
 
 template <typename Op>
-std::vector<Span> Combine(const std::vector<Span>& a, const std::vector<Span>& b, Op op) {
-  std::vector<Span> out;
+void Combine(const std::vector<Span>& a, const std::vector<Span>& b, Op op,
+             std::vector<Span>& out) {
+  out.clear();
   std::size_t i = 0;
   std::size_t j = 0;
   while (i < a.size() || j < b.size()) {
@@ -111,7 +127,6 @@ std::vector<Span> Combine(const std::vector<Span>& a, const std::vector<Span>& b
     i = i_end;
     j = j_end;
   }
-  return out;
 }
 
 }  // namespace
@@ -121,32 +136,35 @@ HRGN CreateRectRgn(int left, int top, int right, int bottom) {
   const Coord x1 = std::min<Coord>(std::max(left, right), kRegionHi);
   const Coord y0 = std::max<Coord>(std::min(top, bottom), kRegionLo);
   const Coord y1 = std::min<Coord>(std::max(top, bottom), kRegionHi);
-  std::vector<Span> spans;
+  std::vector<Span>& spans = ScratchSpans();
+  spans.clear();
   if (x0 < x1) {
     for (Coord y = y0; y < y1; ++y) {
       spans.push_back(Span{static_cast<int>(y), static_cast<int>(x0), static_cast<int>(x1)});
     }
   }
-  return NewRegion(std::move(spans));
+  return NewRegion(spans);
 }
 
 HRGN CreateEllipticRgn(int left, int top, int right, int bottom) {
-  Collector collect;
+  std::vector<Span>& spans = ScratchSpans();
+  spans.clear();
   EllipseSpans(std::min(left, right), std::min(top, bottom), std::max(left, right),
-               std::max(top, bottom), kRegionLo, kRegionHi, collect);
-  return NewRegion(std::move(collect.spans));
+               std::max(top, bottom), kRegionLo, kRegionHi, Collector{spans});
+  return NewRegion(spans);
 }
 
 HRGN CreatePolygonRgn(const POINT* points, int count, int fill_mode) {
   if (points == nullptr || count <= 0 || (fill_mode != ALTERNATE && fill_mode != WINDING)) {
     return nullptr;
   }
-  std::vector<IPoint> path;
-  path.reserve(static_cast<std::size_t>(count));
+  static std::vector<IPoint> path;
+  path.clear();
   for (int i = 0; i < count; ++i) path.push_back(IPoint{points[i].x, points[i].y});
-  Collector collect;
-  PolygonSpans(path, fill_mode == WINDING, kRegionLo, kRegionHi, collect);
-  return NewRegion(std::move(collect.spans));
+  std::vector<Span>& spans = ScratchSpans();
+  spans.clear();
+  PolygonSpans(path, fill_mode == WINDING, kRegionLo, kRegionHi, Collector{spans});
+  return NewRegion(spans);
 }
 
 int CombineRgn(HRGN dest, HRGN src1, HRGN src2, int mode) {
@@ -154,20 +172,22 @@ int CombineRgn(HRGN dest, HRGN src1, HRGN src2, int mode) {
   const Region* a = FindRegion(src1);
   if (d == nullptr || a == nullptr) return ERROR;
   if (mode == RGN_COPY) {
-    d->spans = a->spans;
+    if (d != a) d->spans.assign(a->spans.begin(), a->spans.end());
     return Complexity(d->spans);
   }
   const Region* b = FindRegion(src2);
   if (b == nullptr) return ERROR;
-  std::vector<Span> result;
+  // The destination may be one of the sources: combine into scratch first.
+  std::vector<Span>& result = ScratchSpans();
   switch (mode) {
-    case RGN_AND: result = Combine(a->spans, b->spans, [](bool x, bool y) { return x && y; }); break;
-    case RGN_OR: result = Combine(a->spans, b->spans, [](bool x, bool y) { return x || y; }); break;
-    case RGN_XOR: result = Combine(a->spans, b->spans, [](bool x, bool y) { return x != y; }); break;
-    case RGN_DIFF: result = Combine(a->spans, b->spans, [](bool x, bool y) { return x && !y; }); break;
+    case RGN_AND: Combine(a->spans, b->spans, [](bool x, bool y) { return x && y; }, result); break;
+    case RGN_OR: Combine(a->spans, b->spans, [](bool x, bool y) { return x || y; }, result); break;
+    case RGN_XOR: Combine(a->spans, b->spans, [](bool x, bool y) { return x != y; }, result); break;
+    case RGN_DIFF: Combine(a->spans, b->spans, [](bool x, bool y) { return x && !y; }, result); break;
     default: return ERROR;
   }
-  d->spans = std::move(result);
+  d->spans.assign(result.begin(), result.end());
+  result.clear();
   return Complexity(d->spans);
 }
 
@@ -182,7 +202,7 @@ int SelectClipRgn(HDC hdc, HRGN region) {
   const Region* source = FindRegion(region);
   if (source == nullptr) return ERROR;
   // The DC keeps its own copy: the caller may change or delete its region.
-  const HRGN copy = NewRegion(source->spans);
+  const HRGN copy = CopyRegion(source->spans);
   if (dc->clip != nullptr) RemoveObject(reinterpret_cast<HGDIOBJ>(dc->clip));
   dc->clip = copy;
   return Complexity(source->spans);

@@ -14,7 +14,7 @@ Stroker Stroker::ForPen(const DeviceContext& dc) {
   return s;
 }
 
-void Stroker::Stroke(Painter& painter, const std::vector<IPoint>& points, bool closed) const {
+void Stroker::Stroke(Painter& painter, std::span<const IPoint> points, bool closed) const {
   if (points.empty()) return;
   switch (kind_) {
     case Kind::kNull:
@@ -32,12 +32,13 @@ void Stroker::Stroke(Painter& painter, const std::vector<IPoint>& points, bool c
       return;
     }
     case Kind::kWide: {
-      std::vector<DPoint> path;
-      path.reserve(points.size());
+      // Kept between calls, so that strokes in frame steps allocate nothing.
+      static std::vector<DPoint> path;
+      path.clear();
       for (const IPoint& p : points) {
         path.push_back(DPoint{static_cast<double>(p.x), static_cast<double>(p.y)});
       }
-      WidePathSpans(path, closed, width_ / 2.0, painter.row_lo(), painter.row_hi(),
+      WidePathSpans(path, closed, width_ / 2.0, painter.width(), painter.row_lo(), painter.row_hi(),
                     painter.Filler(slot_));
       return;
     }
@@ -46,12 +47,12 @@ void Stroker::Stroke(Painter& painter, const std::vector<IPoint>& points, bool c
 
 void Stroker::StrokeD(Painter& painter, const std::vector<DPoint>& points, bool closed) const {
   if (kind_ == Kind::kWide) {
-    WidePathSpans(points, closed, width_ / 2.0, painter.row_lo(), painter.row_hi(),
+    WidePathSpans(points, closed, width_ / 2.0, painter.width(), painter.row_lo(), painter.row_hi(),
                   painter.Filler(slot_));
     return;
   }
-  std::vector<IPoint> rounded;
-  rounded.reserve(points.size());
+  static std::vector<IPoint> rounded;
+  rounded.clear();
   for (const DPoint& p : points) {
     rounded.push_back(IPoint{static_cast<Coord>(std::floor(p.x + 0.5)),
                              static_cast<Coord>(std::floor(p.y + 0.5))});

@@ -84,16 +84,21 @@ void SetTitle(WindowId id, const std::string& title);
 bool CursorPos(int* x, int* y);
 void SetCursorVisible(WindowId id, bool visible);
 
-// Shows the rectangle [x, x + w) x [y, y + h) of an 8-bit surface of slot
-// numbers (row r at rows + r * stride, `width` x `height` in all) in the
-// window, converted through `table` (256 DIB pixels, 0x00RRGGBB).
+// An 8-bit surface of slot numbers: row r at rows + r * stride, `width` x
+// `height` in all.
 struct SlotImage {
   const std::uint8_t* rows = nullptr;
   std::ptrdiff_t stride = 0;
   int width = 0;
   int height = 0;
 };
-void Present(WindowId id, const SlotImage& image, int x, int y, int w, int h,
+struct Rect {
+  int left = 0, top = 0, right = 0, bottom = 0;
+};
+// Shows the rectangles of `image` in the window, converted through `table`
+// (256 DIB pixels, 0x00RRGGBB): one conversion and one SetDIBitsToDevice
+// each. Parts outside the image are ignored.
+void Present(WindowId id, const SlotImage& image, const Rect* rects, std::size_t count,
              const std::uint32_t* table);
 
 bool PollEvent(Event* event);

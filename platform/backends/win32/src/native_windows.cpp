@@ -454,7 +454,7 @@ void SetCursorVisible(WindowId id, bool visible) {
   if (GetCursorPos(&p) && WindowFromPoint(p) == w->hwnd) ApplyCursor(*w);
 }
 
-void Present(WindowId id, const SlotImage& slots, int x, int y, int w, int h,
+void Present(WindowId id, const SlotImage& slots, const Rect* rects, std::size_t count,
              const std::uint32_t* table) {
   OwnWindow* window = Find(ToHwnd(id));
   if (window == nullptr || !window->alive || slots.rows == nullptr) return;
@@ -462,15 +462,21 @@ void Present(WindowId id, const SlotImage& slots, int x, int y, int w, int h,
     window->image_width = std::max(slots.width, 0);
     window->image_height = std::max(slots.height, 0);
     window->image.assign(static_cast<std::size_t>(window->image_width) * window->image_height, 0);
-    // Everything outside the new rectangle is stale: the next paint is whole.
+    // Everything outside the rectangles is stale: the next paint is whole.
     InvalidateRect(window->hwnd, nullptr, FALSE);
   }
-  if (!ClipRect(window->image_width, window->image_height, &x, &y, &w, &h)) return;
-  ConvertRect(slots.rows, slots.stride, window->image.data(), window->image_width, x, y, w, h, table);
-  HDC hdc = GetDC(window->hwnd);
-  if (hdc == nullptr) return;
-  PaintFromImage(*window, hdc, RECT{x, y, x + w, y + h});
-  ReleaseDC(window->hwnd, hdc);
+  HDC hdc = nullptr;
+  for (std::size_t i = 0; i < count; ++i) {
+    int x = rects[i].left, y = rects[i].top;
+    int w = rects[i].right - rects[i].left, h = rects[i].bottom - rects[i].top;
+    if (!ClipRect(window->image_width, window->image_height, &x, &y, &w, &h)) continue;
+    ConvertRect(slots.rows, slots.stride, window->image.data(), window->image_width, x, y, w, h,
+                table);
+    if (hdc == nullptr) hdc = GetDC(window->hwnd);
+    if (hdc == nullptr) return;  // converted only: a later paint puts it from the image
+    PaintFromImage(*window, hdc, RECT{x, y, x + w, y + h});
+  }
+  if (hdc != nullptr) ReleaseDC(window->hwnd, hdc);
 }
 
 bool PollEvent(Event* event) {

@@ -4,6 +4,8 @@
 
 #include <array>
 #include <memory>
+#include <span>
+#include <vector>
 
 #include "native.h"
 #include "orvo/backend.h"
@@ -77,9 +79,11 @@ class Win32Backend final : public Backend {
   void SetCursorVisible(NativeId id, bool visible) override { win32::SetCursorVisible(id, visible); }
   bool SetInputGrab(NativeId, bool) override { return false; }
 
-  void Present(NativeId id, const Surface& surface, int top, int bottom,
+  // Scale 1: the manifest declares no DPI awareness, so on a high-resolution
+  // screen the system itself enlarges the window.
+  bool Present(NativeId id, const Surface& surface, std::span<const PixelRect> rects,
                const std::array<Rgb, kSlotCount>& colours, std::uint32_t colours_version) override {
-    if (surface.width() <= 0 || surface.height() <= 0) return;
+    if (surface.width() <= 0 || surface.height() <= 0) return true;
     if (!table_valid_ || table_version_ != colours_version) {
       for (int i = 0; i < kSlotCount; ++i)
         table_[i] = win32::DibPixel(colours[i].r, colours[i].g, colours[i].b);
@@ -93,7 +97,11 @@ class Win32Backend final : public Backend {
                                         : static_cast<std::ptrdiff_t>(surface.stride());
     image.width = surface.width();
     image.height = surface.height();
-    win32::Present(id, image, 0, top, surface.width(), bottom - top, table_.data());
+    rects_.clear();
+    for (const PixelRect& r : rects) rects_.push_back(win32::Rect{r.left, r.top, r.right, r.bottom});
+    // SetDIBitsToDevice copies before it returns: never busy.
+    win32::Present(id, image, rects_.data(), rects_.size(), table_.data());
+    return true;
   }
 
   bool PollEvent(BackendEvent* event) override {
@@ -126,6 +134,7 @@ class Win32Backend final : public Backend {
   std::array<std::uint32_t, kSlotCount> table_{};
   bool table_valid_ = false;
   std::uint32_t table_version_ = 0;
+  std::vector<win32::Rect> rects_;  // reused between frames
 };
 
 }  // namespace

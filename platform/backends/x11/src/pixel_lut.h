@@ -1,7 +1,7 @@
 // Slot-to-pixel conversion for true-colour visuals: a 256-entry lookup table
 // built from the slot colours and the visual's channel masks, and row
-// converters for 32- and 16-bit pixels. No X11 types here, so the conversion
-// can be tested and measured without a display.
+// converters for 32- and 16-bit pixels, with an integer enlargement. No X11
+// types here, so the conversion can be tested and measured without a display.
 #pragma once
 
 #include <array>
@@ -29,10 +29,46 @@ std::uint32_t PixelOf(const Rgb& colour, const ChannelMasks& masks);
 void BuildPixelTable(const std::array<Rgb, kSlotCount>& colours, const ChannelMasks& masks,
                      std::array<std::uint32_t, kSlotCount>* table);
 
-// Converts `count` slot numbers into pixels through `table` (native byte order).
+// The 32-bit pixel of every slot, and the same pixels split into their four
+// bytes (byte b of slot i's pixel, in memory order, at planes[b * 256 + i]),
+// which the vector path looks up 64 slots at a time. Call Update() after
+// changing `pixels`; it is rebuilt only when the colours change.
+struct PixelTable32 {
+  alignas(64) std::array<std::uint32_t, kSlotCount> pixels{};
+  alignas(64) std::array<std::uint8_t, 4 * kSlotCount> planes{};
+  void Update();
+};
+
+// Converts `count` slot numbers into pixels (native byte order), through
+// the fastest path this processor has.
 void ConvertRow32(const std::uint8_t* slots, std::uint32_t* pixels, int count,
-                  const std::uint32_t* table);
+                  const PixelTable32& table);
+// The same, one table lookup per slot (every x86-64 and every other CPU).
+void ConvertRow32Plain(const std::uint8_t* slots, std::uint32_t* pixels, int count,
+                       const std::uint32_t* table);
+// Whether this processor has the 64-slot byte-permute path (AVX-512 VBMI).
+bool HaveVectorConversion();
+// The vector path itself; only where HaveVectorConversion() is true.
+void ConvertRow32Vector(const std::uint8_t* slots, std::uint32_t* pixels, int count,
+                        const PixelTable32& table);
+
 void ConvertRow16(const std::uint8_t* slots, std::uint16_t* pixels, int count,
                   const std::uint16_t* table);
+
+// Nearest-neighbour enlargement of one row: each of `count` pixels of `in`
+// becomes `scale` equal pixels of `out` (which holds count * scale).
+void ExpandRow32(const std::uint32_t* in, std::uint32_t* out, int count, int scale);
+void ExpandRow16(const std::uint16_t* in, std::uint16_t* out, int count, int scale);
+
+// Converts a rectangle of the surface (clipped to it) into an image of
+// 32- or 16-bit pixels whose rows are `bytes_per_line` apart: slot (x, y)
+// becomes the scale x scale block at (x * scale, y * scale). `scratch`
+// holds at least the rectangle's width in pixels.
+void ConvertRect32(const Surface& surface, const PixelRect& rect, int scale,
+                   const PixelTable32& table, std::uint8_t* image, std::size_t bytes_per_line,
+                   std::uint32_t* scratch);
+void ConvertRect16(const Surface& surface, const PixelRect& rect, int scale,
+                   const std::uint16_t* table, std::uint8_t* image, std::size_t bytes_per_line,
+                   std::uint16_t* scratch);
 
 }  // namespace orvo::platform::x11

@@ -10,6 +10,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xresource.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
 #include <X11/keysym.h>
@@ -25,6 +26,7 @@
 #include <algorithm>
 #include <bit>
 #include <cerrno>
+#include <cmath>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -237,6 +239,7 @@ struct ImageBuffer {
   XImage* image = nullptr;
   bool shared = false;
   bool busy = false;  // the server may still be reading the shared segment
+  std::uint32_t busy_since = 0;
   XShmSegmentInfo segment{};
 };
 
@@ -254,20 +257,20 @@ struct OwnWindow {
   Colormap colormap = 0;
   GC gc = nullptr;
 
-  ImageBuffer buffers[2];
+  // One image, kept converted: only changed rectangles are converted into
+  // it, and a new frame waits until the server has copied the last one.
+  ImageBuffer buffers[1];
   int buffer_count = 0;
-  int next_buffer = 0;
-  int image_width = 0;
+  int image_width = 0;   // in screen pixels
   int image_height = 0;
   PixelPath path = PixelPath::kGeneric;
+  std::vector<std::uint32_t> scratch;  // one enlarged row's slots as pixels
 
   bool table_valid = false;
   std::uint32_t table_version = 0;
-  std::array<std::uint32_t, kSlotCount> table32{};
+  x11::PixelTable32 table32;
   std::array<std::uint16_t, kSlotCount> table16{};
   std::vector<unsigned long> allocated;  // colour cells of a non-true-colour visual
-
-  PromptView prompt;  // the lock's prompt, drawn over every presentation
 };
 
 class X11Backend final : public Backend {
@@ -288,6 +291,9 @@ class X11Backend final : public Backend {
     shm_available_ = XShmQueryVersion(display_, &major, &minor, &pixmaps) == True &&
                      std::getenv("ORVO_X11_NO_SHM") == nullptr;
     if (shm_available_) shm_completion_ = XShmGetEventBase(display_) + ShmCompletion;
+    std::string warning;
+    scale_ = ChoosePixelScale(std::getenv("ORVO_SCALE"), ScreenDpi(), &warning);
+    if (!warning.empty()) std::fprintf(stderr, "%s\n", warning.c_str());
     AcquireSignals();
   }
 
@@ -296,14 +302,13 @@ class X11Backend final : public Backend {
     for (auto& [id, window] : windows_) ids.push_back(id);
     for (Window id : ids) DestroyNativeWindow(static_cast<NativeId>(id));
     if (invisible_cursor_ != 0) XFreeCursor(display_, invisible_cursor_);
-    if (prompt_font_ != nullptr) XFreeFont(display_, prompt_font_);
     XCloseDisplay(display_);
     ReleaseSignals();
   }
 
   void ScreenSize(int* width, int* height) override {
-    if (width) *width = DisplayWidth(display_, screen_);
-    if (height) *height = DisplayHeight(display_, screen_);
+    if (width) *width = DisplayWidth(display_, screen_) / scale_;
+    if (height) *height = DisplayHeight(display_, screen_) / scale_;
   }
 
   NativeId CreateNativeWindow(const NativeWindowParams& params) override;
@@ -318,12 +323,12 @@ class X11Backend final : public Backend {
   bool CursorPos(int* x, int* y) override;
   void SetCursorVisible(NativeId id, bool visible) override;
   bool SetInputGrab(NativeId id, bool on) override;
-  void ShowPrompt(NativeId id, const PromptView& view) override;
-  void Present(NativeId id, const Surface& surface, int top, int bottom,
+  bool Present(NativeId id, const Surface& surface, std::span<const PixelRect> rects,
                const std::array<Rgb, kSlotCount>& colours,
                std::uint32_t colours_version) override;
   bool PollEvent(BackendEvent* event) override;
   void WaitForEvent(std::uint32_t timeout_ms) override;
+  void WatchDescriptor(int fd) override { watched_ = fd; }
 
   std::uint32_t TickCount() override { return MonotonicMs(); }
 
@@ -351,14 +356,20 @@ class X11Backend final : public Backend {
   bool CreateSharedImage(OwnWindow& window, ImageBuffer& buffer, int width, int height);
   void ReleaseImages(OwnWindow& window);
   void RebuildTable(OwnWindow& window, const std::array<Rgb, kSlotCount>& colours);
-  void WaitUntilFree(ImageBuffer& buffer);
+  bool StillBusy(ImageBuffer& buffer);
+  void PutRect(OwnWindow& window, const PixelRect& rect, bool last);
+  void ClearEdges(OwnWindow& window);
+  double ScreenDpi();
+  // Screen pixels to the emulated display's, rounding down (a position) or
+  // up (the far edge of an area).
+  int Down(int v) const { return v >= 0 ? v / scale_ : -((-v + scale_ - 1) / scale_); }
+  int Up(int v) const { return v >= 0 ? (v + scale_ - 1) / scale_ : -(-v / scale_); }
   void ReleaseGrab(OwnWindow& window);
 
   void ReadOneEvent();
   void Translate(XEvent& event);
   void Push(const BackendEvent& event) { pending_.push_back(event); }
   void Lost(OwnWindow& window);
-  void DrawPrompt(OwnWindow& window);
   void DrainSignals();
 
   ::Display* display_;
@@ -368,12 +379,40 @@ class X11Backend final : public Backend {
   Atom utf8_ = 0, motif_hints_ = 0;
   bool shm_available_ = false;
   int shm_completion_ = -1;
+  int scale_ = 1;  // screen pixels per emulated pixel, each way
   bool watching_root_ = false;
   Cursor invisible_cursor_ = 0;
-  XFontStruct* prompt_font_ = nullptr;  // loaded when the lock first shows its prompt
+  int watched_ = -1;  // another descriptor that ends WaitForEvent
   std::unordered_map<Window, std::unique_ptr<OwnWindow>> windows_;
   std::deque<BackendEvent> pending_;
 };
+
+// ---------------------------------------------------------------------------
+// The screen's resolution: the desktop's Xft.dpi setting when it has one,
+// else the screen's size in pixels over its physical width; 0 when neither
+// is known.
+
+double X11Backend::ScreenDpi() {
+  if (const char* resources = XResourceManagerString(display_)) {
+    XrmInitialize();
+    if (XrmDatabase database = XrmGetStringDatabase(resources)) {
+      char* type = nullptr;
+      XrmValue value{};
+      double dpi = 0;
+      if (XrmGetResource(database, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr != nullptr) {
+        const std::string text(value.addr, strnlen(value.addr, value.size));
+        char* end = nullptr;
+        dpi = std::strtod(text.c_str(), &end);
+        if (end == text.c_str() || !std::isfinite(dpi)) dpi = 0;
+      }
+      XrmDestroyDatabase(database);
+      if (dpi > 0) return dpi;
+    }
+  }
+  const int millimetres = DisplayWidthMM(display_, screen_);
+  if (millimetres <= 0) return 0;
+  return DisplayWidth(display_, screen_) * 25.4 / millimetres;
+}
 
 // ---------------------------------------------------------------------------
 // Windows.
@@ -392,7 +431,12 @@ NativeId X11Backend::CreateNativeWindow(const NativeWindowParams& params) {
   Visual* visual = DefaultVisual(display_, screen_);
   int depth = DefaultDepth(display_, screen_);
   Colormap colormap = DefaultColormap(display_, screen_);
-  int x = params.x, y = params.y, width = params.width, height = params.height;
+  // The requested place and size are the emulated display's.
+  auto screen = [this](int v) {
+    return static_cast<int>(std::clamp<long long>(static_cast<long long>(v) * scale_, -65536, 65536));
+  };
+  int x = screen(params.x), y = screen(params.y);
+  int width = screen(params.width), height = screen(params.height);
   bool foreign_parent = false;
 
   if (params.parent != 0) {
@@ -415,10 +459,11 @@ NativeId X11Backend::CreateNativeWindow(const NativeWindowParams& params) {
   } else if (params.topmost_fullscreen) {
     x = 0;
     y = 0;
-    ScreenSize(&width, &height);
+    width = DisplayWidth(display_, screen_);
+    height = DisplayHeight(display_, screen_);
   } else if (width <= 0 || height <= 0) {
-    width = 640;
-    height = 480;
+    width = screen(640);
+    height = screen(480);
   }
   width = std::clamp(width, 1, 32767);
   height = std::clamp(height, 1, 32767);
@@ -432,9 +477,13 @@ NativeId X11Backend::CreateNativeWindow(const NativeWindowParams& params) {
   const bool on_root = params.parent != 0 && static_cast<Window>(params.parent) == root_;
   attributes.override_redirect = params.topmost_fullscreen || on_root ? True : False;
   attributes.colormap = colormap;
-  attributes.event_mask = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
-                          PointerMotionMask | ExposureMask | StructureNotifyMask |
-                          VisibilityChangeMask | FocusChangeMask;
+  // A window without input (the animation under a screen lock) hears only
+  // about its own painting and size.
+  attributes.event_mask = params.input
+                              ? KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
+                                    PointerMotionMask | ExposureMask | StructureNotifyMask |
+                                    VisibilityChangeMask | FocusChangeMask
+                              : ExposureMask | StructureNotifyMask;
   const unsigned long mask = CWBackPixmap | CWBorderPixel | CWBitGravity | CWOverrideRedirect |
                              CWColormap | CWEventMask;
   Window id = 0;
@@ -527,8 +576,8 @@ NativeWindowInfo X11Backend::QueryWindow(NativeId id) {
   XWindowAttributes attributes{};
   if (!XGetWindowAttributes(display_, id, &attributes)) return info;
   info.exists = true;
-  info.width = attributes.width;
-  info.height = attributes.height;
+  info.width = attributes.width / scale_;
+  info.height = attributes.height / scale_;
   if (OwnWindow* own = Find(id); own && own->alive) {
     info.ours = true;
     info.parent = own->parent;
@@ -664,8 +713,8 @@ bool X11Backend::CursorPos(int* x, int* y) {
   unsigned state = 0;
   if (!XQueryPointer(display_, root_, &root, &child, &root_x, &root_y, &win_x, &win_y, &state))
     return false;
-  if (x) *x = root_x;
-  if (y) *y = root_y;
+  if (x) *x = Down(root_x);
+  if (y) *y = Down(root_y);
   return true;
 }
 
@@ -703,24 +752,20 @@ bool X11Backend::SetInputGrab(NativeId id, bool on) {
     return false;
   }
   if (window->grabbed) return true;
-  // Another client (an open menu, say) may hold a grab for a moment: retry
-  // briefly before giving up.
-  for (int attempt = 0; attempt < 10; ++attempt) {
-    const int keyboard =
-        XGrabKeyboard(display_, window->id, True, GrabModeAsync, GrabModeAsync, CurrentTime);
-    if (keyboard == GrabSuccess) {
-      const int pointer = XGrabPointer(
-          display_, window->id, True, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
-          GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
-      if (pointer == GrabSuccess) {
-        window->grabbed = true;
-        return true;
-      }
-      XUngrabKeyboard(display_, CurrentTime);
+  // One attempt: the caller tries again later and never waits here.
+  const int keyboard =
+      XGrabKeyboard(display_, window->id, True, GrabModeAsync, GrabModeAsync, CurrentTime);
+  if (keyboard == GrabSuccess) {
+    const int pointer = XGrabPointer(
+        display_, window->id, True, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
+        GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
+    if (pointer == GrabSuccess) {
+      window->grabbed = true;
+      return true;
     }
-    XFlush(display_);
-    SleepMs(20);
+    XUngrabKeyboard(display_, CurrentTime);
   }
+  XFlush(display_);
   return false;
 }
 
@@ -808,7 +853,7 @@ bool X11Backend::CreateImages(OwnWindow& window, int width, int height) {
   }
   window.image_width = width;
   window.image_height = height;
-  window.next_buffer = 0;
+  window.scratch.assign(static_cast<std::size_t>(width), 0);
   return true;
 }
 
@@ -839,11 +884,11 @@ void X11Backend::RebuildTable(OwnWindow& window, const std::array<Rgb, kSlotCoun
     const x11::ChannelMasks masks{static_cast<std::uint32_t>(visual->red_mask),
                                   static_cast<std::uint32_t>(visual->green_mask),
                                   static_cast<std::uint32_t>(visual->blue_mask)};
-    x11::BuildPixelTable(colours, masks, &window.table32);
+    x11::BuildPixelTable(colours, masks, &window.table32.pixels);
     if (window.depth == 32) {
       // A visual with alpha (a composited host's window): fully opaque.
       const std::uint32_t alpha = ~(masks.red | masks.green | masks.blue);
-      for (std::uint32_t& pixel : window.table32) pixel |= alpha;
+      for (std::uint32_t& pixel : window.table32.pixels) pixel |= alpha;
     }
   } else {
     // A colour-mapped visual: share read-only cells of the window's colormap.
@@ -860,162 +905,128 @@ void X11Backend::RebuildTable(OwnWindow& window, const std::array<Rgb, kSlotCoun
       colour.flags = DoRed | DoGreen | DoBlue;
       if (XAllocColor(display_, window.colormap, &colour)) {
         window.allocated.push_back(colour.pixel);
-        window.table32[i] = static_cast<std::uint32_t>(colour.pixel);
+        window.table32.pixels[i] = static_cast<std::uint32_t>(colour.pixel);
       } else {
-        window.table32[i] = static_cast<std::uint32_t>(BlackPixel(display_, screen_));
+        window.table32.pixels[i] = static_cast<std::uint32_t>(BlackPixel(display_, screen_));
       }
     }
   }
+  window.table32.Update();
   for (int i = 0; i < kSlotCount; ++i)
-    window.table16[i] = static_cast<std::uint16_t>(window.table32[i]);
+    window.table16[i] = static_cast<std::uint16_t>(window.table32.pixels[i]);
 }
 
-void X11Backend::WaitUntilFree(ImageBuffer& buffer) {
-  if (!buffer.busy) return;
-  XFlush(display_);
-  const std::uint32_t start = MonotonicMs();
-  while (buffer.busy) {
-    if (XPending(display_)) {
-      ReadOneEvent();
-      continue;
-    }
-    const std::uint32_t waited = MonotonicMs() - start;
-    if (waited >= 250) {
-      // No completion (the put failed, say): once the server answered a
-      // round trip it has finished with the segment either way.
-      XSync(display_, False);
-      while (XPending(display_)) ReadOneEvent();
-      buffer.busy = false;
-      break;
-    }
-    pollfd fd{ConnectionNumber(display_), POLLIN, 0};
-    poll(&fd, 1, static_cast<int>(250 - waited));
-  }
+bool X11Backend::StillBusy(ImageBuffer& buffer) {
+  if (!buffer.busy) return false;
+  // The completion may be waiting unread.
+  while (buffer.busy && XPending(display_)) ReadOneEvent();
+  if (!buffer.busy) return false;
+  if (MonotonicMs() - buffer.busy_since < 250) return true;
+  // No completion for a quarter of a second (the put failed, or another
+  // client holds the server): go on rather than wait. At worst the server
+  // copies part of a newer frame.
+  buffer.busy = false;
+  return false;
 }
 
-// ---------------------------------------------------------------------------
-// The lock's prompt: a framed box in the middle of the window with the
-// title, the label and one dot per typed character, drawn with core fonts
-// after the picture so it stays on top.
-
-namespace {
-
-// Box of the prompt within a window of width x height.
-void PromptBox(int width, int height, int* x, int* y, int* w, int* h) {
-  *w = std::min(440, std::max(width - 20, 1));
-  *h = std::min(150, std::max(height - 20, 1));
-  *x = (width - *w) / 2;
-  *y = (height - *h) / 2;
-}
-
-}  // namespace
-
-void X11Backend::ShowPrompt(NativeId id, const PromptView& view) {
-  OwnWindow* window = Find(id);
-  if (!window || !window->alive) return;
-  window->prompt = view;
-  if (view.visible) DrawPrompt(*window);
-}
-
-void X11Backend::DrawPrompt(OwnWindow& window) {
-  if (!window.prompt.visible) return;
-  if (prompt_font_ == nullptr) {
-    for (const char* name : {"-*-helvetica-bold-r-normal--18-*-*-*-*-*-iso8859-1", "9x15bold", "fixed"}) {
-      ErrorTrap trap(display_);
-      prompt_font_ = XLoadQueryFont(display_, name);
-      if (prompt_font_ != nullptr) break;
-    }
-  }
-  int x = 0, y = 0, w = 0, h = 0;
-  PromptBox(window.width, window.height, &x, &y, &w, &h);
-  const unsigned long black = window.table_valid ? window.table32[0] : BlackPixel(display_, screen_);
-  const unsigned long white = window.table_valid ? window.table32[255] : WhitePixel(display_, screen_);
-  const unsigned long grey = window.table_valid ? window.table32[248] : white;
-  GC gc = window.gc;
-  XSetForeground(display_, gc, black);
-  XFillRectangle(display_, window.id, gc, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h));
-  XSetForeground(display_, gc, grey);
-  XDrawRectangle(display_, window.id, gc, x, y, static_cast<unsigned>(w - 1), static_cast<unsigned>(h - 1));
-  XDrawRectangle(display_, window.id, gc, x + 3, y + 3, static_cast<unsigned>(std::max(w - 7, 0)),
-                 static_cast<unsigned>(std::max(h - 7, 0)));
-  if (prompt_font_ == nullptr) {
-    XFlush(display_);
-    return;
-  }
-  XSetFont(display_, gc, prompt_font_->fid);
-  XSetForeground(display_, gc, white);
-  const int line = prompt_font_->ascent + prompt_font_->descent + 10;
-  auto text = [&](const std::string& s, int row) {
-    const int width = XTextWidth(prompt_font_, s.data(), static_cast<int>(s.size()));
-    XDrawString(display_, window.id, gc, x + (w - width) / 2, y + 24 + prompt_font_->ascent + row * line,
-                s.data(), static_cast<int>(s.size()));
-  };
-  text(window.prompt.title, 0);
-  // The password itself is never drawn: one dot per character, at most 32.
-  std::string typed = window.prompt.label + " ";
-  const int dots = std::clamp(window.prompt.typed, 0, 32);
-  for (int i = 0; i < dots; ++i) typed += "* ";
-  if (dots == 0) typed += "_";
-  text(typed, 1);
-  if (!window.prompt.message.empty()) text(window.prompt.message, 2);
-  XFlush(display_);
-}
-
-void X11Backend::Present(NativeId id, const Surface& surface, int top, int bottom,
+bool X11Backend::Present(NativeId id, const Surface& surface, std::span<const PixelRect> rects,
                          const std::array<Rgb, kSlotCount>& colours,
                          std::uint32_t colours_version) {
   OwnWindow* window = Find(id);
-  if (!window || !window->alive) return;
+  if (!window || !window->alive) return true;
   // The protocol's sizes are 16-bit: a larger surface shows its top-left part.
   constexpr int kMaxSide = 32767;
-  const int width = std::min(surface.width(), kMaxSide);
-  const int height = std::min(surface.height(), kMaxSide);
-  top = std::max(top, 0);
-  bottom = std::min(bottom, height);
-  if (width <= 0 || top >= bottom) return;
-  if (window->image_width != width || window->image_height != height || window->buffer_count == 0) {
-    if (!CreateImages(*window, width, height)) return;
+  const int width = std::min(surface.width(), kMaxSide / scale_);
+  const int height = std::min(surface.height(), kMaxSide / scale_);
+  if (width <= 0 || height <= 0) return true;
+  if (window->image_width != width * scale_ || window->image_height != height * scale_ ||
+      window->buffer_count == 0) {
+    if (!CreateImages(*window, width * scale_, height * scale_)) return true;
   }
+  ImageBuffer& buffer = window->buffers[0];
+  if (StillBusy(buffer)) return false;
   if (!window->table_valid || window->table_version != colours_version) {
     RebuildTable(*window, colours);
     window->table_valid = true;
     window->table_version = colours_version;
   }
-
-  ImageBuffer& buffer = window->buffers[window->next_buffer];
-  WaitUntilFree(buffer);
   XImage* image = buffer.image;
-  for (int y = top; y < bottom; ++y) {
-    const std::uint8_t* slots = surface.row(y);
-    char* line = image->data + static_cast<std::ptrdiff_t>(y) * image->bytes_per_line;
+  auto* data = reinterpret_cast<std::uint8_t*>(image->data);
+  const auto bytes_per_line = static_cast<std::size_t>(image->bytes_per_line);
+  auto clip = [&](const PixelRect& r) {
+    return PixelRect{std::max(r.left, 0), std::max(r.top, 0), std::min(r.right, width),
+                     std::min(r.bottom, height)};
+  };
+  std::size_t last = rects.size();
+  for (std::size_t i = 0; i < rects.size(); ++i)
+    if (!clip(rects[i]).empty()) last = i;
+  bool whole = false;
+  for (std::size_t i = 0; i < rects.size(); ++i) {
+    const PixelRect r = clip(rects[i]);
+    if (r.empty()) continue;
     switch (window->path) {
       case PixelPath::k32:
-        x11::ConvertRow32(slots, reinterpret_cast<std::uint32_t*>(line), width,
-                          window->table32.data());
+        x11::ConvertRect32(surface, r, scale_, window->table32, data, bytes_per_line,
+                           window->scratch.data());
         break;
       case PixelPath::k16:
-        x11::ConvertRow16(slots, reinterpret_cast<std::uint16_t*>(line), width,
-                          window->table16.data());
+        x11::ConvertRect16(surface, r, scale_, window->table16.data(), data, bytes_per_line,
+                           reinterpret_cast<std::uint16_t*>(window->scratch.data()));
         break;
       case PixelPath::kGeneric:
-        for (int x = 0; x < width; ++x) XPutPixel(image, x, y, window->table32[slots[x]]);
+        for (int y = r.top; y < r.bottom; ++y) {
+          const std::uint8_t* slots = surface.row(y);
+          for (int x = r.left; x < r.right; ++x) {
+            const unsigned long pixel = window->table32.pixels[slots[x]];
+            for (int dy = 0; dy < scale_; ++dy)
+              for (int dx = 0; dx < scale_; ++dx)
+                XPutPixel(image, x * scale_ + dx, y * scale_ + dy, pixel);
+          }
+        }
         break;
     }
+    PutRect(*window, r, i == last);
+    whole = whole || (r.left == 0 && r.top == 0 && r.right == width && r.bottom == height);
   }
-  const unsigned rows = static_cast<unsigned>(bottom - top);
-  if (buffer.shared) {
-    // The completion event tells when the segment may be written again;
-    // meanwhile the next frame goes into the other buffer.
-    XShmPutImage(display_, window->id, window->gc, image, 0, top, 0, top,
-                 static_cast<unsigned>(width), rows, True);
-    buffer.busy = true;
-    window->next_buffer = (window->next_buffer + 1) % window->buffer_count;
-  } else {
-    XPutImage(display_, window->id, window->gc, image, 0, top, 0, top,
-              static_cast<unsigned>(width), rows);
-  }
-  if (window->prompt.visible) DrawPrompt(*window);
+  if (whole) ClearEdges(*window);
   XFlush(display_);
+  return true;
+}
+
+// Sends one converted rectangle. With shared memory the server tells with
+// a completion event when it has copied the frame's last rectangle (it
+// handles requests in order): until then the image is not written again.
+void X11Backend::PutRect(OwnWindow& window, const PixelRect& r, bool last) {
+  ImageBuffer& buffer = window.buffers[0];
+  const int x = r.left * scale_, y = r.top * scale_;
+  const auto w = static_cast<unsigned>((r.right - r.left) * scale_);
+  const auto h = static_cast<unsigned>((r.bottom - r.top) * scale_);
+  if (buffer.shared) {
+    XShmPutImage(display_, window.id, window.gc, buffer.image, x, y, x, y, w, h, last ? True : False);
+    if (last) {
+      buffer.busy = true;
+      buffer.busy_since = MonotonicMs();
+    }
+  } else {
+    XPutImage(display_, window.id, window.gc, buffer.image, x, y, x, y, w, h);
+  }
+}
+
+// Paints black the screen pixels of the window beyond the last whole
+// emulated pixel (a width or height that the scale does not divide).
+void X11Backend::ClearEdges(OwnWindow& window) {
+  const int covered_w = window.width / scale_ * scale_;
+  const int covered_h = window.height / scale_ * scale_;
+  if (covered_w >= window.width && covered_h >= window.height) return;
+  XSetForeground(display_, window.gc,
+                 window.table_valid ? window.table32.pixels[0] : BlackPixel(display_, screen_));
+  if (covered_w < window.width)
+    XFillRectangle(display_, window.id, window.gc, covered_w, 0,
+                   static_cast<unsigned>(window.width - covered_w),
+                   static_cast<unsigned>(window.height));
+  if (covered_h < window.height)
+    XFillRectangle(display_, window.id, window.gc, 0, covered_h,
+                   static_cast<unsigned>(covered_w), static_cast<unsigned>(window.height - covered_h));
 }
 
 // ---------------------------------------------------------------------------
@@ -1092,8 +1103,8 @@ void X11Backend::Translate(XEvent& event) {
       out.kind = event.type == KeyPress ? Kind::kKeyDown : Kind::kKeyUp;
       out.vk = vk != 0 ? vk : kUnknownKey;
       out.alt = (event.xkey.state & Mod1Mask) != 0;
-      out.x = event.xkey.x;
-      out.y = event.xkey.y;
+      out.x = Down(event.xkey.x);
+      out.y = Down(event.xkey.y);
       if (event.type == KeyPress && count > 0)
         Latin1ToUtf8(buffer, count, out.text, sizeof out.text);
       Push(out);
@@ -1102,8 +1113,8 @@ void X11Backend::Translate(XEvent& event) {
     case ButtonPress:
     case ButtonRelease: {
       const unsigned button = event.xbutton.button;
-      out.x = event.xbutton.x;
-      out.y = event.xbutton.y;
+      out.x = Down(event.xbutton.x);
+      out.y = Down(event.xbutton.y);
       out.alt = (event.xbutton.state & Mod1Mask) != 0;
       if (button >= 1 && button <= 3) {
         out.kind = event.type == ButtonPress ? Kind::kButtonDown : Kind::kButtonUp;
@@ -1129,19 +1140,26 @@ void X11Backend::Translate(XEvent& event) {
         last = next.xmotion;
       }
       out.kind = Kind::kMotion;
-      out.x = last.x;
-      out.y = last.y;
+      out.x = Down(last.x);
+      out.y = Down(last.y);
       Push(out);
       return;
     }
-    case Expose:
+    case Expose: {
+      const XExposeEvent& e = event.xexpose;
       out.kind = Kind::kExpose;
-      out.x = event.xexpose.x;
-      out.y = event.xexpose.y;
-      out.width = event.xexpose.width;
-      out.height = event.xexpose.height;
+      out.x = Down(e.x);
+      out.y = Down(e.y);
+      out.width = Up(e.x + e.width) - out.x;
+      out.height = Up(e.y + e.height) - out.y;
+      // Screen pixels beyond the last whole emulated pixel are ours to clear.
+      if (e.x + e.width > window->width / scale_ * scale_ ||
+          e.y + e.height > window->height / scale_ * scale_) {
+        ClearEdges(*window);
+      }
       Push(out);
       return;
+    }
     case ConfigureNotify:
       if (event.xconfigure.window != window->id) return;
       if (event.xconfigure.width == window->width && event.xconfigure.height == window->height)
@@ -1149,8 +1167,8 @@ void X11Backend::Translate(XEvent& event) {
       window->width = event.xconfigure.width;
       window->height = event.xconfigure.height;
       out.kind = Kind::kResize;
-      out.width = window->width;
-      out.height = window->height;
+      out.width = window->width / scale_;
+      out.height = window->height / scale_;
       Push(out);
       return;
     case VisibilityNotify:
@@ -1212,11 +1230,14 @@ bool X11Backend::PollEvent(BackendEvent* event) {
 void X11Backend::WaitForEvent(std::uint32_t timeout_ms) {
   if (!pending_.empty() || g_terminate_pending) return;
   if (XPending(display_)) return;  // also sends what is buffered
-  pollfd fds[2] = {{ConnectionNumber(display_), POLLIN, 0}, {g_signal_pipe[0], POLLIN, 0}};
-  const int count = g_signal_pipe[0] >= 0 ? 2 : 1;
+  pollfd fds[3] = {{ConnectionNumber(display_), POLLIN, 0}, {g_signal_pipe[0], POLLIN, 0},
+                   {watched_, POLLIN, 0}};
+  nfds_t count = 1;
+  if (g_signal_pipe[0] >= 0) fds[count++] = fds[1];
+  if (watched_ >= 0) fds[count++] = pollfd{watched_, POLLIN, 0};
   const int timeout =
       timeout_ms == ~0u ? -1 : static_cast<int>(std::min<std::uint32_t>(timeout_ms, INT_MAX));
-  poll(fds, static_cast<nfds_t>(count), timeout);
+  poll(fds, count, timeout);
 }
 
 }  // namespace

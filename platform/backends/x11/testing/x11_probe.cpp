@@ -1,10 +1,12 @@
 #include "x11_probe.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <unistd.h>
 
 #include <bit>
+#include <cstring>
 #include <map>
 #include <string>
 
@@ -261,5 +263,38 @@ std::uint32_t X11Probe::FocusWindow() {
 }
 
 void X11Probe::Sync() { XSync(D(display_), False); }
+
+void X11Probe::GrabServer(bool on) {
+  if (on) {
+    XGrabServer(D(display_));
+  } else {
+    XUngrabServer(D(display_));
+  }
+  XSync(D(display_), False);
+}
+
+void X11Probe::PaintWhite(std::uint32_t id) {
+  Display* d = D(display_);
+  XWindowAttributes attributes{};
+  if (!XGetWindowAttributes(d, id, &attributes)) return;
+  GC gc = XCreateGC(d, id, 0, nullptr);
+  XSetForeground(d, gc, WhitePixel(d, DefaultScreen(d)));
+  XFillRectangle(d, id, gc, 0, 0, static_cast<unsigned>(attributes.width),
+                 static_cast<unsigned>(attributes.height));
+  XFreeGC(d, gc);
+  XSync(d, False);
+}
+
+void X11Probe::SetResources(const char* text) {
+  Display* d = D(display_);
+  const Atom property = XInternAtom(d, "RESOURCE_MANAGER", False);
+  if (text == nullptr) {
+    XDeleteProperty(d, DefaultRootWindow(d), property);
+  } else {
+    XChangeProperty(d, DefaultRootWindow(d), property, XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(text), static_cast<int>(std::strlen(text)));
+  }
+  XSync(d, False);
+}
 
 }  // namespace orvo::testing

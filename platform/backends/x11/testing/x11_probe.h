@@ -57,6 +57,16 @@ class X11Probe {
 
   void Sync();
 
+  // Holds the server for this connection alone (XGrabServer): the server
+  // handles no other client's requests until released.
+  void GrabServer(bool on);
+  // Paints the whole window white from this connection, as another client
+  // could (its own window or anyone's).
+  void PaintWhite(std::uint32_t id);
+  // Sets the desktop's resource string on the root window, as xrdb does
+  // (nullptr removes it).
+  void SetResources(const char* text);
+
  private:
   void* display_ = nullptr;  // Display*
 };

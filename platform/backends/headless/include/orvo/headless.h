@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "orvo/backend.h"
 #include "orvo/display.h"
@@ -57,6 +58,11 @@ HWND CreateForeignWindow(int width, int height, const char* class_name, const ch
 void DestroyForeignWindow(HWND hwnd);
 void ResizeWindow(HWND hwnd, int width, int height);
 
+// The platform presents at most once per system tick; what was drawn since
+// is shown at the next tick. This shows it at once: the display as it looks
+// once presentation has caught up, for reading it right after drawing.
+void PresentPending();
+
 // What was last presented of a window (also after it was destroyed), and
 // the hardware colours.
 struct Frame {
@@ -67,6 +73,15 @@ struct Frame {
 };
 Frame PresentedFrame(HWND hwnd);
 int PresentCount(HWND hwnd);
+// The virtual clock at each presentation of the window (at least the last
+// 4096), and the rectangles of its last one.
+std::vector<std::uint32_t> PresentTimes(HWND hwnd);
+std::vector<orvo::platform::PixelRect> LastPresentedRects(HWND hwnd);
+// While on, every presentation is refused as busy (a frame still being
+// copied), so the platform must keep the changes and try again.
+void SetPresentBusy(bool busy);
+// The timeout of the message loop's last wait.
+std::uint32_t LastWait();
 const std::array<orvo::platform::Rgb, 256>& PresentedColours();
 bool CursorVisible(HWND hwnd);
 bool InputGrabbed();

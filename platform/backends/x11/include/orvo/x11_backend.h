@@ -9,6 +9,12 @@
 //   the back end is replaced.
 // - Images go through MIT-SHM where the server allows it; the environment
 //   variable ORVO_X11_NO_SHM forces plain images (as on a remote display).
+//   With MIT-SHM, Present refuses a frame (returns false) until the server
+//   has copied the previous one.
+// - The emulated display has an integer pixel scale s: ORVO_SCALE (1..8)
+//   when set, else round(dpi / 96) from the desktop's Xft.dpi resource or
+//   the screen's physical size, at least 1. Sizes and pointer coordinates
+//   are divided by s; each slot is shown as s x s screen pixels.
 // - X protocol errors (a stale foreign window id, say) are ignored; losing
 //   the connection ends the process with a one-line message and exit code 1.
 #pragma once

@@ -4,11 +4,14 @@
 // messages, previews inside a host window, and the command-line tail.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "command_line.h"
+#include "orvo/backend.h"
+#include "orvo/display.h"
 #include "orvo/platform.h"
 #include "orvo/win32_backend.h"
 #include "pixel_convert.h"
@@ -182,6 +185,58 @@ TEST_F(Win32BackendTest, PresentsTheSlotsColours) {
   EXPECT_EQ(image.at(41, 30), 0x0000FFu);
   EXPECT_EQ(image.at(0, 0), 0x000000u);
   EXPECT_EQ(image.at(63, 47), 0x000000u);
+}
+
+// The back end puts exactly the rectangles it is given: the rest of the
+// window keeps what it showed, also when the system repaints the window
+// from the kept image. A bottom-up surface shows the same picture.
+TEST_F(Win32BackendTest, PresentsOnlyTheGivenRectangles) {
+  using orvo::platform::PixelRect;
+  orvo::platform::Backend& backend = orvo::platform::GetBackend();
+  std::array<orvo::platform::Rgb, orvo::platform::kSlotCount> colours{};
+  colours[1] = {255, 0, 0};
+  colours[2] = {0, 0, 255};
+  for (bool bottom_up : {false, true}) {
+    SCOPED_TRACE(bottom_up ? "bottom-up" : "top-down");
+    orvo::platform::NativeWindowParams params;
+    params.width = 128;
+    params.height = 64;
+    params.class_name = "OrvoPresentTest";
+    params.title = "present test";
+    const orvo::platform::NativeId id = backend.CreateNativeWindow(params);
+    ASSERT_NE(id, 0u);
+    orvo::platform::Surface surface(128, 64);
+    surface.set_bottom_up(bottom_up);
+    const PixelRect whole{0, 0, 128, 64};
+    ASSERT_TRUE(backend.Present(id, surface, {&whole, 1}, colours, 1));  // all black
+    // Every pixel red, a blue column at x = 100; only two rectangles sent.
+    for (int y = 0; y < 64; ++y) {
+      for (int x = 0; x < 128; ++x) surface.row(y)[x] = x == 100 ? 2 : 1;
+    }
+    const PixelRect sent[] = {{0, 0, 16, 8}, {90, 40, 200, 64}};  // the second one clipped
+    ASSERT_TRUE(backend.Present(id, surface, sent, colours, 1));
+    const auto inside = [&](int x, int y) {
+      for (const PixelRect& r : sent)
+        if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) return true;
+      return false;
+    };
+    const auto check = [&](const probe::Image& image) {
+      ASSERT_EQ(image.width, 128);
+      ASSERT_EQ(image.height, 64);
+      for (int y = 0; y < 64; y += 3) {
+        for (int x = 0; x < 128; ++x) {
+          const std::uint32_t want = !inside(x, y) ? 0x000000u : x == 100 ? 0x0000FFu : 0xFF0000u;
+          ASSERT_EQ(image.at(x, y), want) << "at " << x << "," << y;
+        }
+      }
+    };
+    probe::Pump(50);
+    check(probe::CaptureScreen(probe::ClientOnScreen(id)));
+    probe::Repaint(id);
+    probe::Pump(50);
+    check(probe::CaptureScreen(probe::ClientOnScreen(id)));
+    backend.DestroyNativeWindow(id);
+  }
 }
 
 // Animating the palette changes what the window shows without a single

@@ -282,6 +282,10 @@ void MoveCursor(int x, int y) { SetCursorPos(x, y); }
 
 void Close(WindowId window) { PostMessageW(H(window), WM_CLOSE, 0, 0); }
 
+void Repaint(WindowId window) {
+  RedrawWindow(H(window), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+}
+
 void Activate(WindowId window) { SetForegroundWindow(H(window)); }
 
 WindowId OwnerOf(WindowId window) { return Id(GetWindow(H(window), GW_OWNER)); }

@@ -109,6 +109,8 @@ void PressKey(std::uint16_t vk);
 void MoveCursor(int x, int y);
 // Asks a window to close (WM_CLOSE).
 void Close(WindowId window);
+// Has the system repaint all of a window of this thread now.
+void Repaint(WindowId window);
 // Moves a window to the foreground.
 void Activate(WindowId window);
 // The window that owns a top-level window (a dialog's owner); 0 for none.

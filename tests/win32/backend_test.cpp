@@ -189,31 +189,35 @@ TEST_F(Win32BackendTest, PresentsTheSlotsColours) {
 
 // The back end puts exactly the rectangles it is given: the rest of the
 // window keeps what it showed, also when the system repaints the window
-// from the kept image. A bottom-up surface shows the same picture.
+// from the kept image. A bottom-up surface, and a child window inside a
+// host (as a preview is), show the same picture.
 TEST_F(Win32BackendTest, PresentsOnlyTheGivenRectangles) {
   using orvo::platform::PixelRect;
   orvo::platform::Backend& backend = orvo::platform::GetBackend();
   std::array<orvo::platform::Rgb, orvo::platform::kSlotCount> colours{};
   colours[1] = {255, 0, 0};
   colours[2] = {0, 0, 255};
-  for (bool bottom_up : {false, true}) {
-    SCOPED_TRACE(bottom_up ? "bottom-up" : "top-down");
+  probe::HostWindow host(200, 120);
+  for (int round = 0; round < 3; ++round) {
+    const bool bottom_up = round == 1, child = round == 2;
+    SCOPED_TRACE(child ? "child" : bottom_up ? "bottom-up" : "top-down");
     orvo::platform::NativeWindowParams params;
-    params.width = 128;
-    params.height = 64;
+    if (child) params.parent = host.id();
+    params.width = 200;
+    params.height = 120;
     params.class_name = "OrvoPresentTest";
     params.title = "present test";
     const orvo::platform::NativeId id = backend.CreateNativeWindow(params);
     ASSERT_NE(id, 0u);
-    orvo::platform::Surface surface(128, 64);
+    orvo::platform::Surface surface(200, 120);
     surface.set_bottom_up(bottom_up);
-    const PixelRect whole{0, 0, 128, 64};
+    const PixelRect whole{0, 0, 200, 120};
     ASSERT_TRUE(backend.Present(id, surface, {&whole, 1}, colours, 1));  // all black
-    // Every pixel red, a blue column at x = 100; only two rectangles sent.
-    for (int y = 0; y < 64; ++y) {
-      for (int x = 0; x < 128; ++x) surface.row(y)[x] = x == 100 ? 2 : 1;
+    // Every pixel red, a blue column at x = 150; only two rectangles sent.
+    for (int y = 0; y < 120; ++y) {
+      for (int x = 0; x < 200; ++x) surface.row(y)[x] = x == 150 ? 2 : 1;
     }
-    const PixelRect sent[] = {{0, 0, 16, 8}, {90, 40, 200, 64}};  // the second one clipped
+    const PixelRect sent[] = {{0, 0, 16, 8}, {90, 40, 300, 120}};  // the second one clipped
     ASSERT_TRUE(backend.Present(id, surface, sent, colours, 1));
     const auto inside = [&](int x, int y) {
       for (const PixelRect& r : sent)
@@ -221,11 +225,11 @@ TEST_F(Win32BackendTest, PresentsOnlyTheGivenRectangles) {
       return false;
     };
     const auto check = [&](const probe::Image& image) {
-      ASSERT_EQ(image.width, 128);
-      ASSERT_EQ(image.height, 64);
-      for (int y = 0; y < 64; y += 3) {
-        for (int x = 0; x < 128; ++x) {
-          const std::uint32_t want = !inside(x, y) ? 0x000000u : x == 100 ? 0x0000FFu : 0xFF0000u;
+      ASSERT_EQ(image.width, 200);
+      ASSERT_EQ(image.height, 120);
+      for (int y = 0; y < 120; y += 3) {
+        for (int x = 0; x < 200; ++x) {
+          const std::uint32_t want = !inside(x, y) ? 0x000000u : x == 150 ? 0x0000FFu : 0xFF0000u;
           ASSERT_EQ(image.at(x, y), want) << "at " << x << "," << y;
         }
       }

@@ -57,6 +57,11 @@ TEST(Win32Preview, CyclicsDrawsInsideTheHostAndEndsWithIt) {
   std::thread watcher([&] {
     probe::Image shot;
     const std::uint32_t start = probe::SystemTickCount();
+    // Under Wine, reading the screen from this thread from the saver's very
+    // first frames on has at times left all but the preview's top-left
+    // 128 x 64 pixels off the screen for the whole run (the X server showed
+    // the same); the picture is read once the saver has drawn for a while.
+    std::this_thread::sleep_for(std::chrono::milliseconds(3000));
     do {
       std::this_thread::sleep_for(std::chrono::milliseconds(200));
       shot = probe::CaptureScreen(area);
@@ -82,8 +87,8 @@ TEST(Win32Preview, CyclicsDrawsInsideTheHostAndEndsWithIt) {
   watcher.join();
   EXPECT_FALSE(forced.load()) << "the preview outlived its host";
   EXPECT_EQ(code, 0);
-  // The saver cleared its whole area and drew its trails there.
-  EXPECT_GE(coloured.load(), 2000u);
+  // The saver cleared its whole area and drew its trails over most of it.
+  EXPECT_GE(coloured.load(), 240u * 180u / 2);
   EXPECT_EQ(white.load(), 0u);
   EXPECT_FALSE(probe::Exists(host.id()));
   _putenv_s("ORVO_CONFIG_DIR", "");

@@ -138,6 +138,22 @@ TEST(ChangeTracking, EveryDrawingCallMarksExactlyTheTilesOfItsPixels) {
   }
 }
 
+// A stretch mirrored from x = INT_MAX over 2^31 pixels reaches back to
+// column 0: its span [0, 2^31) needs more than 32 bits, which long does not
+// have on Windows. Every pixel of the row is painted, and only those.
+TEST(ChangeTracking, MirroredStretchOverTheWholeCoordinateRangePaintsTheRow) {
+  Canvas c(200, 40);
+  c.surface().ClearChanges();
+  const DibHeader h(10, 1);
+  std::vector<std::uint8_t> bits(12, 15);
+  StretchDIBits(c.dc(), INT_MAX, 5, INT_MIN, 1, 0, 0, 10, 1, bits.data(), h.info(), DIB_PAL_COLORS,
+                SRCCOPY);
+  PixelSet row;
+  for (int x = 0; x < 200; ++x) row.insert({x, 5});
+  EXPECT_EQ(c.Painted(), row);
+  EXPECT_EQ(ChangedTiles(c.surface()), TilesOf(row));
+}
+
 TEST(ChangeTracking, MarksAreClippedClearedAndResetByAResize) {
   Surface s(97, 61);  // neither side a whole number of tiles
   EXPECT_EQ(s.tile_columns(), 2);

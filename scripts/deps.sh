@@ -6,7 +6,7 @@ set -euo pipefail
 ORVO_PACKAGES=(
   # build
   cmake g++ ninja-build pkg-config
-  libx11-dev libxext-dev libxtst-dev libfltk1.3-dev libpam0g-dev libpng-dev libgif-dev
+  libx11-dev libxext-dev libxtst-dev libxft-dev fonts-dejavu-core libfltk1.3-dev libpam0g-dev libpng-dev libgif-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   # tests
   xvfb xauth xdotool x11-utils x11-apps imagemagick libpam-wrapper clang xscreensaver man-db

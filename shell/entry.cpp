@@ -1,5 +1,6 @@
 // Process entry, run modes and the saver window's creation and loop.
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "framework/dialog/config_dialog.h"
 #include "framework/host/host.h"
+#include "shell/command_line.h"
 #include "shell/shell.h"
 
 namespace orvo::shell {
@@ -38,105 +40,81 @@ int ConfigurationMode(HWND owner) {
                                           ConfigDialogProc, 0));
 }
 
-constexpr const char* kUsage =
-    "usage: %s [/s | /c | /p ID | /l ID | /a [ID] | --root | --window-id ID | --window]\n";
+const char* ProgramName() { return host::HasModule() ? host::CurrentModule().program : "saver"; }
 
-// The words screen-saver managers and users on Linux pass, besides the
-// switch letters: "-root", "-window-id ID", "-window" (with one dash or
-// two). Returns false when `tail` starts with none of them.
-bool DesktopWord(const char* tail, int* code) {
-  const char* p = tail != nullptr ? tail : "";
-  while (*p == ' ') ++p;
-  if (*p != '-') return false;
-  ++p;
-  if (*p == '-') ++p;
-  auto word = [&](const char* w) {
-    const std::size_t n = std::strlen(w);
-    if (std::strncmp(p, w, n) != 0 || (p[n] != '\0' && p[n] != ' ' && p[n] != '=')) return false;
-    p += n;
-    return true;
-  };
-  if (word("root")) {
-    HWND target = GetDesktopWindow();
-    const char* named = std::getenv("XSCREENSAVER_WINDOW");
-    if (named != nullptr && *named != '\0') {
-      target = ParseWindowId(named);
-      if (target == nullptr || !IsWindow(target)) {
-        std::fprintf(stderr, "saver: XSCREENSAVER_WINDOW names no window: %s\n", named);
-        *code = -1;
-        return true;
-      }
+const char* DisplayName() {
+  if (host::HasModule()) {
+    const SaverModule& m = host::CurrentModule();
+    for (std::size_t i = 0; i < m.string_count; ++i) {
+      if (m.strings[i].id == kStringDisplayName) return m.strings[i].text;
     }
-    if (target == nullptr || !IsWindow(target)) {
-      std::fputs("saver: there is no root window to draw into\n", stderr);
-      *code = -1;
-      return true;
-    }
-    *code = RunSaver(target);
-    return true;
   }
-  if (word("window-id")) {
-    while (*p == ' ' || *p == '=') ++p;
-    const char* end = p;
-    while (*end != '\0' && *end != ' ') ++end;
-    const std::string id(p, end);
-    HWND target = ParseWindowId(id.c_str());
-    if (target == nullptr || !IsWindow(target)) {
-      std::fprintf(stderr, "saver: --window-id: no such window: %s\n", id.empty() ? "(none given)" : id.c_str());
-      *code = -1;
-      return true;
-    }
-    *code = RunSaver(target);
-    return true;
-  }
-  if (word("window")) {
-    *code = RunWindowedSaver(1280, 720);
-    return true;
-  }
-  return false;
+  return ProgramName();
 }
 
-int RunMode(const char* tail) {
-  int code = 0;
-  if (DesktopWord(tail, &code)) return code;
+std::string Number(HWND window, bool hex) {
+  char text[32];
+  std::snprintf(text, sizeof text, hex ? "0x%lx" : "%lu",
+                static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(window)));
+  return text;
+}
 
-  // Skip blanks, '-' and '/' in any order; then one character decides.
-  const char* p = tail != nullptr ? tail : "";
-  while (*p == ' ' || *p == '-' || *p == '/') ++p;
-  const signed char c = static_cast<signed char>(*p);
-  switch (c) {
-    case '\0':
+// Runs a saver inside `target`, a window of another client; -1 with a
+// one-line message when it does not exist.
+int RunInside(HWND target, const std::string& what) {
+  if (target == nullptr || !IsWindow(target)) {
+    std::fprintf(stderr, "%s: %s does not exist\n", ProgramName(), what.c_str());
+    return -1;
+  }
+  return RunSaver(target);
+}
+
+}  // namespace
+
+int RunCommandLine(const CommandLine& line) {
+  if (!AppliesHotCorner(line.mode)) host::ApplyHotCorner(false);
+  switch (line.mode) {
+    case RunMode::kConfigure:
       return ConfigurationMode(nullptr);
-    case 'c':
-    case 'C':
+    case RunMode::kConfigureOwned:
       return ConfigurationMode(GetForegroundWindow());
-    case 's':
-    case 'S':
+    case RunMode::kFullScreen:
       return RunSaver(nullptr);
-    case 'p':
-    case 'P':
-    case 'l':
-    case 'L': {
-      HWND parent = ParseWindowHandle(p);
-      if (parent == nullptr || !IsWindow(parent)) return -1;
-      return RunSaver(parent);
-    }
-    case 'a':
-    case 'A': {
-      HWND parent = ParseWindowHandle(p);
+    case RunMode::kPreview:
+      return RunInside(line.window, "preview window " + Number(line.window, false));
+    case RunMode::kChangePassword: {
+      HWND parent = line.window;
       if (parent == nullptr || !IsWindow(parent)) parent = GetForegroundWindow();
       ChangePassword(parent);
       return 0;
     }
-    default: {
-      const char* program = host::HasModule() ? host::CurrentModule().program : "saver";
-      std::fprintf(stderr, kUsage, program);
-      return -1;
-    }
+    case RunMode::kRoot:
+      if (line.window != nullptr) {
+        return RunInside(line.window, "window " + Number(line.window, true) + " of XSCREENSAVER_WINDOW");
+      }
+      return RunInside(GetDesktopWindow(), "the root window");
+    case RunMode::kWindowId:
+      return RunInside(line.window, "window " + Number(line.window, true) + " of --window-id");
+    case RunMode::kWindowed:
+      return RunWindowedSaver(1280, 720);
+    case RunMode::kHelp:
+      std::fputs(HelpText(ProgramName(), DisplayName()).c_str(), stdout);
+      std::fflush(stdout);
+      return 0;
+    case RunMode::kVersion:
+      std::fputs(VersionLine(ProgramName()).c_str(), stdout);
+      std::fflush(stdout);
+      return 0;
+    case RunMode::kBadSwitch:
+      break;
   }
+  if (!line.problem.empty()) {
+    std::fprintf(stderr, "%s: %s\n", ProgramName(), line.problem.c_str());
+  } else {
+    std::fputs(UsageLine(ProgramName()).c_str(), stderr);
+  }
+  return -1;
 }
-
-}  // namespace
 
 HWND ParseWindowId(const char* text) {
   if (text == nullptr || *text == '\0') return nullptr;
@@ -170,10 +148,14 @@ HWND ParseWindowHandle(const char* text) {
 }
 
 int SaverEntry(HINSTANCE instance, const char* tail) {
+  return SaverEntry(instance, ParseCommandLine(tail, std::getenv("XSCREENSAVER_WINDOW")));
+}
+
+int SaverEntry(HINSTANCE instance, const CommandLine& line) {
   State().instance = instance;
   InstallFaultGuard();
   try {
-    return RunMode(tail);
+    return RunCommandLine(line);
   } catch (...) {
     if (UnhandledExceptionFilter(nullptr) == EXCEPTION_EXECUTE_HANDLER) {
       ClearScreenSaverRunning();

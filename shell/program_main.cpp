@@ -1,6 +1,7 @@
-// The entry of every saver program: the X11 display, the FLTK dialog view,
-// then the shell. Compiled once per program with its module.
-#include <cstdio>
+// The entry of every saver program: the command line first, then (for a
+// mode that shows something) the X11 display, the FLTK dialog view and the
+// password components, then the shell. Compiled once per program with its
+// module.
 #include <string>
 
 #include ORVO_SAVER_HEADER
@@ -12,6 +13,9 @@
 #ifdef ORVO_HAVE_PASSWORD
 #include "orvo/password_components.h"
 #endif
+#ifdef ORVO_HAVE_GUARDIAN
+#include "orvo/guardian.h"
+#endif
 
 #if defined(__SANITIZE_ADDRESS__)
 // Font and display libraries keep caches for the life of the process; the
@@ -21,18 +25,43 @@ extern "C" const char* __lsan_default_suppressions() {
 }
 #endif
 
-int main(int argc, char** argv) {
-  std::string error;
-  if (!orvo::platform::InstallX11Backend(&error)) {
-    std::fprintf(stderr, "%s: %s\n", ORVO_SAVER_MODULE.program, error.c_str());
-    return 1;
-  }
+namespace {
+
+// The X display, then what runs on it: the dialog view and the password
+// components.
+bool OpenDisplay(std::string* error) {
+  if (!orvo::platform::InstallX11Backend(error)) return false;
 #ifdef ORVO_HAVE_FLTK_VIEW
   orvo::platform::InstallFltkDialogView();
 #endif
 #ifdef ORVO_HAVE_PASSWORD
   orvo::platform::InstallPasswordComponents();
 #endif
+  return true;
+}
+
+#ifdef ORVO_HAVE_GUARDIAN
+// The saver's display name (string 1), shown on the lock's prompt.
+const char* DisplayName() {
+  for (std::size_t i = 0; i < ORVO_SAVER_MODULE.string_count; ++i) {
+    if (ORVO_SAVER_MODULE.strings[i].id == orvo::kStringDisplayName) {
+      return ORVO_SAVER_MODULE.strings[i].text;
+    }
+  }
+  return ORVO_SAVER_MODULE.program;
+}
+#endif
+
+}  // namespace
+
+int main(int argc, char** argv) {
   const std::string tail = orvo::shell::CommandTail(argc, argv);
-  return orvo::shell::RunProgram(ORVO_SAVER_MODULE, tail.c_str());
+#ifdef ORVO_HAVE_GUARDIAN
+  // A protected full-screen run: this process guards the screen and runs the
+  // saver in a child process of its own.
+  if (orvo::shell::AsksForFullScreen(tail)) {
+    if (const auto code = orvo::platform::GuardScreen(argc, argv, DisplayName())) return *code;
+  }
+#endif
+  return orvo::shell::ProgramMain(ORVO_SAVER_MODULE, tail, OpenDisplay);
 }

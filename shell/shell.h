@@ -39,9 +39,13 @@ ShellState& State();
 // Back to the state of a fresh process (tests run several saver runs).
 void ResetState();
 
+struct CommandLine;
+
 // Process entry: `tail` is the command line after the program's name.
 // Returns the exit code (-1 where the run mode says so).
 int SaverEntry(HINSTANCE instance, const char* tail);
+// The same with the command line already read.
+int SaverEntry(HINSTANCE instance, const CommandLine& line);
 
 // Creates the saver window (a preview inside `parent`, or full screen) and
 // runs the message loop; returns the quit code.

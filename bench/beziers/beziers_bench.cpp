@@ -16,11 +16,11 @@ constexpr int kHeight = 1080;
 
 void Measure(benchmark::State& state, const orvo::beziers::Config& config, bool worst) {
   orvo::headless::Options display;
-  display.screen_width = kWidth;
-  display.screen_height = kHeight;
+  display.screen_width = config.width;
+  display.screen_height = config.height;
   orvo::headless::Install(display);
   HDC dc = CreateCompatibleDC(nullptr);
-  HBITMAP bitmap = CreateCompatibleBitmap(dc, kWidth, kHeight);
+  HBITMAP bitmap = CreateCompatibleBitmap(dc, config.width, config.height);
   HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(bitmap));
   orvo::PaletteEngine* engine = orvo::CreatePaletteEngine(dc);
   static orvo::beziers::PointSet head, eraser;
@@ -44,6 +44,18 @@ void BM_BeziersFrameStep(benchmark::State& state) {
 void BM_BeziersFrameStepDefaults(benchmark::State& state) {
   Measure(state, orvo::beziers::Config{kWidth, kHeight, 1, 8, 100, 100, 15, 4, 1}, false);
 }
+// The widest stored pen (32767: its bounce frame wraps in 16 bits, so the
+// points stay where they were scattered) with the most curves and copies
+// held, on a small window and on the full screen.
+void BM_BeziersFrameStepWidestPen(benchmark::State& state) {
+  const int width = static_cast<int>(state.range(1));
+  Measure(state, orvo::beziers::Config{width, width * 9 / 16, 20, 32, 1, 32767, 15, 4, 1}, true);
+}
+BENCHMARK(BM_BeziersFrameStepWidestPen)
+    ->Args({1, 64})
+    ->Args({1, 1920})
+    ->ArgNames({"seed", "width"})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BeziersFrameStepDefaults)->Arg(1)->ArgName("seed")->Unit(benchmark::kMillisecond);
 // The argument seeds the figure (its points and speed).
 BENCHMARK(BM_BeziersFrameStep)->Arg(1)->Arg(2)->Arg(3)->ArgName("seed")->Unit(benchmark::kMillisecond);

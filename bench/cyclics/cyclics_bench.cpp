@@ -16,11 +16,11 @@ constexpr int kHeight = 1080;
 
 void Measure(benchmark::State& state, const orvo::cyclics::Config& config, bool worst) {
   orvo::headless::Options display;
-  display.screen_width = kWidth;
-  display.screen_height = kHeight;
+  display.screen_width = config.width;
+  display.screen_height = config.height;
   orvo::headless::Install(display);
   HDC dc = CreateCompatibleDC(nullptr);
-  HBITMAP bitmap = CreateCompatibleBitmap(dc, kWidth, kHeight);
+  HBITMAP bitmap = CreateCompatibleBitmap(dc, config.width, config.height);
   HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(bitmap));
   orvo::PaletteEngine* engine = orvo::CreatePaletteEngine(dc);
   static orvo::cyclics::CyclicSet head, eraser;
@@ -44,6 +44,19 @@ void BM_CyclicsFrameStep(benchmark::State& state) {
 void BM_CyclicsFrameStepDefaults(benchmark::State& state) {
   Measure(state, orvo::cyclics::Config{kWidth, kHeight, 4, 25, 100, 100, 15, 4, 1}, false);
 }
+// The widest stored pen (32767) on a small window and on the full screen:
+// drawn at the width that covers the window, so the cost follows the
+// window, not the pen.
+void BM_CyclicsFrameStepWidestPen(benchmark::State& state) {
+  const int width = static_cast<int>(state.range(1));
+  const int height = width * 9 / 16;
+  Measure(state, orvo::cyclics::Config{width, height, 4, 25, 1, 32767, 15, 4, 1}, false);
+}
+BENCHMARK(BM_CyclicsFrameStepWidestPen)
+    ->Args({1, 64})
+    ->Args({1, 1920})
+    ->ArgNames({"seed", "width"})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CyclicsFrameStepDefaults)->Arg(1)->ArgName("seed")->Unit(benchmark::kMillisecond);
 // The argument seeds the figure (its path modes and speeds).
 BENCHMARK(BM_CyclicsFrameStep)->Arg(1)->Arg(2)->Arg(3)->ArgName("seed")->Unit(benchmark::kMillisecond);

@@ -13,19 +13,20 @@ namespace {
 constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
 
-void Measure(benchmark::State& state, const orvo::stars::Config& config) {
+void Measure(benchmark::State& state, const orvo::stars::Config& config, int width = kWidth,
+             int height = kHeight) {
   orvo::headless::Options display;
-  display.screen_width = kWidth;
-  display.screen_height = kHeight;
+  display.screen_width = width;
+  display.screen_height = height;
   orvo::headless::Install(display);
   HDC dc = CreateCompatibleDC(nullptr);
-  HBITMAP bitmap = CreateCompatibleBitmap(dc, kWidth, kHeight);
+  HBITMAP bitmap = CreateCompatibleBitmap(dc, width, height);
   HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(bitmap));
   orvo::PaletteEngine* engine = orvo::CreatePaletteEngine(dc);
   static orvo::stars::Field field;
   field = orvo::stars::Field{};
   srand15(1);
-  orvo::stars::Start(field, config, dc, kWidth, kHeight, engine);
+  orvo::stars::Start(field, config, dc, width, height, engine);
   for (auto _ : state) orvo::stars::Step(field, dc, engine);
   state.SetItemsProcessed(state.iterations() * field.count);  // stars moved and drawn
   orvo::DestroyPaletteEngine(engine);
@@ -44,6 +45,13 @@ void BM_StarsFrameStepPixels(benchmark::State& state) {
 void BM_StarsFrameStepDefaults(benchmark::State& state) {
   Measure(state, orvo::stars::Config{80, 1, 4, 0, 20, 4, 0});
 }
+// The widest stored star size (32767) on a small window and on the full
+// screen: streaks are drawn at the width that covers the window.
+void BM_StarsFrameStepWidestPen(benchmark::State& state) {
+  const int width = static_cast<int>(state.range(0));
+  Measure(state, orvo::stars::Config{80, 32767, 4, 0, 20, 4, 0}, width, width * 9 / 16);
+}
+BENCHMARK(BM_StarsFrameStepWidestPen)->Arg(64)->Arg(1920)->ArgName("width")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StarsFrameStepDefaults)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StarsFrameStepStreaks)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StarsFrameStepPixels)->Unit(benchmark::kMillisecond);

@@ -20,6 +20,7 @@ struct HostState {
   int width = 0;
   int height = 0;
   UINT_PTR timer = 0;  // non-zero once set-up is done
+  bool hot_corner = true;
   char ini_file[260] = "";
   char section[260] = "";
   char password_key[260] = "";
@@ -93,6 +94,8 @@ void Install(const SaverModule& module, WNDPROC default_proc) {
   s.default_proc = default_proc != nullptr ? default_proc : DefWindowProcA;
 }
 
+void ApplyHotCorner(bool on) { S().hot_corner = on; }
+
 const SaverModule& CurrentModule() { return *S().module; }
 bool HasModule() { return S().module != nullptr; }
 
@@ -109,7 +112,7 @@ LRESULT SaverWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   if (s.module == nullptr) return Default(hwnd, message, wparam, lparam);
   switch (message) {
     case WM_CREATE:
-      if (InHotCorner()) return -1;
+      if (s.hot_corner && InHotCorner()) return -1;
       return Default(hwnd, message, wparam, lparam);
     case WM_ERASEBKGND:
       return SetUp(hwnd);

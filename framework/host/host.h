@@ -14,6 +14,12 @@ void Install(const SaverModule& module, WNDPROC default_proc);
 const SaverModule& CurrentModule();
 bool HasModule();
 
+// Whether window creation is refused while the cursor rests in the hot
+// corner. On after Install; turned off for the runs that someone has
+// already decided on: a screen-saver manager's or a user's (by the shell)
+// and the recorder's, which has no pointer resting anywhere.
+void ApplyHotCorner(bool on);
+
 // The deliverable's window procedure, handed to the shell.
 LRESULT SaverWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 

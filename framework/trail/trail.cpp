@@ -17,10 +17,9 @@ int ColourWalk::Next() {
 }
 
 void EraserDelay::Start(std::int32_t tail_length) {
-  // Computed wide and held to 0..300, so a huge stored length cannot wrap
-  // into a negative 16-bit count.
-  const std::int64_t steps = std::int64_t{3} * tail_length;
-  trail_steps_ = static_cast<std::int16_t>(std::clamp<std::int64_t>(steps, 0, kNeverErased));
+  // A 16-bit count: the low 16 bits of 3 x the stored length (multiplied
+  // with 32-bit wrap-around, as a stored value may be any 32-bit number).
+  trail_steps_ = static_cast<std::int16_t>(3u * static_cast<std::uint32_t>(tail_length));
   head_steps_ = 0;
 }
 

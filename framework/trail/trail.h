@@ -31,14 +31,15 @@ class ColourWalk {
   std::int16_t direction_ = 1;
 };
 
-// When the eraser copy runs. With trail steps T = 3 x tail length the head
-// draws alone for T + 1 steps; from then on the eraser moves and draws in
-// every step, T + 1 steps behind the head. T of 300 or more never erases.
+// When the eraser copy runs. With trail steps T = 3 x tail length, held in
+// 16 bits, the head draws alone for T + 1 steps; from then on the eraser
+// moves and draws in every step, T + 1 steps behind the head. T of 300 or
+// more never erases. A negative T (a stored length below 0, or one whose
+// triple wraps in 16 bits) starts the eraser in the first step, level with
+// the head: every stroke is painted black in the step that drew it.
 class EraserDelay {
  public:
   static constexpr int kNeverErased = 300;
-  // Tail lengths below 0 count as 0 (the eraser one step behind: the
-  // shortest trail); any length of 100 or more never erases.
   void Start(std::int32_t tail_length);
   // One frame step: true when the eraser copy moves and draws in it.
   bool Step();

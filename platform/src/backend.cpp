@@ -25,6 +25,8 @@ void InstallBackend(std::unique_ptr<Backend> backend) {
   ResetDisplay();
 }
 
+std::unique_ptr<Backend> ReleaseBackend() { return std::move(Slot()); }
+
 Backend& GetBackend() {
   if (!Slot()) {
     std::fputs("orvo: no display back end installed\n", stderr);

@@ -4,13 +4,13 @@
 #include <cmath>
 
 #include "framework/palette/palette_engine.h"
+#include "orvo/float_int.h"
 
 namespace orvo::beziers {
 namespace {
 
 constexpr float kTurn = 6.2832f;
 constexpr int kMargin = 40;
-constexpr int kMaxSymmetry = 360;
 
 // Draws the curves from points 0, 2, 4, ... while below B.
 void DrawCurves(const Figure& f, const POINT* points, HDC dc, PaletteEngine* engine) {
@@ -30,15 +30,18 @@ int Scatter(int extent) {
 }  // namespace
 
 std::int16_t CurveSetting(std::int32_t stored) {
-  return static_cast<std::int16_t>(std::clamp(stored, 1, kMaxBeziers));
+  return std::clamp<std::int16_t>(static_cast<std::int16_t>(stored), 1, kMostCurves);
 }
 
 std::int16_t Symmetry(std::int32_t stored) {
-  return static_cast<std::int16_t>(std::clamp(stored, 1, kMaxSymmetry));
+  return std::clamp<std::int16_t>(static_cast<std::int16_t>(stored), 1, kMostCopies);
 }
 
-std::int16_t PenWidth(std::int32_t stored) {
-  return static_cast<std::int16_t>(std::clamp(stored, 0, 200));
+std::int16_t PenWidth(std::int32_t stored) { return static_cast<std::int16_t>(stored); }
+
+int SpeedRange(std::int16_t width) {
+  const int range = (width >> 2) + 4;
+  return range == 0 ? 1 : range;
 }
 
 int CurvesPerCopy(const Figure& f) { return (f.b + 1) / 2; }
@@ -74,8 +77,8 @@ void DrawPoints(const Figure& f, const PointSet& set, HDC dc, PaletteEngine* eng
     for (int i = 0; i < f.p; ++i) {
       const double dx = set.points[i].x - f.cx;
       const double dy = set.points[i].y - f.cy;
-      rotated[i].x = static_cast<LONG>(dx * c + dy * sn) + f.cx;
-      rotated[i].y = static_cast<LONG>(dy * c - dx * sn) + f.cy;
+      rotated[i].x = WrapAdd32(TruncToInt32(dx * c + dy * sn), f.cx);
+      rotated[i].y = WrapAdd32(TruncToInt32(dy * c - dx * sn), f.cy);
     }
     DrawCurves(f, rotated, dc, engine);
   }
@@ -93,7 +96,7 @@ void NewFigure(Figure& f, const Config& config, DWORD now, PaletteEngine* engine
     engine->shifted = config.shifted;
   }
   f.change_time = now + static_cast<DWORD>(200 * (5 * (rand15() % 40) + 50));
-  f.speed = static_cast<std::int16_t>(rand15() % ((f.width >> 2) + 4) + 1);
+  f.speed = static_cast<std::int16_t>(rand15() % SpeedRange(f.width) + 1);
   SelectEffect(engine, config.effect, engine != nullptr ? engine->shifted : config.shifted);
   SetRampDecay(engine, 0.6f, 0.2f);
   SetWaveSpread(engine, rand15() % (f.b + 10) + 6);

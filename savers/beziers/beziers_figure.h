@@ -15,7 +15,6 @@ struct PaletteEngine;
 namespace orvo::beziers {
 
 inline constexpr int kMaxPoints = 210;
-inline constexpr int kMaxBeziers = (kMaxPoints - 4) / 2;  // 103
 
 // Control points and their directions (+1 or -1 on each axis).
 struct PointSet {
@@ -31,19 +30,26 @@ struct Config {
   std::int32_t effect, shifted;
 };
 
-// The settings as a figure uses them. Out-of-range values are held where
-// they would break the figure:
-// - B to 1..103 (P = 2B + 4 points must fit the 210 of a set; with no
-//   curve nothing would be drawn and the palette would never move);
-// - S to 1..360 (0 copies divide the turn by zero; more than one copy per
-//   degree adds nothing visible but makes a frame step arbitrarily long);
-// - the pen width to 0..200 (it also sets the speed range (w >> 2) + 4,
-//   which a negative width could make zero, and wider pens would make a
-//   frame step arbitrarily slow);
-// - the tail length by the trail (below 0 as 0, 100 and more never erase).
+// The settings as a figure uses them: each is held as a 16-bit value (its
+// low 16 bits), and held further only where the figure would break or a
+// frame step would take too long:
+// - B and S at 1 at least: with no curve or no copy nothing would ever be
+//   drawn (and the palette never moved), and S = 0 divides the turn by zero;
+// - B at 20 and S at 32 at most, the dialog's maxima: each only multiplies
+//   the curves of a frame step (and B above 103 would overrun the point
+//   sets), so beyond them a step would take seconds with a wide pen;
+// - the pen width not at all: it sets the speed range (w >> 2) + 4 and the
+//   bounce margin 40 + w as stated, and a width below 1 draws one-pixel
+//   curves. Only a speed range of 0 (w = -16..-13) is taken as 1.
+// - the tail length is the trail's (a 16-bit T3 = 3 x length).
+inline constexpr int kMostCurves = 20;
+inline constexpr int kMostCopies = 32;
 std::int16_t CurveSetting(std::int32_t stored);
 std::int16_t Symmetry(std::int32_t stored);
 std::int16_t PenWidth(std::int32_t stored);
+// The speed range (w >> 2) + 4 of a pen width, or 1 where it would be 0. A
+// negative range keeps its sign: rand() % range is then 0..|range| - 1.
+int SpeedRange(std::int16_t width);
 
 struct Figure {
   std::int16_t b = 1;

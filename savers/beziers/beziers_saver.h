@@ -5,6 +5,10 @@
 
 extern const orvo::SaverModule kBeziersSaver;
 
+namespace orvo {
+struct PaletteEngine;
+}
+
 namespace orvo::beziers {
 
 struct Figure;
@@ -13,6 +17,7 @@ struct Figure;
 struct RunView {
   const Figure* figure;  // nullptr outside a run
   long figures_started;
+  const PaletteEngine* engine;
 };
 RunView View();
 

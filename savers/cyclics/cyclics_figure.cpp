@@ -1,9 +1,9 @@
 #include "savers/cyclics/cyclics_figure.h"
 
-#include <algorithm>
 #include <cmath>
 
 #include "framework/palette/palette_engine.h"
+#include "orvo/float_int.h"
 
 namespace orvo::cyclics {
 namespace {
@@ -17,20 +17,24 @@ float Fresh() { return static_cast<float>(rand15()) * kRandScale; }
 
 double S(double v) { return std::sin(v); }
 
+// -v with 32-bit wrap-around (the negation of -2^31 is itself).
+std::int32_t WrapNeg(std::int32_t v) {
+  return static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(v));
+}
+
 }  // namespace
 
 std::int16_t CyclicCount(std::int32_t stored) {
-  return static_cast<std::int16_t>(std::clamp(stored, 1, kMaxCyclics));
+  const std::int16_t n = static_cast<std::int16_t>(stored);
+  return n > kMaxCyclics ? static_cast<std::int16_t>(kMaxCyclics) : n;
 }
 
 std::int16_t SpeedDivisor(std::int32_t spasticity) {
-  const std::int64_t sp = std::int64_t{51} - spasticity;
-  return static_cast<std::int16_t>(std::clamp<std::int64_t>(sp, 1, 32767));
+  const auto sp = static_cast<std::int16_t>(WrapAdd32(51, WrapNeg(spasticity)));
+  return sp < 1 ? std::int16_t{1} : sp;
 }
 
-std::int16_t PenWidth(std::int32_t stored) {
-  return static_cast<std::int16_t>(std::clamp(stored, 0, 200));
-}
+std::int16_t PenWidth(std::int32_t stored) { return static_cast<std::int16_t>(stored); }
 
 PathValues Path(int mode, const CyclicSet& set, float amplitude, float theta) {
   const double a0 = set.a0, a1 = set.a1, a3 = set.a3;
@@ -51,6 +55,7 @@ PathValues Path(int mode, const CyclicSet& set, float amplitude, float theta) {
 void InitialiseSet(const Figure& f, CyclicSet& set) {
   set.a0 = set.a1 = set.a2 = 0.0f;
   set.a3 = static_cast<float>(std::sin(0.0));
+  if (f.n <= 0) return;  // no cyclics: no turn to divide
   const float step = kTurn / static_cast<float>(f.n);
   float accumulator = 0.0f;
   for (int i = f.n - 1; i >= 0; --i) {
@@ -67,13 +72,13 @@ void MoveSet(const Figure& f, CyclicSet& set) {
     CyclicRecord& r = set.records[i];
     const PathValues p = Path(f.x_mode, set, f.amplitude, r.angle);
     r.previous_x = r.x;
-    r.x = static_cast<std::int16_t>(f.cx + static_cast<int>(std::sin(double{p.b}) * p.a));
+    r.x = static_cast<std::int16_t>(WrapAdd32(f.cx, TruncToInt32(std::sin(double{p.b}) * p.a)));
   }
   for (int i = f.n - 1; i >= 0; --i) {
     CyclicRecord& r = set.records[i];
     const PathValues p = Path(f.y_mode, set, f.amplitude, r.angle);
     r.previous_y = r.y;
-    r.y = static_cast<std::int16_t>(f.cy + static_cast<int>(std::cos(double{p.b}) * p.a));
+    r.y = static_cast<std::int16_t>(WrapAdd32(f.cy, TruncToInt32(std::cos(double{p.b}) * p.a)));
   }
   set.a0 = set.a0 + f.d0;
   set.a1 = set.a1 + f.d1;
@@ -143,13 +148,23 @@ void NewFigure(Figure& f, const Config& config, DWORD now, PaletteEngine* engine
   f.interval = rand15() % 20 + 30;
 }
 
+int StrokeWidth(const Figure& f) {
+  // Every segment starts at a cyclic: x within 0..W (|A| <= cx), y within
+  // cx of the centre row (mirrored ones too), so no pixel of the window
+  // lies farther than 2 x (W + H) + 2 from a segment. A pen twice that wide
+  // already paints the whole window; wider ones are drawn at that width,
+  // which paints the same pixels at a cost that does not grow with the pen.
+  const int covering = 4 * (f.window_width + f.window_height) + 4;
+  return f.width > covering ? covering : f.width;
+}
+
 void Step(Figure& f, HDC dc, PaletteEngine* engine) {
   if (f.pulsing) {
     f.pulse_phase = f.pulse_phase + f.pulse_speed;
     f.width = static_cast<std::int16_t>(
-        static_cast<int>(std::fabs(std::sin(double{f.pulse_phase}) * 70.0)) + 70);
+        TruncToInt32(std::fabs(std::sin(double{f.pulse_phase}) * 70.0)) + 70);
   }
-  f.trail.Step(dc, f.width, [&](CyclicSet& set) {
+  f.trail.Step(dc, StrokeWidth(f), [&](CyclicSet& set) {
     MoveSet(f, set);
     DrawSet(f, set, dc, engine);
   });

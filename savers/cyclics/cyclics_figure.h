@@ -38,15 +38,17 @@ struct Config {
   std::int32_t effect, shifted;
 };
 
-// The settings as a figure uses them. Out-of-range values are held where
-// they would break the figure:
-// - the count to 1..101 (the set holds 101 records; 0 cyclics would divide
-//   the turn by zero);
-// - sp = 51 - Spasticity to 1..32767 (a Spasticity of 51 or more moves as
-//   50 does, the fastest; sp must stay a positive 16-bit divisor);
-// - the pen width to 0..200 (0 pulses; wider pens would make a frame step
-//   arbitrarily slow, and a negative width has no meaning);
-// - the tail length by the trail (below 0 as 0, 100 and more never erase).
+// The settings as a figure uses them: each is held as a 16-bit value (its
+// low 16 bits), and only where the arithmetic would break is it held further:
+// - the count at 101 at most (the set's block holds 101 records); a count
+//   of 0 or less is kept and draws nothing;
+// - sp = 51 - Spasticity at 1 at least (a Spasticity of 51 or more moves
+//   as 50 does, the fastest): sp <= 0 would take a remainder by 10 x sp <= 0;
+// - the pen width not at all (0 pulses; a negative width draws one-pixel
+//   lines, as the drawing layer gives any width below 1; a pen wider than
+//   the window needs is drawn at a width that paints the same pixels, see
+//   StrokeWidth);
+// - the tail length is the trail's (a 16-bit T3 = 3 x length).
 std::int16_t CyclicCount(std::int32_t stored);
 std::int16_t SpeedDivisor(std::int32_t spasticity);
 std::int16_t PenWidth(std::int32_t stored);
@@ -92,6 +94,10 @@ void DrawSet(const Figure& f, const CyclicSet& set, HDC dc, PaletteEngine* engin
 // and both copies of the set started at the centre. The figure's trail
 // must be attached to two sets.
 void NewFigure(Figure& f, const Config& config, DWORD now, PaletteEngine* engine);
+
+// The width the figure's pens are created with: the pen width w, or the
+// smallest width that already covers the whole window when w is wider.
+int StrokeWidth(const Figure& f);
 
 // One frame step without the change-time check: pen width, colour, head
 // and, when due, eraser.

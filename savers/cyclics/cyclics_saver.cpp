@@ -100,7 +100,7 @@ const StringResource kStrings[] = {
 
 RunView View() {
   const State& s = St();
-  return RunView{s.running ? &s.figure : nullptr, s.head != nullptr, s.figures_started};
+  return RunView{s.running ? &s.figure : nullptr, s.head != nullptr, s.figures_started, s.engine};
 }
 
 }  // namespace orvo::cyclics

@@ -8,6 +8,10 @@
 
 extern const orvo::SaverModule kCyclicsSaver;
 
+namespace orvo {
+struct PaletteEngine;
+}
+
 namespace orvo::cyclics {
 
 struct Figure;
@@ -17,8 +21,8 @@ struct RunView {
   const Figure* figure;  // nullptr outside a run
   bool sets;             // both cyclic sets are allocated
   long figures_started;
+  const PaletteEngine* engine;
 };
 RunView View();
-
 
 }  // namespace orvo::cyclics

@@ -115,7 +115,9 @@ void NewImage() {
     s.engine->palette_duration = static_cast<std::uint32_t>(Row(kTweak)) * 1000u;
     if (!s.first_image_done) SelectEffect(s.engine, s.settings.effect, s.settings.shifted);
   }
-  s.interval = 101 - Row(kRate);
+  // In 32-bit arithmetic that wraps, as the desktop's does: a stored
+  // -2147483648 must not overflow.
+  s.interval = static_cast<int>(101u - static_cast<std::uint32_t>(Row(kRate)));
   int t = Row(kType);
   s.image_duration = static_cast<DWORD>(Row(kDelay)) * 1000u;
   if (t > 20) {

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "orvo/float_int.h"
+
 namespace orvo::stars {
 namespace {
 
@@ -12,10 +14,6 @@ constexpr float kUnit = 1.0f / 32767.0f;
 constexpr double kSpin = 0.02;
 
 double Draw() { return static_cast<double>(static_cast<float>(rand15()) * kUnit); }
-
-std::int16_t Abs16(int v) {
-  return static_cast<std::int16_t>(std::min(std::abs(v), 32767));
-}
 
 // Shows the generated colours once, since pixel mode never animates the
 // palette: entry 0 is the erase colour (black, like the cleared window) and
@@ -36,14 +34,23 @@ void ShowStillPalette(HDC dc, PaletteEngine* engine) {
 
 }  // namespace
 
+std::int16_t Abs16(std::int32_t stored) {
+  // The low 16 bits, then their absolute value; -32768 has none in 16 bits
+  // and is held at 32767, so a size, speed or flag set is never negative.
+  const int low = static_cast<std::int16_t>(stored);
+  return static_cast<std::int16_t>(std::min(low < 0 ? -low : low, 32767));
+}
+
 int StarCount(int stored) { return 5 * std::clamp(stored, 1, kMaxStars / 5); }
 
 bool Project(const Camera& c, double x, double y, double z, std::int32_t* sx,
              std::int32_t* sy) {
   if (!(z > c.z)) return false;
   const double d = z - c.z;
-  *sx = static_cast<std::int32_t>((x - c.x) / d * kFocal + c.x + c.half_width);
-  *sy = static_cast<std::int32_t>(c.half_height - ((y - c.y) / d * kFocal + c.y));
+  // A star a hair in front of the camera projects far outside any window;
+  // such values convert to the integer-indefinite result.
+  *sx = TruncToInt32((x - c.x) / d * kFocal + c.x + c.half_width);
+  *sy = TruncToInt32(c.half_height - ((y - c.y) / d * kFocal + c.y));
   return true;
 }
 
@@ -57,7 +64,15 @@ void Respawn(Field& field, Star& star) {
   Project(field.camera, star.x, star.y, star.z, &star.sx, &star.sy);
 }
 
-int StreakIndex(std::uint16_t frame) { return frame % kPaletteEntries; }
+int StreakIndex(std::uint16_t frame) {
+  const int low = frame & 0xFF;
+  // Indices 235..255 name no palette entry. Entry 0 (what the display would
+  // give them) would paint 21 frames' streaks in one flat colour, and black
+  // would cut dark lines through the picture; instead the index turns back
+  // from 234 (235 -> 233, ..., 255 -> 213), so each frame's streaks stay a
+  // neighbour of the previous frame's as the colour walk of the trails does.
+  return low < kPaletteEntries ? low : 2 * (kPaletteEntries - 1) - low;
+}
 
 void Start(Field& field, const Config& config, HDC dc, int width, int height,
            PaletteEngine* engine) {
@@ -148,11 +163,21 @@ void Sway(Field& field) {
   cam.z = 100.0 * std::sin(field.sway_c) - 200.0;
 }
 
+int StreakWidth(const Field& field) {
+  // A streak starts strictly inside the window, so a pen of twice the
+  // window's width plus height already paints every pixel of the window
+  // from that start; wider pens are drawn at that width, which paints the
+  // same pixels at a cost that does not grow with the pen.
+  const int covering =
+      2 * (static_cast<int>(field.camera.width) + static_cast<int>(field.camera.height)) + 2;
+  return field.pen_width > covering ? covering : field.pen_width;
+}
+
 void Step(Field& field, HDC dc, PaletteEngine* engine) {
   ++field.frame;
   if (!field.pixel_mode) PaletteTick(engine, 0);
   Sway(field);
-  const HPEN pen = CreatePen(PS_SOLID, field.pen_width,
+  const HPEN pen = CreatePen(PS_SOLID, StreakWidth(field),
                              PALETTEINDEX(static_cast<WORD>(StreakIndex(field.frame))));
   SelectObject(dc, reinterpret_cast<HGDIOBJ>(pen));
   Pass(field, dc);

@@ -60,16 +60,22 @@ bool Project(const Camera& camera, double x, double y, double z, std::int32_t* s
 // New random position (draws x, y, z in that order), brightness 0, projected.
 void Respawn(Field& field, Star& star);
 
-// Palette index of the streaks drawn at frame counter `frame`. The engine
-// has 235 entries, so the counter is taken modulo 235: every step moves to
-// the neighbouring entry, and after entry 234 the streaks continue at 0,
-// just as the engine's own colours wrap round.
+// Palette index of the streaks drawn at frame counter `frame`: its low 8
+// bits, where 0..234 name palette entries; 235..255 (21 frames in every
+// 256) turn back from the top entry, 233 down to 213.
 int StreakIndex(std::uint16_t frame);
+
+// A stored size, speed or rotation value as the field holds it: the
+// absolute value of its low 16 bits (32767 for -32768).
+std::int16_t Abs16(std::int32_t stored);
 
 // The start of an image (the window already black): settings, palette,
 // stars and one frame pass with the pen the DC holds.
 void Start(Field& field, const Config& config, HDC dc, int width, int height,
            PaletteEngine* engine);
+// The width of the streak pen: the pen width, or the smallest width that
+// already covers the whole window from any streak's start when wider.
+int StreakWidth(const Field& field);
 // Moves and draws every star once, then flushes.
 void Pass(Field& field, HDC dc);
 // One frame step: counter, palette, sway, pen and a pass.

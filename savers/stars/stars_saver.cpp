@@ -71,6 +71,9 @@ const StringResource kStrings[] = {
 };
 
 }  // namespace
+
+RunView View() { return RunView{St().camera_made ? &TheField() : nullptr, St().engine}; }
+
 }  // namespace orvo::stars
 
 const orvo::SaverModule kStarsSaver = {

@@ -44,23 +44,42 @@ bool SameSets(const Figure& f, const PointSet& a, const PointSet& b) {
   return true;
 }
 
-TEST(BeziersFigureTest, StoredValuesAreHeldWhereTheyWouldBreakTheFigure) {
-  EXPECT_EQ(CurveSetting(20), 20);
-  EXPECT_EQ(CurveSetting(103), 103);
-  EXPECT_EQ(CurveSetting(104), 103);
-  EXPECT_EQ(CurveSetting(0), 1);
-  EXPECT_EQ(CurveSetting(-9), 1);
-  EXPECT_EQ(Symmetry(0), 1);
-  EXPECT_EQ(Symmetry(-2), 1);
-  EXPECT_EQ(Symmetry(32), 32);
-  EXPECT_EQ(Symmetry(100000), 360);
-  EXPECT_EQ(PenWidth(-16), 0);  // (w >> 2) + 4 would be 0
-  EXPECT_EQ(PenWidth(9999), 200);
-  FigureRun run(MakeConfig(100, 80, 500, 0, 1, -16));
-  EXPECT_EQ(run.f.p, 210);
+// Stored values are read as 16-bit numbers; B and S are held to 1..20 and
+// 1..32 (no curve or copy would draw nothing, S = 0 divides by zero, and
+// more only multiplies a step's work); the pen width is kept, and only a
+// speed range (w >> 2) + 4 of 0 is taken as 1.
+TEST(BeziersFigureTest, StoredValuesAreSixteenBitAndHeldOnlyWhereTheyBreak) {
+  struct Hold {
+    std::int32_t stored;
+    int b, s, w;
+  } holds[] = {
+      {1, 1, 1, 1},         {20, 20, 20, 20},       {21, 20, 21, 21},     {32, 20, 32, 32},
+      {33, 20, 32, 33},     {104, 20, 32, 104},     {300, 20, 32, 300},   {0, 1, 1, 0},
+      {-9, 1, 1, -9},       {65537, 1, 1, 1},       {65544, 8, 8, 8},     {65535, 1, 1, -1},
+      {-32769, 20, 32, 32767}, {INT32_MIN, 1, 1, 0},
+  };
+  for (const Hold& h : holds) {
+    EXPECT_EQ(CurveSetting(h.stored), h.b) << h.stored;
+    EXPECT_EQ(Symmetry(h.stored), h.s) << h.stored;
+    EXPECT_EQ(PenWidth(h.stored), h.w) << h.stored;
+  }
+  struct Range {
+    int w, range;
+  } ranges[] = {{0, 4}, {3, 4}, {4, 5}, {200, 54}, {300, 79}, {32767, 8195},
+                {-12, 1}, {-13, 1}, {-16, 1}, {-17, -1}, {-40, -6}, {-32768, -8188}};
+  for (const Range& r : ranges) EXPECT_EQ(SpeedRange(static_cast<std::int16_t>(r.w)), r.range) << r.w;
+  // A 300 pen keeps its speeds (1..79) and its margin (340).
+  for (DWORD seed = 1; seed < 40; ++seed) {
+    FigureRun wide(MakeConfig(100, 80, 1, 1, 100, 300), seed);
+    ASSERT_GE(wide.f.speed, 1);
+    ASSERT_LE(wide.f.speed, 79);
+    ASSERT_EQ(wide.f.x_min, -340);
+    ASSERT_EQ(wide.f.x_end, 100 + 340);
+  }
+  FigureRun run(MakeConfig(100, 80, 500, 0, 1, -14));
+  EXPECT_EQ(run.f.p, 44);
   EXPECT_EQ(run.f.s, 1);
-  EXPECT_GE(run.f.speed, 1);
-  EXPECT_LE(run.f.speed, 4);
+  EXPECT_EQ(run.f.speed, 1);
   Canvas canvas(100, 80);
   for (int i = 0; i < 12; ++i) Step(run.f, canvas.dc(), nullptr);
 }

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <deque>
+#include <utility>
 #include <vector>
 
 #include "orvo/platform.h"
@@ -33,27 +34,37 @@ struct FigureRun {
   }
 };
 
-TEST(CyclicsFigureTest, StoredValuesAreHeldWhereTheyWouldBreakTheFigure) {
-  EXPECT_EQ(CyclicCount(4), 4);
-  EXPECT_EQ(CyclicCount(101), 101);
-  EXPECT_EQ(CyclicCount(102), 101);
-  EXPECT_EQ(CyclicCount(70000), 101);
-  EXPECT_EQ(CyclicCount(0), 1);
-  EXPECT_EQ(CyclicCount(-3), 1);
-  EXPECT_EQ(SpeedDivisor(25), 26);
-  EXPECT_EQ(SpeedDivisor(50), 1);
-  EXPECT_EQ(SpeedDivisor(51), 1);
-  EXPECT_EQ(SpeedDivisor(400), 1);
-  EXPECT_EQ(SpeedDivisor(1), 50);
-  EXPECT_EQ(SpeedDivisor(-100000), 32767);
-  EXPECT_EQ(PenWidth(-1), 0);
-  EXPECT_EQ(PenWidth(130), 130);
-  EXPECT_EQ(PenWidth(5000), 200);
+// Stored values are read as 16-bit numbers (their low 16 bits); only a
+// count above the 101 records of a set and an sp = 51 - Spasticity below 1
+// (a remainder by 10 x sp <= 0) are held.
+TEST(CyclicsFigureTest, StoredValuesAreSixteenBitAndHeldOnlyWhereTheyBreak) {
+  struct Count {
+    std::int32_t stored;
+    int n;
+  } counts[] = {{4, 4}, {101, 101}, {102, 101}, {70000, 101}, {65540, 4},
+                {0, 0}, {-3, -3}, {65536, 0}, {-65535, 1}, {INT32_MIN, 0}};
+  for (const Count& c : counts) EXPECT_EQ(CyclicCount(c.stored), c.n) << c.stored;
+  struct Speed {
+    std::int32_t spasticity;
+    int sp;
+  } speeds[] = {{25, 26}, {50, 1}, {1, 50}, {51, 1}, {400, 1}, {65561, 26},
+                {-32716, 32767}, {-32717, 1}, {-100000, 1}, {INT32_MIN, 51}, {INT32_MAX, 52}};
+  for (const Speed& c : speeds) EXPECT_EQ(SpeedDivisor(c.spasticity), c.sp) << c.spasticity;
+  struct Width {
+    std::int32_t stored;
+    int w;
+  } widths[] = {{0, 0}, {130, 130}, {300, 300}, {5000, 5000}, {-10, -10},
+                {65536, 0}, {65535, -1}, {-32769, 32767}, {INT32_MIN, 0}};
+  for (const Width& c : widths) EXPECT_EQ(PenWidth(c.stored), c.w) << c.stored;
+  // A stored -10 is a width, not 0: it does not pulse; 65536 reads as 0 and does.
+  for (auto [stored, pulses] : {std::pair{-10, false}, std::pair{65536, true}, std::pair{300, false}}) {
+    FigureRun run(MakeConfig(64, 48, 3, 25, 100, stored));
+    EXPECT_EQ(run.f.pulsing, pulses) << stored;
+  }
   // A figure made from such values runs and stays inside its block.
-  FigureRun run(MakeConfig(64, 48, 5000, 90, -2, 9000));
+  FigureRun run(MakeConfig(64, 48, 5000, 90, -2, 9));
   EXPECT_EQ(run.f.n, 101);
   EXPECT_EQ(run.f.sp, 1);
-  EXPECT_EQ(run.f.width, 200);
   EXPECT_GE(run.f.change_time, 20000u);
   EXPECT_LE(run.f.change_time, 29000u);
   Canvas canvas(64, 48);

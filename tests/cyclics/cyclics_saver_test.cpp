@@ -69,12 +69,12 @@ TEST_F(CyclicsSaverTest, ANewFigureStartsAfterItsChangeTime) {
   EXPECT_GE(started_at_30, 2);
 }
 
-TEST_F(CyclicsSaverTest, StoredValuesOutOfRangeRunHeld) {
+TEST_F(CyclicsSaverTest, StoredValuesOutOfRangeAreReadInSixteenBits) {
   Options o = Opts(10);
-  o.settings = {{"Cyclics", "5000"}, {"Spasticity", "77"}, {"PenWidth", "4000"},
+  o.settings = {{"Cyclics", "5000"}, {"Spasticity", "77"}, {"PenWidth", "65543"},
                 {"TailLength", "-5"}};
-  int n = 0, sp = 0, width = 0, trail_steps = -1;
-  RecordSaver(kCyclicsSaver, o, [&](long) {
+  int n = 0, sp = 0, width = 0, trail_steps = 0;
+  const auto image = RecordSaver(kCyclicsSaver, o, [&](long) {
     const orvo::cyclics::Figure* f = orvo::cyclics::View().figure;
     n = f->n;
     sp = f->sp;
@@ -84,8 +84,11 @@ TEST_F(CyclicsSaverTest, StoredValuesOutOfRangeRunHeld) {
   });
   EXPECT_EQ(n, 101);
   EXPECT_EQ(sp, 1);
-  EXPECT_EQ(width, 200);
-  EXPECT_EQ(trail_steps, 0);
+  EXPECT_EQ(width, 7);
+  EXPECT_EQ(trail_steps, -15);
+  // The eraser runs level with the head from the first step: every segment
+  // is painted black in the step that drew it.
+  EXPECT_EQ(NonBlack(image), 0);
 }
 
 bool Refuse(std::size_t) { return true; }

@@ -27,7 +27,7 @@ namespace fs = std::filesystem;
 using orvo::render::Options;
 using orvo::render::RecordSaver;
 using orvo::testing::NonBlack;
-using orvo::testing::ReferenceRand;
+using orvo::testing::HandRand;
 
 class PolygonSaverTest : public orvo::testing::RecordingTest {
  protected:
@@ -116,7 +116,7 @@ TEST_F(PolygonSaverTest, ImageStartAndFirstStepFollowTheRandomSequence) {
                   {"Tweak", std::to_string(c.tweak)},       {"Effect", std::to_string(c.effect)},
                   {"Shifted", std::to_string(c.shifted)}};
     orvo::testing::ProbeAfterSetUp(kPolygonSaver, o, [&] {
-      ReferenceRand r(orvo::testing::SetUpSeed(o));
+      HandRand r(orvo::testing::SetUpSeed(o));
       // 1. Counts as read. 2. The first image creates the engine, which
       // draws its random-events flag.
       int n = c.vertices, s = c.symmetry, v = c.speed;

@@ -126,6 +126,51 @@ TEST_F(ProgramsTest, PreviewOfNoWindowExitsWith255AndCreatesNothing) {
   }
 }
 
+// With the pointer in the bottom-right corner, the desktop's own modes do
+// not start; a run that a screen-saver manager or a user asked for does.
+TEST_F(ProgramsTest, HotCornerStopsOnlyTheDesktopsOwnModes) {
+  Display* d = x_.get();
+  x_.MovePointer(DisplayWidth(d, DefaultScreen(d)) - 1, DisplayHeight(d, DefaultScreen(d)) - 1);
+  {
+    Program saver({"plasma", "/s"});
+    EXPECT_EQ(saver.WaitExit(3s), 0);
+    EXPECT_EQ(x_.FindByTitle("Screen Saver"), 0u);
+  }
+  struct Case {
+    const char* mode;
+    bool starts;
+  } cases[] = {{"/p", false}, {"/l", false}, {"--window-id", true}, {"-root", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mode);
+    const Window parent = x_.CreateWindow(120, 90);
+    std::vector<std::string> args = {"plasma", c.mode};
+    if (std::string(c.mode) == "-root") setenv("XSCREENSAVER_WINDOW", std::to_string(parent).c_str(), 1);
+    else args.push_back(std::to_string(parent));
+    Program saver(args);
+    unsetenv("XSCREENSAVER_WINDOW");
+    if (!c.starts) {
+      EXPECT_EQ(saver.WaitExit(3s), 0);
+      EXPECT_EQ(x_.FirstChild(parent), 0u);
+    } else {
+      Window child = 0;
+      for (int i = 0; i < 150 && child == 0; ++i) {
+        child = x_.FirstChild(parent);
+        std::this_thread::sleep_for(20ms);
+      }
+      EXPECT_NE(child, 0u);
+      EXPECT_EQ(saver.WaitExit(300ms), -1) << "still running";
+    }
+    XDestroyWindow(d, parent);
+    x_.Sync();
+    saver.WaitExit(3s);
+  }
+  {
+    Program windowed({"plasma", "--window"});
+    EXPECT_NE(WaitForWindow("Orvo Plasma"), 0u);
+    EXPECT_EQ(windowed.WaitExit(0ms), -1) << "still running";
+  }
+}
+
 TEST_F(ProgramsTest, TerminatingSignalsEndARunCleanlyWithinASecond) {
   for (int number : {SIGTERM, SIGINT, SIGHUP}) {
     SCOPED_TRACE(number);

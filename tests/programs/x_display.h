@@ -8,6 +8,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,16 @@ class XDisplay {
   Window FindByTitle(const std::string& title);
   // Children of `parent`; 0 when it has none.
   Window FirstChild(Window parent);
+  // A window below `top` (at most `depth` levels down) whose WM_CLASS class
+  // is `res_class` (and whose name is `title`, unless empty); 0 if none.
+  Window FindByClass(Window top, const std::string& res_class, const std::string& title, int depth);
+  // The process that made `w` (its _NET_WM_PID), or -1.
+  long WindowPid(Window w);
+  bool Viewable(Window w);
+  // The topmost child of the root window.
+  Window TopWindow();
+  // The screen's pixels in a rectangle, as 0xRRGGBB, row by row.
+  std::vector<std::uint32_t> Capture(int x, int y, int width, int height);
   bool Size(Window w, int* width, int* height);
   // The pixel at x, y of window w as 0xRRGGBB, or -1 when unreadable.
   long Pixel(Window w, int x, int y);
@@ -46,7 +57,8 @@ class XDisplay {
 // killed if still running when the object goes.
 class Program {
  public:
-  explicit Program(const std::vector<std::string>& args);
+  // `stderr_file`: where its standard error goes (inherited when empty).
+  explicit Program(const std::vector<std::string>& args, const std::string& stderr_file = "");
   ~Program();
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
@@ -54,6 +66,7 @@ class Program {
   int WaitExit(std::chrono::milliseconds limit);
   // Sends a signal to the program.
   void Signal(int number);
+  pid_t pid() const { return pid_; }
 
  private:
   pid_t pid_ = -1;

@@ -20,17 +20,23 @@ namespace fs = std::filesystem;
 struct Result {
   int exit_code = -1;
   std::string error_output;
+  std::string output;
 };
 
 Result RunRender(const std::string& args) {
   const fs::path err = fs::temp_directory_path() / ("orvo-render-err-" + std::to_string(::getpid()));
-  const std::string command = std::string(ORVO_BIN_DIR) + "/orvo-render " + args + " 2>" + err.string();
+  const fs::path out = fs::temp_directory_path() / ("orvo-render-out-" + std::to_string(::getpid()));
+  const std::string command =
+      std::string(ORVO_BIN_DIR) + "/orvo-render " + args + " 2>" + err.string() + " >" + out.string();
   const int status = std::system(command.c_str());
   Result r;
   r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   std::ifstream in(err);
   r.error_output.assign(std::istreambuf_iterator<char>(in), {});
+  std::ifstream in_out(out);
+  r.output.assign(std::istreambuf_iterator<char>(in_out), {});
   fs::remove(err);
+  fs::remove(out);
   return r;
 }
 
@@ -108,6 +114,50 @@ TEST_F(RenderTest, BadArgumentsExitWithTwoAndWriteNothing) {
     ASSERT_FALSE(r.error_output.empty());
     EXPECT_EQ(r.error_output.find('\n'), r.error_output.size() - 1);
   }
+}
+
+TEST_F(RenderTest, EverySaverRecordsAnySizeFromOnePixelUp) {
+  // The smallest of these lie wholly inside a 30-pixel corner; the recorder
+  // has no pointer, so every saver must start and draw at each of them.
+  const char* savers[] = {"pattern", "stain", "cyclics", "stars", "spheres",
+                          "vortex", "polygon", "beziers", "plasma"};
+  struct Size {
+    unsigned width, height;
+  } sizes[] = {{1, 1}, {2, 2}, {3, 2}, {31, 31}};
+  for (const char* saver : savers) {
+    for (const Size& size : sizes) {
+      const std::string wxh = std::to_string(size.width) + "x" + std::to_string(size.height);
+      SCOPED_TRACE(std::string(saver) + " " + wxh);
+      const fs::path png = dir_ / (std::string(saver) + "-" + wxh + ".png");
+      const Result r = RunRender(std::string(saver) + " --size " + wxh + " --timers 150 --png " + png.string());
+      ASSERT_EQ(r.exit_code, 0) << r.error_output;
+      EXPECT_EQ(r.error_output, "");
+      png_image image{};
+      image.version = PNG_IMAGE_VERSION;
+      ASSERT_TRUE(png_image_begin_read_from_file(&image, png.string().c_str()));
+      EXPECT_EQ(image.width, size.width);
+      EXPECT_EQ(image.height, size.height);
+      png_image_free(&image);
+    }
+  }
+}
+
+TEST_F(RenderTest, HelpAndVersionGoToStandardOutputAndRunNothing) {
+  for (const std::string args : {"--help", "-h", "plasma --size 8x8 --help", "--bogus --help"}) {
+    SCOPED_TRACE(args);
+    const Result r = RunRender(args + " --png " + (dir_ / "never.png").string());
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.error_output, "");
+    EXPECT_EQ(r.output.rfind(orvo::render::Usage(), 0), 0u) << r.output;
+    for (const char* option : {"--size", "--clock", "--period", "--timers", "--config", "--set", "--png",
+                               "--gif", "--every", "plasma", "beziers"}) {
+      EXPECT_NE(r.output.find(option), std::string::npos) << option;
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "never.png"));
+  }
+  const Result v = RunRender("--version");
+  EXPECT_EQ(v.exit_code, 0);
+  EXPECT_EQ(v.output, std::string("orvo-render (Orvo savers) ") + ORVO_PROJECT_VERSION + "\n");
 }
 
 TEST(RenderArguments, SettingsAndDefaultsAreParsed) {

@@ -87,6 +87,36 @@ TEST_F(DesktopModesTest, WindowIdTakesHexadecimalOrDecimal) {
   }
 }
 
+TEST_F(DesktopModesTest, HotCornerHoldsOnlyForTheDesktopsOwnModes) {
+  // The screen is 320 x 200; the pointer rests at its bottom-right pixel.
+  struct Case {
+    const char* words;  // the tail; "ID" stands for a foreign window
+    bool manager_window;  // XSCREENSAVER_WINDOW names the foreign window
+    bool starts;
+  } cases[] = {
+      {"/s", false, false},          {"-S", false, false},
+      {"/p ID", false, false},       {"/l ID", false, false},
+      {"--root", true, true},        {"-root", false, true},
+      {"--window-id ID", false, true}, {"-window-id ID", false, true},
+      {"--window", false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.words);
+    FreshProcess();
+    Counts() = HookCounts{};
+    HWND target = headless::CreateForeignWindow(150, 100);
+    if (c.manager_window) setenv("XSCREENSAVER_WINDOW", Hex(target).c_str(), 1);
+    else unsetenv("XSCREENSAVER_WINDOW");
+    std::string tail = c.words;
+    if (const auto at = tail.find("ID"); at != std::string::npos) tail.replace(at, 2, Decimal(target));
+    headless::SetCursor(319, 199);
+    int waits = 0;
+    EXPECT_EQ(Run(tail, [&](int) { ++waits; return false; }), 0);
+    EXPECT_EQ(waits > 0, c.starts);
+    EXPECT_EQ(Counts().read_settings, c.starts ? 1 : 0);
+  }
+}
+
 TEST_F(DesktopModesTest, MissingOrStaleWindowsExitWith255AndAMessage) {
   HWND gone = headless::CreateForeignWindow(10, 10);
   headless::DestroyForeignWindow(gone);

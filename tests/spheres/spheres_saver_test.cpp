@@ -28,7 +28,7 @@ namespace fs = std::filesystem;
 using orvo::render::Options;
 using orvo::render::RecordSaver;
 using orvo::testing::NonBlack;
-using orvo::testing::ReferenceRand;
+using orvo::testing::HandRand;
 
 class SpheresSaverTest : public orvo::testing::RecordingTest {
  protected:
@@ -104,7 +104,7 @@ TEST_F(SpheresSaverTest, ImageStartAndFirstStepFollowTheRandomSequence) {
                   {"Tweak", std::to_string(c.tweak)},       {"Effect", std::to_string(c.effect)},
                   {"Shifted", std::to_string(c.shifted)}};
     orvo::testing::ProbeAfterSetUp(kSpheresSaver, o, [&] {
-      ReferenceRand r(orvo::testing::SetUpSeed(o));
+      HandRand r(orvo::testing::SetUpSeed(o));
       // 1. The colour multiplier. 2. The first image creates the engine,
       // which draws its random-events flag.
       const int k = r.Next() % 8;

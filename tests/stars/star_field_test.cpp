@@ -209,18 +209,34 @@ TEST(StarStep, PaletteTickOnlyInStreakModeAndCounterWraps) {
   orvo::DestroyPaletteEngine(engine);
 }
 
-TEST(StreakIndex, StaysInThePaletteAndAdvancesByOne) {
-  EXPECT_EQ(StreakIndex(1), 1);
-  EXPECT_EQ(StreakIndex(234), 234);
-  EXPECT_EQ(StreakIndex(235), 0);  // continues at the palette's first entry
-  for (int frame = 0; frame < 65536; ++frame) {
-    const int i = StreakIndex(static_cast<std::uint16_t>(frame));
-    ASSERT_GE(i, 0);
-    ASSERT_LT(i, orvo::kPaletteEntries);
-    if (frame > 0 && i != 0) {
-      ASSERT_EQ(i, StreakIndex(static_cast<std::uint16_t>(frame - 1)) + 1);
-    }
-  }
+// Size, Speed and Type are used as the absolute value of their low 16
+// bits; -32768 has no 16-bit absolute value and is held at 32767.
+TEST(StarSettings, AbsoluteValueOfTheLowSixteenBits) {
+  struct Case {
+    std::int32_t stored;
+    int held;
+  } cases[] = {{0, 0},         {4, 4},         {-4, 4},        {65535, 1},     {65536, 0},
+               {-65536, 0},    {-32768, 32767}, {32768, 32767}, {-32769, 32767}, {32767, 32767},
+               {INT32_MIN, 0}, {INT32_MAX, 1},  {-2147450880, 32767}, {70000, 4464}};
+  for (const Case& c : cases) EXPECT_EQ(Abs16(c.stored), c.held) << c.stored;
+}
+
+// A star a hair in front of the camera projects to a point beyond any
+// 32-bit coordinate: the conversion gives the integer-indefinite value and
+// the star's next previous position (its low 16 bits, 0) draws no streak.
+TEST(Projection, FarBeyondTheWindowGivesTheIndefiniteValue) {
+  Camera c;
+  c.half_width = 320;
+  c.half_height = 240;
+  std::int32_t x = 0, y = 0;
+  ASSERT_TRUE(Project(c, 1e6, -1e6, -125.0 + 1e-9, &x, &y));
+  EXPECT_EQ(x, INT32_MIN);
+  EXPECT_EQ(y, INT32_MIN);
+  // Straight ahead stays at the centre however close.
+  c.z = 0.0;
+  ASSERT_TRUE(Project(c, 0, 0, 1e-300, &x, &y));
+  EXPECT_EQ(x, 320);
+  EXPECT_EQ(y, 240);
 }
 
 TEST(StarSway, CameraFollowsThePhasesOnlyFromFlag8) {

@@ -1,35 +1,33 @@
-// The palette engine's random draws and first palette, replayed by hand
-// from the engine's documented rules, so that a saver test can follow the
-// one random sequence through every call a saver makes (engine creation,
-// SelectEffect, NewPalette) and compare the engine's fields and colours.
+// The random draws of the palette engine and its first palette, replayed by
+// hand from its rules, so that a saver test can follow the one random
+// sequence through the saver's own draws and the engine's (creation, effect
+// selection, new palette, random events), and compare a real engine's
+// fields and colours.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 
 #include "framework/palette/palette_engine.h"
 
 namespace orvo::testing {
 
-// The process-wide generator as documented: state = state * 214013 +
-// 2531011, result bits 16..30.
-class ReferenceRand {
- public:
-  explicit ReferenceRand(std::uint32_t seed) : state_(seed) {}
+// The process-wide generator: state = state x 214013 + 2531011 (mod 2^32),
+// result bits 16..30 of the new state.
+struct HandRand {
+  std::uint32_t state;
   int Next() {
-    state_ = state_ * 214013u + 2531011u;
-    return static_cast<int>((state_ >> 16) & 0x7FFF);
+    state = state * 214013u + 2531011u;
+    return static_cast<int>((state >> 16) & 0x7FFF);
   }
   // One draw scaled to 0..1 by the single-precision value nearest 1/32767.
   float Unit() { return static_cast<float>(Next()) * (1.0f / 32767.0f); }
-
- private:
-  std::uint32_t state_;
 };
 
-// What SelectEffect chooses.
+// What the effect selection decided.
 struct EffectChoice {
   int ramp = 0;
   int fade = 0;
@@ -37,9 +35,10 @@ struct EffectChoice {
   int shift[3] = {1, 1, 1};
 };
 
-// SelectEffect(engine, effect, shifted) for a stored effect (any value
-// other than 0..3 is "Random").
-inline EffectChoice ReplaySelectEffect(ReferenceRand& r, int effect, int shifted) {
+// The effect selection: coarse is drawn first for every effect, then the
+// effect's own row, then the channel shifts (two draws each when shifted).
+// `effect` is the effect in force (any value outside 0..3 is "Random").
+inline EffectChoice ReplaySelectEffect(HandRand& r, int effect, int shifted) {
   EffectChoice e;
   e.coarse = r.Next() & 1;
   switch (effect) {
@@ -78,7 +77,7 @@ inline EffectChoice ReplaySelectEffect(ReferenceRand& r, int effect, int shifted
   return e;
 }
 
-// What NewPalette draws.
+// What a new palette drew.
 struct PaletteChoice {
   int wave = 0;  // 0 triangle, 1 random plateaus, 2..4 sine
   int frequency[3] = {};
@@ -87,30 +86,75 @@ struct PaletteChoice {
   int decay_draw = -1;  // the ramp decay's draw; -1 without the ramp flag
 };
 
-// NewPalette with the wave rebuilt (keep-wave flag clear) and `spread`.
-inline PaletteChoice ReplayNewPalette(ReferenceRand& r, const EffectChoice& effect, int spread) {
+// A new palette (keep-wave flag clear): the wave kind, the wave's own draws
+// (a coarse pass after the triangle and the sine when the coarse flag is
+// set: spike count, pass count, then position and value per spike; two
+// draws per 60-sample plateau), the three channels, the modulation
+// frequency, and the ramp decay's draw when the ramp flag is set.
+inline PaletteChoice ReplayNewPalette(HandRand& r, const EffectChoice& e, int spread) {
   PaletteChoice p;
-  p.wave = r.Next() % 5;
-  if (p.wave == 1) {
-    for (int i = 0; i < 2048; i += 60) {  // a level every 60 samples: sign, magnitude
-      r.Next();
-      r.Next();
-    }
-  } else if (effect.coarse != 0) {
+  auto coarse_pass = [&]() {
+    if (e.coarse == 0) return;
     const int spikes = r.Next() % 85 + 32;
     r.Next();  // smoothing passes
     for (int i = 0; i < spikes; ++i) {
       r.Next();  // position
       r.Next();  // value
     }
+  };
+  p.wave = r.Next() % 5;
+  if (p.wave == 1) {
+    for (int i = 0; i < kWaveSamples; i += 60) {
+      r.Next();  // sign
+      r.Next();  // level
+    }
+  } else {
+    coarse_pass();
   }
   for (int c = 0; c < 3; ++c) {
     p.frequency[c] = r.Next() % spread + 2;
-    p.offset[c] = r.Next() % 235;
+    p.offset[c] = r.Next() % kPaletteEntries;
   }
   p.modulation = r.Next() % 15 + 5;
-  if (effect.ramp != 0) p.decay_draw = r.Next();
+  if (e.ramp != 0) p.decay_draw = r.Next();
   return p;
+}
+
+// The random events after an animation step: one draw when the engine's
+// flag is set, three more (the phase jumps) when it gives 1. Returns the
+// event drawn (0 reverses the shifts), or -1 without the flag.
+inline int ReplayRandomEvents(HandRand& r, int flag) {
+  if (flag == 0) return -1;
+  const int event = r.Next() % 1000;
+  if (event == 1) {
+    for (int c = 0; c < 3; ++c) r.Next();
+  }
+  return event;
+}
+
+// The engine's fields after an effect selection and a new palette.
+inline void ExpectEngine(const PaletteEngine& engine, const EffectChoice& e, const PaletteChoice& p,
+                         int spread, float decay_base, float decay_range, const std::string& where) {
+  SCOPED_TRACE(where);
+  EXPECT_EQ(engine.ramp, e.ramp);
+  EXPECT_EQ(engine.fade_modulation, e.fade);
+  EXPECT_EQ(engine.coarse, e.coarse);
+  EXPECT_EQ(engine.rotate_mode, e.ramp);
+  EXPECT_EQ(engine.wave_spread, spread);
+  EXPECT_EQ(engine.ramp_decay_base, decay_base);
+  EXPECT_EQ(engine.ramp_decay_range, decay_range);
+  EXPECT_EQ(engine.modulation_frequency, p.modulation);
+  for (int c = 0; c < 3; ++c) {
+    EXPECT_EQ(engine.channels[c].shift, e.shift[c]) << "channel " << c;
+    EXPECT_EQ(engine.channels[c].frequency, p.frequency[c]) << "channel " << c;
+    EXPECT_EQ(engine.channels[c].offset, p.offset[c]) << "channel " << c;
+  }
+  // Without spikes a sine palette's wave is the sine table itself.
+  if (p.wave >= 2 && e.coarse == 0 && WaveTable() != nullptr) {
+    for (int i = 0; i < kWaveSamples; i += 97) {
+      ASSERT_EQ(WaveTable()[i], SineTable()[i]) << "sample " << i;
+    }
+  }
 }
 
 // Everything an image start hands the engine, and what the engine draws.
@@ -131,22 +175,10 @@ struct ImagePalette {
 inline void ExpectFreshPalette(const PaletteEngine& e, const ImagePalette& want) {
   const EffectChoice& fx = want.effect;
   const PaletteChoice& p = want.palette;
+  ExpectEngine(e, fx, p, want.spread, want.decay_base, want.decay_range, "fresh palette");
   EXPECT_EQ(e.palette_duration, want.duration_ms);
   EXPECT_EQ(e.shifted, want.shifted);
-  EXPECT_EQ(e.ramp, fx.ramp);
-  EXPECT_EQ(e.fade_modulation, fx.fade);
-  EXPECT_EQ(e.coarse, fx.coarse);
-  EXPECT_EQ(e.ramp_decay_base, want.decay_base);
-  EXPECT_EQ(e.ramp_decay_range, want.decay_range);
-  EXPECT_EQ(e.wave_spread, want.spread);
-  EXPECT_EQ(e.modulation_frequency, p.modulation);
-  EXPECT_EQ(e.rotate_mode, fx.ramp);
-  for (int c = 0; c < 3; ++c) {
-    EXPECT_EQ(e.channels[c].shift, fx.shift[c]) << "channel " << c;
-    EXPECT_EQ(e.channels[c].frequency, p.frequency[c]) << "channel " << c;
-    EXPECT_EQ(e.channels[c].offset, p.offset[c]) << "channel " << c;
-    EXPECT_EQ(e.channels[c].phase, 235) << "channel " << c;
-  }
+  for (int c = 0; c < 3; ++c) EXPECT_EQ(e.channels[c].phase, 235) << "channel " << c;
 
   const std::int16_t* wave = WaveTable();
   ASSERT_NE(wave, nullptr);

@@ -77,17 +77,36 @@ TEST(EraserDelayTest, StartsThreeTimesTheTailLengthPlusTwoStepsIn) {
   EXPECT_EQ(ninety_nine.size(), 400u - 298u);
   EXPECT_TRUE(EraserSteps(100, 70000).empty());
   EXPECT_TRUE(EraserSteps(5000, 70000).empty());
-  // A huge length must not wrap into a short trail.
-  EXPECT_TRUE(EraserSteps(11000, 1000).empty());
-  EXPECT_TRUE(EraserSteps(INT32_MAX, 1000).empty());
 }
 
-TEST(EraserDelayTest, ZeroAndNegativeLengthsEraseOneStepBehind) {
-  for (std::int32_t length : {0, -1, -40000, INT32_MIN}) {
-    auto steps = EraserSteps(length, 10);
-    ASSERT_FALSE(steps.empty()) << length;
-    EXPECT_EQ(steps.front(), 2) << length;
-    EXPECT_EQ(steps.size(), 9u) << length;
+// T3 = 3 x length is a 16-bit count: the head draws alone while T3 is at
+// least the count of steps drawn so far. Expected values worked out by hand.
+TEST(EraserDelayTest, TrailStepsAreSixteenBitAndNegativeOnesEraseAtOnce) {
+  struct Case {
+    std::int32_t length;
+    int first_erasing_step;  // 0: never
+  } cases[] = {
+      {0, 2},            // T3 = 0
+      {1, 5},            // T3 = 3
+      {65537, 5},        // 196611: low 16 bits 3
+      {21846, 4},        // 65538: low 16 bits 2
+      {10922, 0},        // 32766
+      {-40000, 0},       // -120000: low 16 bits 11072
+      {-1, 1},           // T3 = -3
+      {11000, 1},        // 33000 is -32536 in 16 bits
+      {INT32_MAX, 1},    // 3 x (2^31 - 1): low 16 bits 0xFFFD = -3
+      {INT32_MIN, 2},    // 3 x -2^31: low 16 bits 0
+  };
+  for (const Case& c : cases) {
+    const auto steps = EraserSteps(c.length, 1200);
+    if (c.first_erasing_step == 0) {
+      EXPECT_TRUE(steps.empty()) << c.length;
+      continue;
+    }
+    ASSERT_FALSE(steps.empty()) << c.length;
+    EXPECT_EQ(steps.front(), c.first_erasing_step) << c.length;
+    // From then on in every step.
+    EXPECT_EQ(steps.size(), 1200u - c.first_erasing_step + 1) << c.length;
   }
 }
 

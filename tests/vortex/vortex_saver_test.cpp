@@ -27,7 +27,7 @@ namespace fs = std::filesystem;
 using orvo::render::Options;
 using orvo::render::RecordSaver;
 using orvo::testing::NonBlack;
-using orvo::testing::ReferenceRand;
+using orvo::testing::HandRand;
 
 class VortexSaverTest : public orvo::testing::RecordingTest {
  protected:
@@ -105,7 +105,7 @@ TEST_F(VortexSaverTest, ImageStartAndFirstStepFollowTheRandomSequence) {
                   {"Duration", std::to_string(c.duration)}, {"Tweak", std::to_string(c.tweak)},
                   {"Effect", std::to_string(c.effect)},  {"Shifted", std::to_string(c.shifted)}};
     orvo::testing::ProbeAfterSetUp(kVortexSaver, o, [&] {
-      ReferenceRand r(orvo::testing::SetUpSeed(o));
+      HandRand r(orvo::testing::SetUpSeed(o));
       const int n = c.points;
       // 1. N; S from the image's first draw; A; hold time.
       const float S = (r.Unit() + 3.0f) * static_cast<float>(301 - c.scale);

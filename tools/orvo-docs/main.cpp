@@ -5,6 +5,7 @@
 #include <string>
 
 #include "framework/settings/settings.h"
+#include "shell/command_line.h"
 #include "tools/catalog/saver_catalog.h"
 
 namespace {
@@ -30,6 +31,38 @@ std::string Roff(const std::string& text) {
   return out;
 }
 
+// One option of the shell's table as a tagged paragraph: switches in bold,
+// the ID argument in italics.
+void OptionItem(const orvo::shell::OptionHelp& option) {
+  std::string forms;
+  std::string word;
+  auto flush = [&]() {
+    if (word.empty()) return;
+    std::string core = word;
+    std::string after;
+    if (core.back() == ',') {
+      core.pop_back();
+      after = ",";
+    }
+    if (core == "ID") forms += "\\fIID\\fR";
+    else if (core == "[ID]") forms += "[\\fIID\\fR]";
+    else if (core[0] == '/' || core[0] == '-') forms += "\\fB" + Roff(core) + "\\fR";
+    else forms += Roff(core);
+    forms += after;
+    word.clear();
+  };
+  for (const char* c = option.forms; *c != '\0'; ++c) {
+    if (*c == ' ') {
+      flush();
+      forms += ' ';
+    } else {
+      word += *c;
+    }
+  }
+  flush();
+  std::printf(".TP\n%s\n%s\n", forms.c_str(), Roff(option.description).c_str());
+}
+
 std::string Upper(std::string s) {
   for (char& c : s) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
   return s;
@@ -42,27 +75,19 @@ void ManPage(const Entry& e, const std::string& libexec) {
   std::printf(".SH NAME\n%s \\- %s\n", name.c_str(), Roff(e.summary).c_str());
   std::printf(".SH SYNOPSIS\n.B %s\n[\\fB/s\\fR | \\fB/c\\fR | \\fB/p\\fR \\fIID\\fR | \\fB/l\\fR \\fIID\\fR | "
               "\\fB/a\\fR [\\fIID\\fR] | \\fB\\-\\-root\\fR | \\fB\\-\\-window\\-id\\fR \\fIID\\fR | "
-              "\\fB\\-\\-window\\fR]\n", name.c_str());
+              "\\fB\\-\\-window\\fR | \\fB\\-\\-help\\fR | \\fB\\-\\-version\\fR]\n", name.c_str());
   std::printf(".SH DESCRIPTION\n%s (%s). %s\n.PP\nAll colour movement comes from a palette of "
               "235 animated colours that scrolls, rotates and cross-fades to a new palette every "
               "palette duration; the picture itself is drawn once.\n",
               Roff(DisplayName(e)).c_str(), Roff(e.summary).c_str(), Roff(e.description).c_str());
-  std::printf(".SH OPTIONS\nThe switch letter may follow any mix of blanks, \\- and /, in either case.\n"
-              ".TP\n(none), \\fB/c\\fR\nShow the setup dialog, captioned \"%s\". Exit status 1 for OK, "
-              "0 for Cancel.\n"
-              ".TP\n\\fB/s\\fR\nRun full screen until a key, a mouse button or a mouse movement of more "
-              "than 4 pixels. With password protection on, ask for the login password first.\n"
-              ".TP\n\\fB/p\\fR \\fIID\\fR, \\fB/l\\fR \\fIID\\fR\nRun as a preview inside the X window "
-              "\\fIID\\fR (decimal). Input never ends a preview.\n"
-              ".TP\n\\fB/a\\fR [\\fIID\\fR]\nChange the saver password.\n"
-              ".TP\n\\fB\\-root\\fR, \\fB\\-\\-root\\fR\nDraw into the window named by "
-              "\\fBXSCREENSAVER_WINDOW\\fR, or the root window; the screen-saver manager owns input "
-              "and locking.\n"
-              ".TP\n\\fB\\-window\\-id\\fR \\fIID\\fR, \\fB\\-\\-window\\-id\\fR \\fIID\\fR\nDraw into the "
-              "window \\fIID\\fR (hexadecimal 0x... or decimal), as a preview.\n"
-              ".TP\n\\fB\\-window\\fR, \\fB\\-\\-window\\fR\nRun in an ordinary resizable window; "
-              "Escape, q or the close button end it.\n",
-              Roff(t.dialog_caption).c_str());
+  std::printf(".SH OPTIONS\nThe switch letter may follow any mix of blanks, \\- and /, in either case; "
+              "only the first letter counts, so \\fB/save\\fR is \\fB/s\\fR and \\fB\\-h\\fR is an unknown "
+              "switch.\n");
+  const orvo::shell::OptionTable& options = orvo::shell::Options();
+  for (int i = 0; i < options.run_mode_count; ++i) OptionItem(options.run_modes[i]);
+  std::printf(".PP\n%s\n.PP\nOn Linux also:\n", Roff(options.hot_corner_note).c_str());
+  for (int i = 0; i < options.linux_option_count; ++i) OptionItem(options.linux_options[i]);
+  std::printf(".PP\nThe setup dialog is captioned \"%s\".\n", Roff(t.dialog_caption).c_str());
   std::printf(".SH SETTINGS\nSection \\fB[%s]\\fR of \\fIcontrol.ini\\fR, written by the setup "
               "dialog. The ranges are the dialog's; a value edited by hand outside them is shown as "
               "it is and kept within safe bounds by the saver.\n", Roff(t.section).c_str());
@@ -85,8 +110,10 @@ void ManPage(const Entry& e, const std::string& libexec) {
   std::printf(".SH ENVIRONMENT\n.TP\n\\fBDISPLAY\\fR\nThe X display.\n.TP\n\\fBXSCREENSAVER_WINDOW\\fR\n"
               "The window to draw into with \\fB\\-\\-root\\fR.\n.TP\n\\fBORVO_DISPLAY_BITS\\fR\n"
               "4, 8, 16, 24 or 32: the colour depth the emulated display reports (8 animates).\n");
-  std::printf(".SH EXIT STATUS\n0 after a run; 255 for an unknown switch or a preview window that "
-              "does not exist.\n");
+  std::printf(".SH EXIT STATUS\n0 after a run, and for \\fB\\-\\-help\\fR and \\fB\\-\\-version\\fR; "
+              "1 for OK in the setup dialog, or when a mode that shows something cannot open the X "
+              "display; 255 for an unknown switch, a preview whose window handle is 0, or a window that "
+              "does not exist. The switches are read before the display is opened.\n");
 }
 
 void DesktopEntry(const Entry& e, const std::string& libexec) {

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "shell/command_line.h"
 #include "tools/orvo-render/render.h"
 
 int main(int argc, char** argv) {
@@ -11,6 +12,14 @@ int main(int argc, char** argv) {
   if (!orvo::render::ParseArguments(args, &options, &error)) {
     std::fprintf(stderr, "orvo-render: %s\n", error.c_str());
     return 2;
+  }
+  if (options.help) {
+    std::fputs(orvo::render::Help().c_str(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("orvo-render (Orvo savers) %s\n", orvo::shell::Version());
+    return 0;
   }
   return orvo::render::Render(options);
 }

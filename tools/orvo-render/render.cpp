@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string_view>
 
+#include "framework/host/host.h"
 #include "framework/host/saver_module.h"
 #include "framework/settings/settings.h"
 #include "orvo/headless.h"
@@ -73,7 +74,43 @@ const char* Usage() {
          "[--config DIR] [--set KEY=VALUE]... [--png FILE] [--gif FILE [--every K]]";
 }
 
+std::string Help() {
+  return std::string(Usage()) +
+         "\n\n"
+         "Runs SAVER full screen on a headless display with a virtual clock and writes\n"
+         "what it shows; the same arguments give the same bytes on every machine.\n"
+         "SAVER is one of: " + catalog::NameList() + ".\n"
+         "\n"
+         "  --size WxH       the display's size, each between 1 and 16384 (default 640x480)\n"
+         "  --clock T0       the tick count from the start through set-up, in milliseconds;\n"
+         "                   its low 16 bits seed the random numbers (default 1000000)\n"
+         "  --period MS      how far the clock moves before each timer message (default 16)\n"
+         "  --timers N       how many timer messages to deliver (default 600)\n"
+         "  --config DIR     read control.ini from DIR (default: an empty temporary folder,\n"
+         "                   so every setting has its default)\n"
+         "  --set KEY=VALUE  write KEY=VALUE into the saver's section first (repeatable)\n"
+         "  --png FILE       write the last picture as an 8-bit indexed PNG\n"
+         "  --gif FILE       write an animated GIF of every K-th timer message\n"
+         "  --every K        with --gif: K (default 1)\n"
+         "  --help, -h       print this text and exit\n"
+         "  --version        print the version and exit\n"
+         "\n"
+         "Exit status: 0; 1 when the saver did not start or a file could not be written;\n"
+         "2 for bad arguments (one line on standard error, nothing written).\n";
+}
+
 bool ParseArguments(const std::vector<std::string>& args, Options* o, std::string* error) {
+  // Asking for help or the version is never an error, wherever it stands.
+  for (const std::string& a : args) {
+    if (a == "--help" || a == "-h") {
+      o->help = true;
+      return true;
+    }
+    if (a == "--version") {
+      o->version = true;
+      return true;
+    }
+  }
   if (args.empty()) {
     *error = std::string("no saver named (one of ") + catalog::NameList() + ")";
     return false;
@@ -189,6 +226,9 @@ IndexedImage RecordSaver(const SaverModule& module, const Options& o,
   }
   shell::ResetState();
   shell::PrepareProgram(module);
+  // The cursor above only gives the shell a position to start from: the
+  // recorder has no pointer resting anywhere, so no size is a hot corner.
+  host::ApplyHotCorner(false);
 
   IndexedImage last;
   long delivered = 0;

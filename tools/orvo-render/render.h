@@ -26,6 +26,8 @@ struct Options {
   std::string png;
   std::string gif;
   long every = 1;
+  bool help = false;     // --help or -h: print Help() and run nothing
+  bool version = false;  // --version: print the version and run nothing
 };
 
 // Parses the arguments after the program name. False with a one-line
@@ -46,5 +48,8 @@ int Render(const Options& options);
 
 // The one-line usage.
 const char* Usage();
+
+// The usage with every option explained, for --help.
+std::string Help();
 
 }  // namespace orvo::render

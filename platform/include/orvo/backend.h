@@ -25,6 +25,7 @@ struct NativeWindowParams {
   bool visible = true;
   bool topmost_fullscreen = false;  // covers the whole screen above every other window
   bool decorated = false;           // an ordinary desktop window with a frame
+  bool input = true;                // false: no key, button, motion or focus events
   const char* class_name = "";
   const char* title = "";
 };
@@ -109,6 +110,9 @@ class Backend {
   virtual bool PollEvent(BackendEvent* event) = 0;
   // Waits until an event is pending or `timeout_ms` passed (~0u: no limit).
   virtual void WaitForEvent(std::uint32_t timeout_ms) = 0;
+  // Where the system has file descriptors: WaitForEvent also returns when
+  // `descriptor` becomes readable (a back end that wraps this one reads it).
+  virtual void WatchDescriptor(int) {}
 
   virtual std::uint32_t TickCount() = 0;
   virtual void SleepMs(std::uint32_t ms) = 0;
@@ -120,6 +124,9 @@ class Backend {
 
 // The process's back end. Installing one replaces the previous one.
 void InstallBackend(std::unique_ptr<Backend> backend);
+// Takes the installed back end out without touching windows or queues, so
+// that a back end wrapping it can be installed in its place.
+std::unique_ptr<Backend> ReleaseBackend();
 Backend& GetBackend();
 bool HasBackend();
 

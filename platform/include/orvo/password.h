@@ -19,7 +19,8 @@ using PasswordCheck = std::function<CheckResult(const char* password, std::strin
 // Conducts a password change with the user, in a dialog owned by `parent`.
 using PasswordChange = std::function<void(HWND parent)>;
 
-// Registers both components. Without a change function "MPR.DLL" has no
+// Registers both components. Without a check "PASSWORD.CPL" has no
+// "VerifyScreenSavePwd"; without a change function "MPR.DLL" has no
 // "PwdChangePasswordA".
 void RegisterPasswordComponents(PasswordCheck check, PasswordChange change);
 

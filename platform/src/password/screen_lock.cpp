@@ -163,7 +163,7 @@ void RegisterPasswordComponents(PasswordCheck check, PasswordChange change) {
   g_change = std::move(change);
   static const ModuleExport kPasswordExports[] = {
       {"VerifyScreenSavePwd", reinterpret_cast<FARPROC>(&VerifyScreenSavePwd)}};
-  RegisterBuiltinModule("PASSWORD.CPL", kPasswordExports, 1, false);
+  RegisterBuiltinModule("PASSWORD.CPL", kPasswordExports, g_check ? 1 : 0, false);
   static const ModuleExport kProviderExports[] = {
       {"PwdChangePasswordA", reinterpret_cast<FARPROC>(&PwdChangePasswordA)}};
   RegisterBuiltinModule("MPR.DLL", kProviderExports, g_change ? 1 : 0, false);

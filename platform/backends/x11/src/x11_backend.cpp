@@ -266,8 +266,6 @@ struct OwnWindow {
   std::array<std::uint32_t, kSlotCount> table32{};
   std::array<std::uint16_t, kSlotCount> table16{};
   std::vector<unsigned long> allocated;  // colour cells of a non-true-colour visual
-
-  PromptView prompt;  // the lock's prompt, drawn over every presentation
 };
 
 class X11Backend final : public Backend {
@@ -296,7 +294,6 @@ class X11Backend final : public Backend {
     for (auto& [id, window] : windows_) ids.push_back(id);
     for (Window id : ids) DestroyNativeWindow(static_cast<NativeId>(id));
     if (invisible_cursor_ != 0) XFreeCursor(display_, invisible_cursor_);
-    if (prompt_font_ != nullptr) XFreeFont(display_, prompt_font_);
     XCloseDisplay(display_);
     ReleaseSignals();
   }
@@ -318,12 +315,12 @@ class X11Backend final : public Backend {
   bool CursorPos(int* x, int* y) override;
   void SetCursorVisible(NativeId id, bool visible) override;
   bool SetInputGrab(NativeId id, bool on) override;
-  void ShowPrompt(NativeId id, const PromptView& view) override;
   void Present(NativeId id, const Surface& surface, int top, int bottom,
                const std::array<Rgb, kSlotCount>& colours,
                std::uint32_t colours_version) override;
   bool PollEvent(BackendEvent* event) override;
   void WaitForEvent(std::uint32_t timeout_ms) override;
+  void WatchDescriptor(int fd) override { watched_ = fd; }
 
   std::uint32_t TickCount() override { return MonotonicMs(); }
 
@@ -358,7 +355,6 @@ class X11Backend final : public Backend {
   void Translate(XEvent& event);
   void Push(const BackendEvent& event) { pending_.push_back(event); }
   void Lost(OwnWindow& window);
-  void DrawPrompt(OwnWindow& window);
   void DrainSignals();
 
   ::Display* display_;
@@ -370,7 +366,7 @@ class X11Backend final : public Backend {
   int shm_completion_ = -1;
   bool watching_root_ = false;
   Cursor invisible_cursor_ = 0;
-  XFontStruct* prompt_font_ = nullptr;  // loaded when the lock first shows its prompt
+  int watched_ = -1;  // another descriptor that ends WaitForEvent
   std::unordered_map<Window, std::unique_ptr<OwnWindow>> windows_;
   std::deque<BackendEvent> pending_;
 };
@@ -432,9 +428,13 @@ NativeId X11Backend::CreateNativeWindow(const NativeWindowParams& params) {
   const bool on_root = params.parent != 0 && static_cast<Window>(params.parent) == root_;
   attributes.override_redirect = params.topmost_fullscreen || on_root ? True : False;
   attributes.colormap = colormap;
-  attributes.event_mask = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
-                          PointerMotionMask | ExposureMask | StructureNotifyMask |
-                          VisibilityChangeMask | FocusChangeMask;
+  // A window without input (the animation under a screen lock) hears only
+  // about its own painting and size.
+  attributes.event_mask = params.input
+                              ? KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
+                                    PointerMotionMask | ExposureMask | StructureNotifyMask |
+                                    VisibilityChangeMask | FocusChangeMask
+                              : ExposureMask | StructureNotifyMask;
   const unsigned long mask = CWBackPixmap | CWBorderPixel | CWBitGravity | CWOverrideRedirect |
                              CWColormap | CWEventMask;
   Window id = 0;
@@ -703,24 +703,20 @@ bool X11Backend::SetInputGrab(NativeId id, bool on) {
     return false;
   }
   if (window->grabbed) return true;
-  // Another client (an open menu, say) may hold a grab for a moment: retry
-  // briefly before giving up.
-  for (int attempt = 0; attempt < 10; ++attempt) {
-    const int keyboard =
-        XGrabKeyboard(display_, window->id, True, GrabModeAsync, GrabModeAsync, CurrentTime);
-    if (keyboard == GrabSuccess) {
-      const int pointer = XGrabPointer(
-          display_, window->id, True, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
-          GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
-      if (pointer == GrabSuccess) {
-        window->grabbed = true;
-        return true;
-      }
-      XUngrabKeyboard(display_, CurrentTime);
+  // One attempt: the caller tries again later and never waits here.
+  const int keyboard =
+      XGrabKeyboard(display_, window->id, True, GrabModeAsync, GrabModeAsync, CurrentTime);
+  if (keyboard == GrabSuccess) {
+    const int pointer = XGrabPointer(
+        display_, window->id, True, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
+        GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
+    if (pointer == GrabSuccess) {
+      window->grabbed = true;
+      return true;
     }
-    XFlush(display_);
-    SleepMs(20);
+    XUngrabKeyboard(display_, CurrentTime);
   }
+  XFlush(display_);
   return false;
 }
 
@@ -893,74 +889,6 @@ void X11Backend::WaitUntilFree(ImageBuffer& buffer) {
   }
 }
 
-// ---------------------------------------------------------------------------
-// The lock's prompt: a framed box in the middle of the window with the
-// title, the label and one dot per typed character, drawn with core fonts
-// after the picture so it stays on top.
-
-namespace {
-
-// Box of the prompt within a window of width x height.
-void PromptBox(int width, int height, int* x, int* y, int* w, int* h) {
-  *w = std::min(440, std::max(width - 20, 1));
-  *h = std::min(150, std::max(height - 20, 1));
-  *x = (width - *w) / 2;
-  *y = (height - *h) / 2;
-}
-
-}  // namespace
-
-void X11Backend::ShowPrompt(NativeId id, const PromptView& view) {
-  OwnWindow* window = Find(id);
-  if (!window || !window->alive) return;
-  window->prompt = view;
-  if (view.visible) DrawPrompt(*window);
-}
-
-void X11Backend::DrawPrompt(OwnWindow& window) {
-  if (!window.prompt.visible) return;
-  if (prompt_font_ == nullptr) {
-    for (const char* name : {"-*-helvetica-bold-r-normal--18-*-*-*-*-*-iso8859-1", "9x15bold", "fixed"}) {
-      ErrorTrap trap(display_);
-      prompt_font_ = XLoadQueryFont(display_, name);
-      if (prompt_font_ != nullptr) break;
-    }
-  }
-  int x = 0, y = 0, w = 0, h = 0;
-  PromptBox(window.width, window.height, &x, &y, &w, &h);
-  const unsigned long black = window.table_valid ? window.table32[0] : BlackPixel(display_, screen_);
-  const unsigned long white = window.table_valid ? window.table32[255] : WhitePixel(display_, screen_);
-  const unsigned long grey = window.table_valid ? window.table32[248] : white;
-  GC gc = window.gc;
-  XSetForeground(display_, gc, black);
-  XFillRectangle(display_, window.id, gc, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h));
-  XSetForeground(display_, gc, grey);
-  XDrawRectangle(display_, window.id, gc, x, y, static_cast<unsigned>(w - 1), static_cast<unsigned>(h - 1));
-  XDrawRectangle(display_, window.id, gc, x + 3, y + 3, static_cast<unsigned>(std::max(w - 7, 0)),
-                 static_cast<unsigned>(std::max(h - 7, 0)));
-  if (prompt_font_ == nullptr) {
-    XFlush(display_);
-    return;
-  }
-  XSetFont(display_, gc, prompt_font_->fid);
-  XSetForeground(display_, gc, white);
-  const int line = prompt_font_->ascent + prompt_font_->descent + 10;
-  auto text = [&](const std::string& s, int row) {
-    const int width = XTextWidth(prompt_font_, s.data(), static_cast<int>(s.size()));
-    XDrawString(display_, window.id, gc, x + (w - width) / 2, y + 24 + prompt_font_->ascent + row * line,
-                s.data(), static_cast<int>(s.size()));
-  };
-  text(window.prompt.title, 0);
-  // The password itself is never drawn: one dot per character, at most 32.
-  std::string typed = window.prompt.label + " ";
-  const int dots = std::clamp(window.prompt.typed, 0, 32);
-  for (int i = 0; i < dots; ++i) typed += "* ";
-  if (dots == 0) typed += "_";
-  text(typed, 1);
-  if (!window.prompt.message.empty()) text(window.prompt.message, 2);
-  XFlush(display_);
-}
-
 void X11Backend::Present(NativeId id, const Surface& surface, int top, int bottom,
                          const std::array<Rgb, kSlotCount>& colours,
                          std::uint32_t colours_version) {
@@ -1014,7 +942,6 @@ void X11Backend::Present(NativeId id, const Surface& surface, int top, int botto
     XPutImage(display_, window->id, window->gc, image, 0, top, 0, top,
               static_cast<unsigned>(width), rows);
   }
-  if (window->prompt.visible) DrawPrompt(*window);
   XFlush(display_);
 }
 
@@ -1212,11 +1139,14 @@ bool X11Backend::PollEvent(BackendEvent* event) {
 void X11Backend::WaitForEvent(std::uint32_t timeout_ms) {
   if (!pending_.empty() || g_terminate_pending) return;
   if (XPending(display_)) return;  // also sends what is buffered
-  pollfd fds[2] = {{ConnectionNumber(display_), POLLIN, 0}, {g_signal_pipe[0], POLLIN, 0}};
-  const int count = g_signal_pipe[0] >= 0 ? 2 : 1;
+  pollfd fds[3] = {{ConnectionNumber(display_), POLLIN, 0}, {g_signal_pipe[0], POLLIN, 0},
+                   {watched_, POLLIN, 0}};
+  nfds_t count = 1;
+  if (g_signal_pipe[0] >= 0) fds[count++] = fds[1];
+  if (watched_ >= 0) fds[count++] = pollfd{watched_, POLLIN, 0};
   const int timeout =
       timeout_ms == ~0u ? -1 : static_cast<int>(std::min<std::uint32_t>(timeout_ms, INT_MAX));
-  poll(fds, static_cast<nfds_t>(count), timeout);
+  poll(fds, count, timeout);
 }
 
 }  // namespace

@@ -1,0 +1,194 @@
+// Reading the command line: the desktop's switch letters and the words of
+// Linux screen-saver managers, before any display is opened.
+#include "shell/command_line.h"
+
+#include <cstdint>
+#include <cstring>
+#include <iterator>
+#include <utility>
+
+#include "shell/shell.h"
+
+#ifndef ORVO_VERSION
+#error "ORVO_VERSION must be defined by the build (the project's version)"
+#endif
+
+namespace orvo::shell {
+namespace {
+
+constexpr OptionHelp kRunModes[] = {
+    {"(none), /c", "Show the setup dialog; exit status 1 for OK, 0 for Cancel."},
+    {"/s", "Run full screen until a key, a mouse button or a mouse movement of more than 4 pixels; "
+           "with password protection on, ask for the password first."},
+    {"/p ID, /l ID", "Run as a live preview inside the X window ID (decimal); input never ends it."},
+    {"/a [ID]", "Change the saver password."},
+};
+
+constexpr OptionHelp kLinuxOptions[] = {
+    {"--root, -root", "Draw into the window named by XSCREENSAVER_WINDOW (0x... or decimal), or into "
+                      "the root window; the screen-saver manager owns input and locking."},
+    {"--window-id ID, -window-id ID", "Draw into the window ID (0x... or decimal), as a preview."},
+    {"--window, -window", "Run in an ordinary 1280 x 720 window; Escape, q or the close button end it."},
+    {"--help", "Print the run modes and options and exit."},
+    {"--version", "Print the version and exit."},
+};
+
+constexpr OptionTable kOptions = {
+    kRunModes, static_cast<int>(std::size(kRunModes)),
+    "Neither /s nor /p nor /l starts while the pointer rests in the bottom-right corner of the "
+    "screen (its last 30 columns and rows).",
+    kLinuxOptions, static_cast<int>(std::size(kLinuxOptions))};
+
+// Matches `word` after one dash or two at the start of `p` (spaces skipped
+// first); the word must end the text or be followed by a blank or '='.
+// `dashes` limits the forms: 1 accepts -word and --word, 2 only --word.
+bool Word(const char*& p, const char* word, int dashes) {
+  const char* q = p;
+  while (*q == ' ') ++q;
+  if (*q != '-') return false;
+  ++q;
+  if (*q == '-') ++q;
+  else if (dashes == 2) return false;
+  const std::size_t n = std::strlen(word);
+  if (std::strncmp(q, word, n) != 0 || (q[n] != '\0' && q[n] != ' ' && q[n] != '=')) return false;
+  p = q + n;
+  return true;
+}
+
+CommandLine Mode(RunMode mode, HWND window = nullptr) {
+  CommandLine c;
+  c.mode = mode;
+  c.window = window;
+  return c;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const char* tail, const char* manager_window) {
+  const char* p = tail != nullptr ? tail : "";
+  if (Word(p, "help", 2)) return Mode(RunMode::kHelp);
+  if (Word(p, "version", 2)) return Mode(RunMode::kVersion);
+  if (Word(p, "root", 1)) {
+    if (manager_window == nullptr || *manager_window == '\0') return Mode(RunMode::kRoot);
+    HWND named = ParseWindowId(manager_window);
+    if (named == nullptr) {
+      CommandLine c;
+      c.problem = std::string("XSCREENSAVER_WINDOW is not a window id: ") + manager_window;
+      return c;
+    }
+    return Mode(RunMode::kRoot, named);
+  }
+  if (Word(p, "window-id", 1)) {
+    while (*p == ' ' || *p == '=') ++p;
+    const char* end = p;
+    while (*end != '\0' && *end != ' ') ++end;
+    HWND id = ParseWindowId(std::string(p, end).c_str());
+    return id != nullptr ? Mode(RunMode::kWindowId, id) : Mode(RunMode::kBadSwitch);
+  }
+  if (Word(p, "window", 1)) return Mode(RunMode::kWindowed);
+
+  // Skip blanks, '-' and '/' in any order; then one character decides.
+  while (*p == ' ' || *p == '-' || *p == '/') ++p;
+  switch (static_cast<signed char>(*p)) {
+    case '\0':
+      return Mode(RunMode::kConfigure);
+    case 'c':
+    case 'C':
+      return Mode(RunMode::kConfigureOwned);
+    case 's':
+    case 'S':
+      return Mode(RunMode::kFullScreen);
+    case 'p':
+    case 'P':
+    case 'l':
+    case 'L': {
+      HWND parent = ParseWindowHandle(p);
+      return parent != nullptr ? Mode(RunMode::kPreview, parent) : Mode(RunMode::kBadSwitch);
+    }
+    case 'a':
+    case 'A':
+      return Mode(RunMode::kChangePassword, ParseWindowHandle(p));
+    default:
+      return Mode(RunMode::kBadSwitch);
+  }
+}
+
+bool NeedsDisplay(RunMode mode) {
+  return mode != RunMode::kHelp && mode != RunMode::kVersion && mode != RunMode::kBadSwitch;
+}
+
+bool AppliesHotCorner(RunMode mode) {
+  return mode == RunMode::kFullScreen || mode == RunMode::kPreview;
+}
+
+std::string UsageLine(std::string_view program) {
+  return "usage: " + std::string(program) +
+         " [/s | /c | /p ID | /l ID | /a [ID] | --root | --window-id ID | --window | --help | "
+         "--version]\n";
+}
+
+namespace {
+
+constexpr std::size_t kWidth = 79;
+constexpr std::size_t kColumn = 24;
+
+// `text` broken at blanks into lines of at most kWidth characters, each
+// indented by `indent` blanks; the first line starts after `first`, which is
+// padded to the indent.
+std::string Wrapped(std::string_view text, std::size_t indent, std::string first = "") {
+  std::string out;
+  std::string line = std::move(first);
+  line.resize(indent, ' ');
+  while (!text.empty()) {
+    std::size_t take = text.size();
+    if (indent + take > kWidth) {
+      take = text.rfind(' ', kWidth - indent);
+      if (take == std::string_view::npos || take == 0) take = text.find(' ');
+      if (take == std::string_view::npos) take = text.size();
+    }
+    out += line + std::string(text.substr(0, take)) + "\n";
+    text.remove_prefix(take);
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    line.assign(indent, ' ');
+  }
+  return out;
+}
+
+// Each row: its forms in the first column, the description wrapped into
+// the second (on a line of its own when the forms are too wide).
+void AppendRows(std::string* out, const OptionHelp* rows, int count) {
+  for (int i = 0; i < count; ++i) {
+    std::string forms = std::string("  ") + rows[i].forms;
+    if (forms.size() + 2 > kColumn) {
+      *out += forms + "\n";
+      forms.clear();
+    }
+    *out += Wrapped(rows[i].description, kColumn, forms);
+  }
+}
+
+}  // namespace
+
+std::string HelpText(std::string_view program, std::string_view display_name) {
+  std::string out = std::string(display_name) + ", a screen saver.\n\n" + UsageLine(program) +
+                    "\nRun modes (the letter may follow any mix of blanks, '-' and '/'; either case):\n";
+  AppendRows(&out, kRunModes, kOptions.run_mode_count);
+  out += Wrapped(kOptions.hot_corner_note, 0);
+  out += "\nOn Linux also:\n";
+  AppendRows(&out, kLinuxOptions, kOptions.linux_option_count);
+  out += "\nSettings and presets live in control.ini in $ORVO_CONFIG_DIR, else in\n"
+         "$XDG_CONFIG_HOME/orvo, else in ~/.config/orvo.\n"
+         "Exit status: 255 for an unknown switch or a window that does not exist;\n"
+         "1 when the X display cannot be opened.\n";
+  return out;
+}
+
+std::string VersionLine(std::string_view program) {
+  return std::string(program) + " (Orvo savers) " + Version() + "\n";
+}
+
+const OptionTable& Options() { return kOptions; }
+
+const char* Version() { return ORVO_VERSION; }
+
+}  // namespace orvo::shell

@@ -10,6 +10,8 @@ ORVO_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # tests
   xvfb xauth xdotool x11-utils x11-apps imagemagick libpam-wrapper clang xscreensaver man-db
+  # the Debian package (scripts/package) and its test
+  dpkg-dev lintian file
 )
 
 # The Windows build (scripts/build-windows) and its tests under Wine.

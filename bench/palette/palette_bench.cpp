@@ -35,11 +35,6 @@ void Tick(orvo::PaletteEngine* e) {
   orvo::PaletteTick(e, 40);
 }
 
-void ReportAllocations(benchmark::State& state, std::size_t before) {
-  state.counters["allocs_per_step"] = benchmark::Counter(
-      static_cast<double>(AllocationCount() - before), benchmark::Counter::kAvgIterations);
-}
-
 // A scrolling step: up to three new entries per channel and one palette write.
 void BM_ScrollStep(benchmark::State& state) {
   Engine fixture(orvo::kEffectSmooth);

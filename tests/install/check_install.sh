@@ -15,14 +15,23 @@ for saver in pattern stain cyclics stars spheres vortex polygon beziers plasma; 
     [ -e "$prefix/$f" ] || { echo "missing: $f"; fail=1; }
   done
   [ -x "$prefix/libexec/orvo/$saver" ] || { echo "not executable: libexec/orvo/$saver"; fail=1; }
-  grep -q "^Exec=.*/libexec/orvo/$saver --root$" "$prefix/share/applications/screensavers/orvo-$saver.desktop" \
-    || { echo "desktop entry of $saver does not run --root"; fail=1; }
+  # The files name the programs where this install put them, whatever
+  # prefix the build was configured with.
+  grep -q "^Exec=$prefix/libexec/orvo/$saver --root$" "$prefix/share/applications/screensavers/orvo-$saver.desktop" \
+    || { echo "desktop entry of $saver does not run $prefix/libexec/orvo/$saver --root"; fail=1; }
+  grep -q "Program: $prefix/libexec/orvo/$saver\." "$prefix/share/xscreensaver/config/orvo-$saver.xml" \
+    || { echo "description of $saver does not name $prefix/libexec/orvo/$saver"; fail=1; }
   grep -q '<command arg="--root"/>' "$prefix/share/xscreensaver/config/orvo-$saver.xml" \
     || { echo "description of $saver has no --root command"; fail=1; }
   warnings=$(MANWIDTH=80 man --warnings -l "$prefix/share/man/man6/$saver.6" 2>&1 >/dev/null)
   if [ -n "$warnings" ]; then echo "man page of $saver: $warnings"; fail=1; fi
   grep -q "^Section .fB\[" "$prefix/share/man/man6/$saver.6" || { echo "man page of $saver names no section"; fail=1; }
 done
-[ -e "$prefix/bin/orvo-render" ] || { echo "missing: bin/orvo-render"; fail=1; }
+for tool in orvo-render orvo-xscreensaver-setup; do
+  [ -x "$prefix/bin/$tool" ] || { echo "missing: bin/$tool"; fail=1; }
+  page=$prefix/share/man/man1/$tool.1
+  warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
+  [ -e "$page" ] && [ -z "$warnings" ] || { echo "man page of $tool: missing or $warnings"; fail=1; }
+done
 if [ $fail -eq 0 ]; then echo "install layout: all files present"; fi
 exit $fail

@@ -70,6 +70,7 @@ class HeadlessBackend final : public orvo::platform::Backend {
     w.class_name = p.class_name != nullptr ? p.class_name : "";
     w.title = p.title != nullptr ? p.title : "";
     w.frame.assign(static_cast<std::size_t>(std::max(p.width, 0)) * std::max(p.height, 0), 0);
+    w.present_times.reserve(2 * kPresentLog);  // presenting allocates nothing
     const NativeId id = next_id_++;
     windows_[id] = std::move(w);
     stacking_.push_back(id);

@@ -298,7 +298,13 @@ class RowCover {
     first_ = first;
     const double inf = std::numeric_limits<double>::infinity();
     running_.assign(rows, Interval{inf, -inf});
-    if (lists_.size() < rows) lists_.resize(rows);
+    if (lists_.size() < rows) {
+      // Room for a few arms per row up front, so that steady drawing
+      // allocates nothing once the rows have been seen.
+      const std::size_t had = lists_.size();
+      lists_.resize(rows);
+      for (std::size_t r = had; r < rows; ++r) lists_[r].reserve(8);
+    }
     for (std::size_t r = 0; r < rows; ++r) lists_[r].clear();
   }
   void Add(Coord y, double lo, double hi) {

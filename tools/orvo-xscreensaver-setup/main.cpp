@@ -1,0 +1,271 @@
+// orvo-xscreensaver-setup: adds the nine savers to the programs list of
+// ~/.xscreensaver, or with --remove takes them out again.
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tools/catalog/saver_catalog.h"
+#include "tools/orvo-xscreensaver-setup/programs_list.h"
+
+namespace {
+
+constexpr const char* kSelf = "orvo-xscreensaver-setup";
+
+void PrintHelp() {
+  std::printf(
+      "Usage: %s [--remove] [--libexec-dir DIR]\n"
+      "\n"
+      "Adds the nine Orvo savers to the programs list of ~/.xscreensaver, so that\n"
+      "xscreensaver runs them and xscreensaver-settings lists them. Every other line\n"
+      "and setting of the file stays as it was; savers already in the list are left\n"
+      "alone. The file is replaced in one step (a temporary file renamed over it),\n"
+      "with its permissions kept. A running xscreensaver notices the change itself.\n"
+      "\n"
+      "  --remove           take the Orvo savers out of the list again\n"
+      "  --libexec-dir DIR  the folder that holds the programs (default: ../libexec/orvo\n"
+      "                     beside this command, or this command's own folder)\n"
+      "  --help             show this text\n"
+      "  --version          show the version\n"
+      "\n"
+      "If ~/.xscreensaver does not exist yet, run xscreensaver-settings once and\n"
+      "change any setting: it writes the file. Then run this command again.\n",
+      kSelf);
+}
+
+const char* DisplayName(const orvo::catalog::Entry& e) {
+  for (std::size_t i = 0; i < e.module->string_count; ++i) {
+    if (e.module->strings[i].id == orvo::kStringDisplayName) return e.module->strings[i].text;
+  }
+  return e.module->program;
+}
+
+std::string ProgramsIn(const std::string& dir) {
+  return dir + "/" + orvo::catalog::Savers().front().module->program;
+}
+
+// The installed layout puts this command in bin/ and the programs in
+// libexec/orvo/; a build tree keeps them all in one folder.
+std::string DefaultLibexecDir() {
+  std::error_code ec;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) return {};
+  const std::filesystem::path bin = self.parent_path();
+  for (const std::filesystem::path& dir : {bin.parent_path() / "libexec" / "orvo", bin}) {
+    const std::filesystem::path found = std::filesystem::weakly_canonical(dir, ec);
+    if (!ec && ::access(ProgramsIn(found.string()).c_str(), X_OK) == 0) return found.string();
+  }
+  return {};
+}
+
+std::string HomeFolder() {
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && *home != '\0') return home;
+  const passwd* pw = ::getpwuid(::getuid());
+  return pw != nullptr && pw->pw_dir != nullptr ? pw->pw_dir : "";
+}
+
+enum class ReadResult { kOk, kMissing, kError };
+
+ReadResult ReadFile(const std::string& path, std::string* text, std::string* error) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) return ReadResult::kMissing;
+    *error = std::strerror(errno);
+    return ReadResult::kError;
+  }
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    *error = "not a regular file";
+    return ReadResult::kError;
+  }
+  char chunk[16384];
+  for (;;) {
+    const ssize_t n = ::read(fd, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      *error = std::strerror(errno);
+      ::close(fd);
+      return ReadResult::kError;
+    }
+    if (n == 0) break;
+    text->append(chunk, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return ReadResult::kOk;
+}
+
+bool WriteAll(int fd, const std::string& text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// Writes text to a temporary file beside path (beside the target of a
+// symbolic link, which stays a link), with path's mode and owner, and
+// renames it over path: readers see the old file or the new one, never a
+// part of either.
+bool ReplaceFile(const std::string& path, const std::string& text, std::string* error) {
+  std::string target = path;
+  char resolved[PATH_MAX];
+  struct stat link_st;
+  if (::lstat(path.c_str(), &link_st) == 0 && S_ISLNK(link_st.st_mode) &&
+      ::realpath(path.c_str(), resolved) != nullptr) {
+    target = resolved;
+  }
+  struct stat st;
+  if (::stat(target.c_str(), &st) != 0) {
+    *error = std::strerror(errno);
+    return false;
+  }
+  std::string temp = target + ".orvo-XXXXXX";
+  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) {
+    *error = std::string("cannot create a temporary file beside it: ") + std::strerror(errno);
+    return false;
+  }
+  bool ok = WriteAll(fd, text) && ::fchmod(fd, st.st_mode & 07777) == 0;
+  // Keeps the owner when root edits another user's file; refused (and not
+  // needed) otherwise.
+  if (ok && (st.st_uid != ::geteuid() || st.st_gid != ::getegid())) {
+    if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
+      // Not an error: the new file is ours, with the old mode.
+    }
+  }
+  ok = ok && ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
+  if (!ok) {
+    *error = std::strerror(errno);
+    ::unlink(temp.c_str());
+    return false;
+  }
+  const std::string folder = std::filesystem::path(target).parent_path().string();
+  const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool remove = false;
+  std::string libexec;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--help" || a == "-h") {
+      PrintHelp();
+      return 0;
+    } else if (a == "--version") {
+      std::printf("%s %s\n", kSelf, ORVO_VERSION);
+      return 0;
+    } else if (a == "--remove") {
+      remove = true;
+    } else if (a == "--libexec-dir") {
+      if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+        std::fprintf(stderr, "%s: --libexec-dir needs a folder\n", kSelf);
+        return 2;
+      }
+      libexec = argv[++i];
+    } else {
+      std::fprintf(stderr, "%s: unknown argument \"%s\" (see --help)\n", kSelf, a.c_str());
+      return 2;
+    }
+  }
+
+  if (libexec.empty()) {
+    libexec = DefaultLibexecDir();
+    if (libexec.empty()) {
+      std::fprintf(stderr, "%s: cannot find the Orvo programs; name their folder with --libexec-dir\n", kSelf);
+      return 1;
+    }
+  } else {
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(libexec, ec);
+    if (!ec) libexec = absolute.lexically_normal().string();
+    while (libexec.size() > 1 && libexec.back() == '/') libexec.pop_back();
+  }
+
+  std::vector<orvo::xss::Program> programs;
+  for (const orvo::catalog::Entry& e : orvo::catalog::Savers()) {
+    const std::string path = libexec + "/" + e.module->program;
+    programs.push_back({DisplayName(e), path, path + " --root"});
+    if (!remove && ::access(path.c_str(), X_OK) != 0) {
+      std::fprintf(stderr, "%s: %s is not an installed program\n", kSelf, path.c_str());
+      return 1;
+    }
+  }
+
+  const std::string home = HomeFolder();
+  if (home.empty()) {
+    std::fprintf(stderr, "%s: no home folder (HOME is not set)\n", kSelf);
+    return 1;
+  }
+  const std::string path = home + "/.xscreensaver";
+  std::string text;
+  std::string error;
+  switch (ReadFile(path, &text, &error)) {
+    case ReadResult::kMissing:
+      if (remove) {
+        std::printf("%s does not exist: nothing to remove.\n", path.c_str());
+        return 0;
+      }
+      std::fprintf(stderr,
+                   "%s: %s does not exist yet. Run xscreensaver-settings once and change any\n"
+                   "setting (it writes the file with all of xscreensaver's programs), then run\n"
+                   "%s again.\n",
+                   kSelf, path.c_str(), kSelf);
+      return 1;
+    case ReadResult::kError:
+      std::fprintf(stderr, "%s: cannot read %s: %s\n", kSelf, path.c_str(), error.c_str());
+      return 1;
+    case ReadResult::kOk:
+      break;
+  }
+
+  const orvo::xss::Edit edit = remove ? orvo::xss::RemovePrograms(text, programs)
+                                      : orvo::xss::AddPrograms(text, programs);
+  if (!edit.changed()) {
+    if (remove) {
+      std::printf("No Orvo savers in the programs list of %s: nothing to remove.\n", path.c_str());
+    } else {
+      std::printf("All nine Orvo savers are already in the programs list of %s.\n", path.c_str());
+    }
+    return 0;
+  }
+  if (!ReplaceFile(path, edit.text, &error)) {
+    std::fprintf(stderr, "%s: cannot write %s: %s (the file is unchanged)\n", kSelf, path.c_str(),
+                 error.c_str());
+    return 1;
+  }
+  if (remove) {
+    std::printf("Took %d Orvo saver%s out of the programs list of %s.\n", edit.removed,
+                edit.removed == 1 ? "" : "s", path.c_str());
+  } else {
+    std::printf("Added %d Orvo saver%s (from %s) to the programs list of %s.\n", edit.added,
+                edit.added == 1 ? "" : "s", libexec.c_str(), path.c_str());
+    if (edit.new_list) {
+      std::printf("The file had no programs list: it now holds the Orvo savers only, until\n"
+                  "xscreensaver-settings next saves it with its own programs added.\n");
+    }
+  }
+  return 0;
+}

@@ -24,7 +24,10 @@ namespace {
 
 using orvo::testing::HandRand;
 using orvo::testing::Probe;
+using orvo::testing::FigureChange;
 using orvo::testing::ProbeOptions;
+using orvo::testing::StepPastFigureChange;
+using orvo::testing::WindowShows;
 
 struct HandPoint {
   int x, y, vx, vy;
@@ -173,12 +176,7 @@ TEST_F(BeziersReplayTest, NewFigureAndOneFrameStepFollowTheRulesDrawForDraw) {
         DeleteObject(reinterpret_cast<HGDIOBJ>(pen));
       }
       int painted = 0;
-      for (int y = 0; y < H; ++y) {
-        for (int x = 0; x < W; ++x) {
-          ASSERT_EQ(probe.Slot(x, y), want.at(x, y)) << x << "," << y;
-          painted += want.at(x, y) != 0;
-        }
-      }
+      ASSERT_TRUE(WindowShows(probe, want, W, H, &painted));
       EXPECT_GT(painted, 0) << "nothing was drawn to compare";
       checked = true;
     };
@@ -197,25 +195,11 @@ TEST_F(BeziersReplayTest, ANewFigureStartsOnABlackWindow) {
   ProbeOptions o;
   o.width = 96;
   o.height = 72;
-  int before = 0, after = -1;
-  long figures_before = 0, figures_after = 0;
-  ProbeSaver(kBeziersSaver, o, [&](Probe& probe) {
-    if (probe.calls() < 30) {
-      probe.PostTimer(16);
-      return true;
-    }
-    const auto view = orvo::beziers::View();
-    before = probe.NonBlack();
-    figures_before = view.figures_started;
-    orvo::headless::SetClock(view.figure->change_time + 1);
-    probe.FrameStep();
-    figures_after = orvo::beziers::View().figures_started;
-    after = probe.NonBlack();
-    return false;
-  });
-  EXPECT_GT(before, 300);
-  EXPECT_EQ(figures_after, figures_before + 1);
-  EXPECT_EQ(after, 0);
+  const FigureChange change =
+      StepPastFigureChange(kBeziersSaver, o, 30, [] { return orvo::beziers::View(); });
+  EXPECT_GT(change.painted_before, 300);
+  EXPECT_EQ(change.started_after, change.started_before + 1);
+  EXPECT_EQ(change.painted_after, 0);
 }
 
 }  // namespace

@@ -24,7 +24,10 @@ namespace {
 
 using orvo::testing::HandRand;
 using orvo::testing::Probe;
+using orvo::testing::FigureChange;
 using orvo::testing::ProbeOptions;
+using orvo::testing::StepPastFigureChange;
+using orvo::testing::WindowShows;
 
 struct HandCyclic {
   std::int16_t x = 0, y = 0, px = 0, py = 0;
@@ -259,12 +262,7 @@ TEST_F(CyclicsReplayTest, NewFigureAndOneFrameStepFollowTheRulesDrawForDraw) {
         DeleteObject(reinterpret_cast<HGDIOBJ>(pen));
       }
       int painted = 0;
-      for (int y = 0; y < c.height; ++y) {
-        for (int x = 0; x < c.width; ++x) {
-          ASSERT_EQ(probe.Slot(x, y), want.at(x, y)) << x << "," << y;
-          painted += want.at(x, y) != 0;
-        }
-      }
+      ASSERT_TRUE(WindowShows(probe, want, c.width, c.height, &painted));
       // A one-pixel pen may draw nothing in the first step: near the
       // start every path moves by less than a pixel.
       cases_painted += painted > 0;
@@ -312,25 +310,11 @@ TEST_F(CyclicsReplayTest, ANewFigureStartsOnABlackWindow) {
   o.width = 96;
   o.height = 72;
   o.settings = {{"Spasticity", "50"}};
-  int before = 0, after = -1;
-  long figures_before = 0, figures_after = 0;
-  ProbeSaver(kCyclicsSaver, o, [&](Probe& probe) {
-    if (probe.calls() < 20) {
-      probe.PostTimer(16);
-      return true;
-    }
-    const auto view = orvo::cyclics::View();
-    before = probe.NonBlack();
-    figures_before = view.figures_started;
-    orvo::headless::SetClock(view.figure->change_time + 1);
-    probe.FrameStep();
-    figures_after = orvo::cyclics::View().figures_started;
-    after = probe.NonBlack();
-    return false;
-  });
-  EXPECT_GT(before, 300);
-  EXPECT_EQ(figures_after, figures_before + 1);
-  EXPECT_EQ(after, 0);
+  const FigureChange change =
+      StepPastFigureChange(kCyclicsSaver, o, 20, [] { return orvo::cyclics::View(); });
+  EXPECT_GT(change.painted_before, 300);
+  EXPECT_EQ(change.started_after, change.started_before + 1);
+  EXPECT_EQ(change.painted_after, 0);
 }
 
 }  // namespace

@@ -9,6 +9,9 @@
 #include <utility>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "orvo/headless.h"
 #include "framework/host/saver_module.h"
 #include "orvo/platform.h"
 #include "tools/orvo-render/render.h"
@@ -80,5 +83,55 @@ render::IndexedImage WindowPicture(HWND window);
 
 // Painted (not black) pixels of `image` within `radius` of (cx, cy).
 int PaintedWithin(const render::IndexedImage& image, int cx, int cy, int radius);
+
+// Whether the window shows exactly `want` (anything with at(x, y)) over
+// width x height; names the first pixel that differs. *painted, when
+// given, receives the number of pixels `want` paints (not black).
+template <typename Picture>
+::testing::AssertionResult WindowShows(const Probe& probe, const Picture& want, int width, int height,
+                                       int* painted = nullptr) {
+  int count = 0;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      if (probe.Slot(x, y) != want.at(x, y)) {
+        return ::testing::AssertionFailure() << "at " << x << "," << y << " the window shows slot "
+                                             << probe.Slot(x, y) << ", not " << int{want.at(x, y)};
+      }
+      count += want.at(x, y) != 0;
+    }
+  }
+  if (painted != nullptr) *painted = count;
+  return ::testing::AssertionSuccess();
+}
+
+// What a figure saver shows around a new figure: after `warm_up` calls
+// (a timer message each), the clock is moved past the figure's change time
+// and one frame step runs. `view` returns the saver's view, with
+// figures_started and figure->change_time.
+struct FigureChange {
+  int painted_before = 0;
+  int painted_after = -1;
+  long started_before = 0;
+  long started_after = 0;
+};
+template <typename ViewFn>
+FigureChange StepPastFigureChange(const SaverModule& module, const ProbeOptions& options, int warm_up,
+                                  ViewFn view) {
+  FigureChange change;
+  ProbeSaver(module, options, [&](Probe& probe) {
+    if (probe.calls() < warm_up) {
+      probe.PostTimer(16);
+      return true;
+    }
+    change.painted_before = probe.NonBlack();
+    change.started_before = view().figures_started;
+    headless::SetClock(view().figure->change_time + 1);
+    probe.FrameStep();
+    change.started_after = view().figures_started;
+    change.painted_after = probe.NonBlack();
+    return false;
+  });
+  return change;
+}
 
 }  // namespace orvo::testing

@@ -5,7 +5,7 @@ set -euo pipefail
 
 ORVO_PACKAGES=(
   # build
-  cmake g++ ninja-build pkg-config
+  cmake g++ ninja-build pkg-config python3
   libx11-dev libxext-dev libxtst-dev libxft-dev fonts-dejavu-core libfltk1.3-dev libpam0g-dev libpng-dev libgif-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   # tests

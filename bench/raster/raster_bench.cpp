@@ -1,7 +1,7 @@
 // Drawing-layer costs on a 1920 x 1080 memory surface.
 #include <benchmark/benchmark.h>
 
-#include "gdi_objects.h"
+#include "gdi/gdi_objects.h"
 #include "orvo/platform.h"
 
 namespace {

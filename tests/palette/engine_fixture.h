@@ -9,7 +9,7 @@
 #include <cstdlib>
 
 #include "framework/palette/palette_engine.h"
-#include "gdi_objects.h"
+#include "gdi/gdi_objects.h"
 #include "orvo/display.h"
 #include "orvo/headless.h"
 #include "orvo/platform.h"

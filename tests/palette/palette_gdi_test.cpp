@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "gdi_objects.h"
+#include "gdi/gdi_objects.h"
 #include "orvo/display.h"
 #include "orvo/headless.h"
 #include "orvo/platform.h"

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "gdi_objects.h"
+#include "gdi/gdi_objects.h"
 #include "orvo/platform.h"
 
 namespace raster_test {

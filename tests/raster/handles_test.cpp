@@ -6,7 +6,7 @@
 #include <set>
 #include <vector>
 
-#include "gdi_objects.h"
+#include "gdi/gdi_objects.h"
 #include "orvo/platform.h"
 
 namespace {

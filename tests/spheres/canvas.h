@@ -6,7 +6,7 @@
 
 #include "orvo/headless.h"
 #include "orvo/platform.h"
-#include "platform/src/gdi_objects.h"
+#include "gdi/gdi_objects.h"
 
 class SlotCanvas {
  public:

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "canvas.h"
-#include "platform/src/gdi_objects.h"
+#include "gdi/gdi_objects.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "framework/settings/settings.h"
 #include "orvo/headless.h"
 #include "orvo/resources.h"
-#include "window_internal.h"
+#include "base/window_table.h"
 #include "shell/program.h"
 #include "shell/shell.h"
 

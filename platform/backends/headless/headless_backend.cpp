@@ -10,7 +10,7 @@
 
 #include "orvo/backend.h"
 #include "orvo/headless.h"
-#include "window_internal.h"
+#include "present/presentation.h"
 
 namespace orvo::headless {
 namespace {

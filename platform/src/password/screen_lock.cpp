@@ -11,7 +11,7 @@
 #include "orvo/resources.h"
 #include "orvo/win_kernel.h"
 #include "orvo/win_user.h"
-#include "window_internal.h"
+#include "base/window_table.h"
 
 namespace orvo::platform {
 namespace {

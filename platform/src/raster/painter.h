@@ -12,8 +12,9 @@
 #include <span>
 #include <vector>
 
-#include "gdi_objects.h"
-#include "raster/geometry.h"
+#include "gdi/clip.h"
+#include "gdi/gdi_objects.h"
+#include "base/geometry.h"
 
 namespace orvo::platform::raster {
 

@@ -1,8 +1,12 @@
-// The window manager's records (platform-internal).
+// The window table: our windows' records by handle (platform-internal).
+// A leaf: it stores records and finds them; creating, showing and
+// destroying windows is the window layer's job.
 #pragma once
 
 #include <string>
 #include <vector>
+
+#include <memory>
 
 #include "orvo/backend.h"
 #include "orvo/display.h"
@@ -41,27 +45,17 @@ struct WindowRecord {
 // Our own window behind a handle, or nullptr (foreign or no window).
 WindowRecord* FindWindowRecord(HWND hwnd);
 
-// Asks for what changed in the windows to be shown. It is shown at once
-// when nothing was presented yet in this system tick (15.625 ms), else by
-// the message loop at the next tick: at most one presentation a tick, and
-// nothing drawn stays unshown for longer than a tick.
-void RequestPresent();
-// Shows every pending change now, whatever the tick: the display as it
-// will look once presentation has caught up.
-void PresentPendingNow();
-// Shows the pending changes of one window now (before it goes away).
-void PresentWindowNow(WindowRecord& window);
-
 // Every window of this process, in creation order.
 std::vector<WindowRecord*> AllWindows();
 // The same into a vector the caller keeps (no allocation once it is large enough).
 void CollectWindows(std::vector<WindowRecord*>* out);
 
-// Forgets the messages and timers of a window that is going away.
-void ForgetWindowMessages(HWND hwnd);
-
-// Empties the message queue and the timers (a fresh display).
-void ResetQueue();
+// Takes a new window's record into the table (after the others).
+void AddWindowRecord(std::unique_ptr<WindowRecord> record);
+// Removes a window's record; the record is destroyed.
+void RemoveWindowRecord(HWND hwnd);
+// How many windows exist.
+std::size_t WindowCount();
 
 // Changes a window's client size (its frame buffer is cleared to black).
 void ResizeWindowRecord(WindowRecord& window, int width, int height);

@@ -1,5 +1,5 @@
-// Window classes and windows, painting, the cursor, screen metrics, string
-// resources and the input-method association.
+// Window classes and windows: creation and destruction, queries, showing,
+// painting, titles, the default window procedure and sent messages.
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -7,12 +7,13 @@
 #include <memory>
 #include <string>
 
-#include "gdi_objects.h"
+#include "base/window_table.h"
+#include "gdi/gdi_objects.h"
+#include "message/queue.h"
 #include "orvo/backend.h"
-#include "orvo/resources.h"
 #include "orvo/win_gdi.h"
 #include "orvo/win_user.h"
-#include "window_internal.h"
+#include "present/presentation.h"
 
 namespace orvo::platform {
 namespace {
@@ -28,58 +29,15 @@ struct ClassRecord {
   WNDCLASSA wc;
 };
 
-struct WindowManager {
-  std::map<std::string, ClassRecord> classes;  // by lower-case name
-  std::map<std::uintptr_t, std::unique_ptr<WindowRecord>> windows;
-  std::vector<HWND> creation_order;
-  bool cursor_hidden = false;
-  std::map<std::pair<std::uintptr_t, UINT>, std::string> strings;
-};
-
-WindowManager& Manager() {
-  static WindowManager manager;
-  return manager;
+// Registered classes, by lower-case name.
+std::map<std::string, ClassRecord>& Classes() {
+  static std::map<std::string, ClassRecord> classes;
+  return classes;
 }
 
 std::uintptr_t Key(HWND hwnd) { return reinterpret_cast<std::uintptr_t>(hwnd); }
 
 }  // namespace
-
-WindowRecord* FindWindowRecord(HWND hwnd) {
-  if (hwnd == nullptr) return nullptr;
-  auto& windows = Manager().windows;
-  auto it = windows.find(Key(hwnd));
-  return it == windows.end() ? nullptr : it->second.get();
-}
-
-std::vector<WindowRecord*> AllWindows() {
-  std::vector<WindowRecord*> result;
-  CollectWindows(&result);
-  return result;
-}
-
-void CollectWindows(std::vector<WindowRecord*>* out) {
-  out->clear();
-  for (HWND hwnd : Manager().creation_order) {
-    if (WindowRecord* w = FindWindowRecord(hwnd)) out->push_back(w);
-  }
-}
-
-void ResizeWindowRecord(WindowRecord& window, int width, int height) {
-  window.width = std::max(width, 0);
-  window.height = std::max(height, 0);
-  window.surface.Resize(window.width, window.height);
-  window.presented_version = 0;
-}
-
-HINSTANCE ProgramInstance() {
-  return reinterpret_cast<HINSTANCE>(static_cast<std::uintptr_t>(0x400000));
-}
-
-void SetStringResource(HINSTANCE instance, UINT id, const char* text) {
-  Manager().strings[{reinterpret_cast<std::uintptr_t>(instance), id}] = text != nullptr ? text : "";
-}
-
 }  // namespace orvo::platform
 
 using namespace orvo::platform;
@@ -89,28 +47,27 @@ ATOM RegisterClassA(const WNDCLASSA* wc) {
       wc->lpfnWndProc == nullptr) {
     return 0;
   }
-  WindowManager& m = Manager();
+  auto& classes = Classes();
   const std::string key = Lower(wc->lpszClassName);
   // A class may be set up anew by every run, but not while a window of it exists.
-  for (const auto& [id, w] : m.windows) {
+  for (const WindowRecord* w : AllWindows()) {
     if (Lower(w->class_name.c_str()) == key) return 0;
   }
   ClassRecord record{wc->lpszClassName, *wc};
   record.wc.lpszClassName = nullptr;  // the record's own copy of the name is used
-  m.classes[key] = std::move(record);
-  return static_cast<ATOM>(0xC000 + (m.classes.size() & 0x3FFF));
+  classes[key] = std::move(record);
+  return static_cast<ATOM>(0xC000 + (classes.size() & 0x3FFF));
 }
 
 BOOL UnregisterClassA(LPCSTR class_name, HINSTANCE) {
-  return Manager().classes.erase(Lower(class_name)) > 0 ? TRUE : FALSE;
+  return Classes().erase(Lower(class_name)) > 0 ? TRUE : FALSE;
 }
 
 HWND CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWORD style, int x, int y,
                      int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                      LPVOID param) {
-  WindowManager& m = Manager();
-  auto cls = m.classes.find(Lower(class_name));
-  if (cls == m.classes.end()) return nullptr;
+  auto cls = Classes().find(Lower(class_name));
+  if (cls == Classes().end()) return nullptr;
   if ((style & WS_CHILD) != 0 && !IsWindow(parent)) return nullptr;
 
   const bool popup = (style & WS_POPUP) != 0;
@@ -150,10 +107,9 @@ HWND CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWORD styl
   record->parent = parent;
   record->instance = instance;
   record->input_context =
-      reinterpret_cast<HIMC>(static_cast<std::uintptr_t>(0x1000 + m.creation_order.size()));
+      reinterpret_cast<HIMC>(static_cast<std::uintptr_t>(0x1000 + WindowCount()));
   ResizeWindowRecord(*record, width, height);
-  m.windows[Key(hwnd)] = std::move(record);
-  m.creation_order.push_back(hwnd);
+  AddWindowRecord(std::move(record));
 
   CREATESTRUCTA cs{param, instance, menu, parent, height, width, y, x,
                    static_cast<LONG>(style), title, class_name, ex_style};
@@ -194,9 +150,7 @@ BOOL DestroyWindow(HWND hwnd) {
   // The last picture is shown before the window goes (a saver's black).
   PresentWindowNow(*w);
   GetBackend().DestroyNativeWindow(w->native);
-  WindowManager& m = Manager();
-  m.windows.erase(Key(hwnd));
-  std::erase(m.creation_order, hwnd);
+  RemoveWindowRecord(hwnd);
   return TRUE;
 }
 
@@ -352,64 +306,8 @@ LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   }
 }
 
-HCURSOR SetCursor(HCURSOR cursor) {
-  WindowManager& m = Manager();
-  const bool hide = cursor == nullptr;
-  HCURSOR previous = m.cursor_hidden ? nullptr : reinterpret_cast<HCURSOR>(static_cast<std::uintptr_t>(1));
-  m.cursor_hidden = hide;
-  for (WindowRecord* w : AllWindows()) GetBackend().SetCursorVisible(w->native, !hide);
-  return previous;
-}
-
-int ShowCursor(BOOL show) {
-  SetCursor(show ? reinterpret_cast<HCURSOR>(static_cast<std::uintptr_t>(1)) : nullptr);
-  return show ? 0 : -1;
-}
-
-BOOL GetCursorPos(POINT* point) {
-  if (point == nullptr) return FALSE;
-  int x = 0, y = 0;
-  if (!GetBackend().CursorPos(&x, &y)) return FALSE;
-  point->x = x;
-  point->y = y;
-  return TRUE;
-}
-
-int GetSystemMetrics(int index) {
-  int w = 0, h = 0;
-  GetBackend().ScreenSize(&w, &h);
-  switch (index) {
-    case SM_CXSCREEN:
-    case SM_CXVIRTUALSCREEN:
-      return w;
-    case SM_CYSCREEN:
-    case SM_CYVIRTUALSCREEN:
-      return h;
-    default:
-      return 0;
-  }
-}
-
-int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size) {
-  if (buffer == nullptr || size <= 0) return 0;
-  auto& strings = Manager().strings;
-  auto it = strings.find({reinterpret_cast<std::uintptr_t>(instance), id});
-  if (it == strings.end()) {
-    buffer[0] = '\0';
-    return 0;
-  }
-  const int n = std::min<int>(static_cast<int>(it->second.size()), size - 1);
-  std::memcpy(buffer, it->second.data(), static_cast<std::size_t>(n));
-  buffer[n] = '\0';
-  return n;
-}
-
-HIMC ImmAssociateContext(HWND hwnd, HIMC context) {
-  // The saver's window takes no composed input: our back ends deliver keys
-  // only, so the association is bookkeeping that restores what it replaced.
+LRESULT SendMessageA(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   WindowRecord* w = FindWindowRecord(hwnd);
-  if (w == nullptr) return nullptr;
-  HIMC previous = w->input_context;
-  w->input_context = context;
-  return previous;
+  if (w == nullptr || w->proc == nullptr) return 0;
+  return w->proc(hwnd, message, wparam, lparam);
 }

@@ -3,12 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "orvo/backend.h"
 #include "orvo/modules.h"
 #include "orvo/resources.h"
 #include "orvo/win_kernel.h"
 #include "orvo/win_user.h"
-#include "window_internal.h"
 
 namespace orvo::platform {
 namespace {

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <memory>
 
-#include "raster/geometry.h"
-#include "gdi_objects.h"
+#include "base/geometry.h"
+#include "gdi/gdi_objects.h"
 
 using namespace orvo::platform;
 using namespace orvo::platform::raster;

@@ -1,4 +1,4 @@
-#include "raster/geometry.h"
+#include "base/geometry.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,11 +1,15 @@
-// Block fills and 8-bit device-independent bitmaps on the emulated display.
+// Bitmap transfers: block fills, copies between surfaces and 8-bit
+// device-independent bitmaps on the emulated display.
 #include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
 
-#include "gdi_objects.h"
+#include "gdi/clip.h"
+#include "gdi/gdi_objects.h"
+#include "raster/painter.h"
 #include "orvo/win_gdi.h"
+#include "orvo/win_kernel.h"
 
 namespace orvo::platform {
 namespace {
@@ -192,4 +196,74 @@ int StretchDIBits(HDC hdc, int x, int y, int width, int height, int src_x, int s
     });
   }
   return static_cast<int>(hh);
+}
+
+using namespace orvo::platform::raster;
+
+BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int src_x, int src_y,
+            DWORD rop) {
+  DeviceContext* dc = FindDC(dest);
+  if (dc == nullptr) return FALSE;
+  Surface* target = TargetSurface(*dc);
+
+  if (rop == BLACKNESS || rop == WHITENESS || rop == PATCOPY) {
+    if (target == nullptr || width <= 0 || height <= 0) return TRUE;
+    std::uint8_t slot = rop == WHITENESS ? 255 : 0;
+    if (rop == PATCOPY) {
+      const Brush* brush = FindBrush(dc->brush);
+      if (brush == nullptr || brush->null) return TRUE;
+      slot = ResolveColor(*dc, brush->color);
+    }
+    Painter painter(*dc, *target);
+    const Coord bottom = std::min<Coord>(Coord{y} + height, target->height());
+    for (Coord row = std::max(y, 0); row < bottom; ++row) {
+      painter.Fill(row, x, Coord{x} + width, slot);
+    }
+    return TRUE;
+  }
+  if (rop != SRCCOPY) {
+    OutputDebugStringA("BitBlt: only SRCCOPY, PATCOPY, BLACKNESS and WHITENESS are supported");
+    return FALSE;
+  }
+  DeviceContext* sdc = FindDC(src);
+  if (sdc == nullptr) return FALSE;
+  const Surface* source = TargetSurface(*sdc);
+  if (target == nullptr || source == nullptr || width <= 0 || height <= 0) return TRUE;
+
+  // Destination pixels whose source pixel exists: (dx, dy) reads
+  // (dx - x + src_x, dy - y + src_y).
+  const Coord shift_x = Coord{src_x} - x;
+  const Coord shift_y = Coord{src_y} - y;
+  const Coord x0 = std::max<Coord>(x, -shift_x);
+  const Coord x1 = std::min<Coord>(Coord{x} + width, source->width() - shift_x);
+  const Coord y0 = std::max<Coord>({Coord{y}, -shift_y, 0});
+  const Coord y1 = std::min<Coord>({Coord{y} + height, source->height() - shift_y,
+                                    Coord{target->height()}});
+  if (x0 >= x1 || y0 >= y1) return TRUE;
+
+  // Copying within one surface reads from a snapshot of the source rows.
+  std::vector<std::uint8_t> snapshot;
+  const bool same = source == target;
+  const Coord cols_lo = std::max<Coord>(x0, 0);
+  const Coord cols_hi = std::min<Coord>(x1, target->width());
+  if (cols_lo >= cols_hi) return TRUE;
+  const std::size_t cols = static_cast<std::size_t>(cols_hi - cols_lo);
+  if (same) {
+    snapshot.resize(cols * static_cast<std::size_t>(y1 - y0));
+    for (Coord row = y0; row < y1; ++row) {
+      std::memcpy(snapshot.data() + static_cast<std::size_t>(row - y0) * cols,
+                  source->row(static_cast<int>(row + shift_y)) + (cols_lo + shift_x), cols);
+    }
+  }
+  for (Coord row = y0; row < y1; ++row) {
+    ForEachClippedSpan(*dc, *target, static_cast<int>(row), x0, x1, [&](int a, int b) {
+      const std::uint8_t* from =
+          same ? snapshot.data() + static_cast<std::size_t>(row - y0) * cols +
+                     static_cast<std::size_t>(a - cols_lo)
+               : source->row(static_cast<int>(row + shift_y)) + (a + shift_x);
+      std::memcpy(target->row(static_cast<int>(row)) + a, from, static_cast<std::size_t>(b - a));
+      target->MarkSpan(static_cast<int>(row), a, b);
+    });
+  }
+  return TRUE;
 }

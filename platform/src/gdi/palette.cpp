@@ -17,7 +17,7 @@
 #include <cstring>
 #include <unordered_set>
 
-#include "gdi_objects.h"
+#include "gdi/gdi_objects.h"
 #include "orvo/win_gdi.h"
 
 namespace orvo::platform {

@@ -4,6 +4,8 @@
 // means to, and then its commit updates the checksum it changes.
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,6 +14,7 @@
 
 #include "recording_test.h"
 #include "tools/catalog/saver_catalog.h"
+#include "tools/orvo-render/image_files.h"
 #include "tools/orvo-render/render.h"
 
 namespace {
@@ -45,6 +48,20 @@ std::uint64_t Checksum(const orvo::render::IndexedImage& image) {
   return h;
 }
 
+// Where a picture that no longer matches is written, so that a failure
+// shows what changed: ORVO_FAILED_PICTURES, else beside the test program.
+std::string KeepPicture(const orvo::render::IndexedImage& picture, std::size_t index,
+                        const Case& c) {
+  const char* folder = std::getenv("ORVO_FAILED_PICTURES");
+  std::string path = folder != nullptr && *folder != '\0' ? folder : ORVO_FAILED_PICTURES_DIR;
+  std::error_code ignored;
+  std::filesystem::create_directories(path, ignored);
+  path += "/case" + std::to_string(index) + "-" + c.saver + "-" + std::to_string(c.width) + "x" +
+          std::to_string(c.height) + ".png";
+  std::string error;
+  return orvo::render::WritePng(path, picture, &error) ? path : "(not written: " + error + ")";
+}
+
 const std::vector<Case>& Cases() {
   static const std::vector<Case> cases = {
 #include "pictures_cases.inc"
@@ -55,7 +72,8 @@ const std::vector<Case>& Cases() {
 class Pictures : public orvo::testing::RecordingTest {};
 
 TEST_F(Pictures, EverySaverShowsWhatItShowedBefore) {
-  for (const Case& c : Cases()) {
+  for (std::size_t index = 0; index < Cases().size(); ++index) {
+    const Case& c = Cases()[index];
     Fresh();  // each case starts from its own settings only
     const orvo::catalog::Entry* entry = orvo::catalog::Find(c.saver);
     ASSERT_NE(entry, nullptr) << c.saver;
@@ -72,7 +90,9 @@ TEST_F(Pictures, EverySaverShowsWhatItShowedBefore) {
     std::snprintf(hex, sizeof hex, "0x%016llx", static_cast<unsigned long long>(sum));
     EXPECT_GT(orvo::testing::NonBlack(picture), picture.width * picture.height / 20)
         << label << ": too little shows for a checksum to guard";
-    EXPECT_EQ(sum, c.checksum) << label << ": now " << hex;
+    if (sum != c.checksum) {
+      ADD_FAILURE() << label << ": now " << hex << ", picture in " << KeepPicture(picture, index, c);
+    }
   }
 }
 

@@ -225,9 +225,12 @@ std::optional<std::string> SetValue(std::string_view text, std::string_view sect
   return out;
 }
 
-std::string DeleteKey(std::string_view text, std::string_view section, std::string_view key) {
-  section = Trim(section);
-  key = Trim(key);
+namespace {
+
+// The text without the lines that `drop(line, in_section)` picks, where
+// in_section tells whether the line lies in `section` (its header included).
+template <typename Drop>
+std::string WithoutLines(std::string_view text, std::string_view section, Drop drop) {
   std::string out;
   out.reserve(text.size());
   bool in_section = false;
@@ -236,26 +239,23 @@ std::string DeleteKey(std::string_view text, std::string_view section, std::stri
     Line line = ParseLine(text, pos);
     pos = line.end;
     if (line.kind == Kind::kSection) in_section = NamesEqual(Name(text, line), section);
-    if (line.kind == Kind::kKey && in_section && NamesEqual(Name(text, line), key)) continue;
+    if (drop(line, in_section)) continue;
     out.append(text.substr(line.begin, line.end - line.begin));
   }
   return out;
 }
 
+}  // namespace
+
+std::string DeleteKey(std::string_view text, std::string_view section, std::string_view key) {
+  key = Trim(key);
+  return WithoutLines(text, Trim(section), [&](const Line& line, bool in_section) {
+    return line.kind == Kind::kKey && in_section && NamesEqual(Name(text, line), key);
+  });
+}
+
 std::string DeleteSection(std::string_view text, std::string_view section) {
-  section = Trim(section);
-  std::string out;
-  out.reserve(text.size());
-  bool in_section = false;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    Line line = ParseLine(text, pos);
-    pos = line.end;
-    if (line.kind == Kind::kSection) in_section = NamesEqual(Name(text, line), section);
-    if (in_section) continue;
-    out.append(text.substr(line.begin, line.end - line.begin));
-  }
-  return out;
+  return WithoutLines(text, Trim(section), [](const Line&, bool in_section) { return in_section; });
 }
 
 }  // namespace orvo::ini

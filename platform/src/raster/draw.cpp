@@ -59,6 +59,21 @@ bool NormalBox(int left, int top, int right, int bottom, Coord box[4]) {
   return box[0] < box[2] && box[1] < box[3];
 }
 
+// Draws a box-shaped call (rectangle, ellipse) on its normalised box with
+// the DC's pen and brush: FALSE for a bad DC; TRUE, painting nothing,
+// without a surface or for a box with no width or height.
+template <typename Draw>
+BOOL DrawInBox(HDC hdc, int left, int top, int right, int bottom, Draw draw) {
+  const auto target = Resolve(hdc);
+  if (!target) return FALSE;
+  Coord b[4];
+  if (target->surface == nullptr || !NormalBox(left, top, right, bottom, b)) return TRUE;
+  DeviceContext& dc = *target->dc;
+  Painter painter(dc, *target->surface);
+  draw(painter, Stroker::ForPen(dc), BrushSlot(dc, dc.brush), b);
+  return TRUE;
+}
+
 }  // namespace
 
 BOOL MoveToEx(HDC hdc, int x, int y, POINT* previous) {
@@ -128,79 +143,69 @@ BOOL PolyBezier(HDC hdc, const POINT* points, DWORD count) {
 }
 
 BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom) {
-  const auto target = Resolve(hdc);
-  if (!target) return FALSE;
-  Coord b[4];
-  if (target->surface == nullptr || !NormalBox(left, top, right, bottom, b)) return TRUE;
-  DeviceContext& dc = *target->dc;
-  const Stroker stroker = Stroker::ForPen(dc);
-  const auto brush = BrushSlot(dc, dc.brush);
-  Painter painter(dc, *target->surface);
-  if (!stroker.draws()) {
-    // Without an outline the filled area is one pixel smaller.
-    if (brush) FillBox(painter, b[0], b[1], b[2] - 1, b[3] - 1, *brush);
-    return TRUE;
-  }
-  if (brush) FillBox(painter, b[0] + 1, b[1] + 1, b[2] - 1, b[3] - 1, *brush);
-  if (stroker.wide()) {
-    const IPoint outline[4] = {IPoint{b[0], b[1]}, IPoint{b[2] - 1, b[1]},
-                               IPoint{b[2] - 1, b[3] - 1}, IPoint{b[0], b[3] - 1}};
-    stroker.Stroke(painter, outline, true);
-    return TRUE;
-  }
-  const std::uint8_t pen = stroker.slot();
-  FillBox(painter, b[0], b[1], b[2], b[1] + 1, pen);
-  if (b[3] - 1 > b[1]) FillBox(painter, b[0], b[3] - 1, b[2], b[3], pen);
-  FillBox(painter, b[0], b[1] + 1, b[0] + 1, b[3] - 1, pen);
-  if (b[2] - 1 > b[0]) FillBox(painter, b[2] - 1, b[1] + 1, b[2], b[3] - 1, pen);
-  return TRUE;
+  return DrawInBox(hdc, left, top, right, bottom,
+                   [](Painter& painter, const Stroker& stroker,
+                      std::optional<std::uint8_t> brush, const Coord* b) {
+    if (!stroker.draws()) {
+      // Without an outline the filled area is one pixel smaller.
+      if (brush) FillBox(painter, b[0], b[1], b[2] - 1, b[3] - 1, *brush);
+      return;
+    }
+    if (brush) FillBox(painter, b[0] + 1, b[1] + 1, b[2] - 1, b[3] - 1, *brush);
+    if (stroker.wide()) {
+      const IPoint outline[4] = {IPoint{b[0], b[1]}, IPoint{b[2] - 1, b[1]},
+                                 IPoint{b[2] - 1, b[3] - 1}, IPoint{b[0], b[3] - 1}};
+      stroker.Stroke(painter, outline, true);
+      return;
+    }
+    const std::uint8_t pen = stroker.slot();
+    FillBox(painter, b[0], b[1], b[2], b[1] + 1, pen);
+    if (b[3] - 1 > b[1]) FillBox(painter, b[0], b[3] - 1, b[2], b[3], pen);
+    FillBox(painter, b[0], b[1] + 1, b[0] + 1, b[3] - 1, pen);
+    if (b[2] - 1 > b[0]) FillBox(painter, b[2] - 1, b[1] + 1, b[2], b[3] - 1, pen);
+  });
 }
 
 BOOL Ellipse(HDC hdc, int left, int top, int right, int bottom) {
-  const auto target = Resolve(hdc);
-  if (!target) return FALSE;
-  Coord b[4];
-  if (target->surface == nullptr || !NormalBox(left, top, right, bottom, b)) return TRUE;
-  DeviceContext& dc = *target->dc;
-  const Stroker stroker = Stroker::ForPen(dc);
-  const auto brush = BrushSlot(dc, dc.brush);
-  Painter painter(dc, *target->surface);
-  if (!stroker.draws() || stroker.wide()) {
-    if (brush) EllipseSpans(b[0], b[1], b[2], b[3], 0, painter.row_hi(), painter.Filler(*brush));
-    if (stroker.wide()) stroker.StrokeD(painter, EllipseOutline(b[0], b[1], b[2], b[3]), true);
-    return TRUE;
-  }
-  // One-pixel pen: the ellipse's own boundary pixels (those with a
-  // 4-neighbour outside it) take the pen, the rest the brush. Rows just
-  // outside the surface are needed to tell the boundary of its edge rows.
-  const Coord first = std::max(b[1], Coord{-1});
-  const Coord last = std::min(b[3], painter.row_hi() + 1);
-  if (first >= last) return TRUE;
-  struct Row {
-    Coord x0 = 0;
-    Coord x1 = 0;  // empty when x0 >= x1
-  };
-  std::vector<Row> rows(static_cast<std::size_t>(last - first));
-  EllipseSpans(b[0], b[1], b[2], b[3], first, last, [&](Coord y, Coord x0, Coord x1) {
-    rows[static_cast<std::size_t>(y - first)] = Row{x0, x1};
+  return DrawInBox(hdc, left, top, right, bottom,
+                   [](Painter& painter, const Stroker& stroker,
+                      std::optional<std::uint8_t> brush, const Coord* b) {
+    if (!stroker.draws() || stroker.wide()) {
+      if (brush) EllipseSpans(b[0], b[1], b[2], b[3], 0, painter.row_hi(), painter.Filler(*brush));
+      if (stroker.wide()) stroker.StrokeD(painter, EllipseOutline(b[0], b[1], b[2], b[3]), true);
+      return;
+    }
+    // One-pixel pen: the ellipse's own boundary pixels (those with a
+    // 4-neighbour outside it) take the pen, the rest the brush. Rows just
+    // outside the surface are needed to tell the boundary of its edge rows.
+    const Coord first = std::max(b[1], Coord{-1});
+    const Coord last = std::min(b[3], painter.row_hi() + 1);
+    if (first >= last) return;
+    struct Row {
+      Coord x0 = 0;
+      Coord x1 = 0;  // empty when x0 >= x1
+    };
+    std::vector<Row> rows(static_cast<std::size_t>(last - first));
+    EllipseSpans(b[0], b[1], b[2], b[3], first, last, [&](Coord y, Coord x0, Coord x1) {
+      rows[static_cast<std::size_t>(y - first)] = Row{x0, x1};
+    });
+    auto row_at = [&](Coord y) {
+      return y < first || y >= last ? Row{} : rows[static_cast<std::size_t>(y - first)];
+    };
+    const std::uint8_t pen = stroker.slot();
+    for (Coord y = std::max(first, Coord{0}); y < last; ++y) {
+      const Row r = row_at(y);
+      if (r.x0 >= r.x1) continue;
+      const Row up = row_at(y - 1);
+      const Row down = row_at(y + 1);
+      Coord in0 = std::max({r.x0 + 1, up.x0, down.x0});
+      Coord in1 = std::min({r.x1 - 1, up.x1, down.x1});
+      if (up.x0 >= up.x1 || down.x0 >= down.x1 || in0 >= in1) in0 = in1 = r.x1;
+      painter.Fill(y, r.x0, in0, pen);
+      if (brush) painter.Fill(y, in0, in1, *brush);
+      painter.Fill(y, in1, r.x1, pen);
+    }
   });
-  auto row_at = [&](Coord y) {
-    return y < first || y >= last ? Row{} : rows[static_cast<std::size_t>(y - first)];
-  };
-  const std::uint8_t pen = stroker.slot();
-  for (Coord y = std::max(first, Coord{0}); y < last; ++y) {
-    const Row r = row_at(y);
-    if (r.x0 >= r.x1) continue;
-    const Row up = row_at(y - 1);
-    const Row down = row_at(y + 1);
-    Coord in0 = std::max({r.x0 + 1, up.x0, down.x0});
-    Coord in1 = std::min({r.x1 - 1, up.x1, down.x1});
-    if (up.x0 >= up.x1 || down.x0 >= down.x1 || in0 >= in1) in0 = in1 = r.x1;
-    painter.Fill(y, r.x0, in0, pen);
-    if (brush) painter.Fill(y, in0, in1, *brush);
-    painter.Fill(y, in1, r.x1, pen);
-  }
-  return TRUE;
 }
 
 int FillRect(HDC hdc, const RECT* rect, HBRUSH brush) {

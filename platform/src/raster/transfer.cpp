@@ -127,26 +127,23 @@ int SetDIBitsToDevice(HDC hdc, int x, int y, DWORD width, DWORD height, int src_
   if (!PrepareTransfer(dc, bits, info, usage, &t)) return 0;
   Surface* s = t.surface;
   const auto& map = t.map;
-  const bool bottom_up = t.bottom_up;
-  const Pos dib_height = t.height;
-  const std::size_t stride = t.stride;
-  const auto* data = t.data;
   const Pos w = std::min<Pos>(static_cast<Pos>(std::min<DWORD>(width, 0x7FFFFFFF)),
                               t.width - src_x);
   const Pos rows = static_cast<Pos>(std::min<DWORD>(height, 0x7FFFFFFF));
   if (w <= 0 || src_x < 0) return 0;
   for (Pos i = 0; i < rows; ++i) {
     // Bottom-up bitmaps count their source origin from the bottom row.
-    const Pos dib_row = bottom_up ? static_cast<Pos>(src_y) + rows - 1 - i
-                                  : static_cast<Pos>(src_y) + i;
-    if (dib_row < 0 || dib_row >= dib_height) continue;
+    const Pos dib_row = t.bottom_up ? static_cast<Pos>(src_y) + rows - 1 - i
+                                    : static_cast<Pos>(src_y) + i;
+    if (dib_row < 0 || dib_row >= t.height) continue;
     if (dib_row < static_cast<Pos>(start_scan) ||
         dib_row >= static_cast<Pos>(start_scan) + static_cast<Pos>(scan_lines)) {
       continue;
     }
     const Pos dest_y = static_cast<Pos>(y) + i;
     if (dest_y < 0 || dest_y >= s->height()) continue;
-    const std::uint8_t* src = data + static_cast<std::size_t>(dib_row - start_scan) * stride + src_x;
+    const std::uint8_t* src =
+        t.data + static_cast<std::size_t>(dib_row - start_scan) * t.stride + src_x;
     std::uint8_t* dst = s->row(static_cast<int>(dest_y));
     ForEachClippedSpan(*dc, *s, static_cast<int>(dest_y), x, static_cast<Pos>(x) + w,
                        [&](int a, int b) {
@@ -166,10 +163,6 @@ int StretchDIBits(HDC hdc, int x, int y, int width, int height, int src_x, int s
   if (!PrepareTransfer(dc, bits, info, usage, &t)) return 0;
   Surface* s = t.surface;
   const auto& map = t.map;
-  const bool bottom_up = t.bottom_up;
-  const Pos dib_height = t.height;
-  const std::size_t stride = t.stride;
-  const auto* data = t.data;
   // A negative destination extent mirrors the image.
   const bool mirror_x = width < 0, mirror_y = height < 0;
   const Pos w = std::abs(static_cast<Pos>(width)), hh = std::abs(static_cast<Pos>(height));
@@ -180,10 +173,10 @@ int StretchDIBits(HDC hdc, int x, int y, int width, int height, int src_x, int s
     if (dest_y < 0 || dest_y >= s->height()) continue;
     const Pos step_y = mirror_y ? hh - 1 - i : i;
     const Pos source_row = step_y * src_height / hh;  // 0 = top of the source rectangle
-    const Pos dib_row = bottom_up ? static_cast<Pos>(src_y) + src_height - 1 - source_row
-                                  : static_cast<Pos>(src_y) + source_row;
-    if (dib_row < 0 || dib_row >= dib_height) continue;
-    const std::uint8_t* src = data + static_cast<std::size_t>(dib_row) * stride;
+    const Pos dib_row = t.bottom_up ? static_cast<Pos>(src_y) + src_height - 1 - source_row
+                                    : static_cast<Pos>(src_y) + source_row;
+    if (dib_row < 0 || dib_row >= t.height) continue;
+    const std::uint8_t* src = t.data + static_cast<std::size_t>(dib_row) * t.stride;
     std::uint8_t* dst = s->row(static_cast<int>(dest_y));
     ForEachClippedSpan(*dc, *s, static_cast<int>(dest_y), left, left + w, [&](int a, int b) {
       for (int px = a; px < b; ++px) {

@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "orvo/backend.h"
+#include "orvo/pixel_convert.h"
 #include "orvo/x11_backend.h"
-#include "pixel_lut.h"
 
 namespace orvo::platform {
 namespace {
@@ -40,7 +40,7 @@ std::array<Rgb, kSlotCount> Colours(std::uint32_t step) {
   return colours;
 }
 
-constexpr x11::ChannelMasks kMasks{0xFF0000u, 0x00FF00u, 0x0000FFu};
+constexpr ChannelMasks kMasks{0xFF0000u, 0x00FF00u, 0x0000FFu};
 
 // Pixels aligned as a shared-memory image's are (page-aligned, rows of
 // whole cache lines at 1920 pixels).
@@ -89,7 +89,7 @@ struct PairTable {
 // vector path; 3: whatever presentation uses on this machine.
 void BM_ConvertFrame32(benchmark::State& state) {
   const int kind = static_cast<int>(state.range(0));
-  if (kind == 2 && !x11::HaveVectorConversion()) {
+  if (kind == 2 && !HaveVectorConversion()) {
     state.SkipWithError("this processor has no vector conversion");
     return;
   }
@@ -97,20 +97,20 @@ void BM_ConvertFrame32(benchmark::State& state) {
   FillPattern(&surface);
   AlignedBuffer<std::uint32_t> buffer(static_cast<std::size_t>(kWidth) * kHeight);
   std::uint32_t* const pixels = buffer.data;
-  x11::PixelTable32 table;
+  PixelTable32 table;
   PairTable pairs;
   std::uint32_t step = 0;
   for (auto _ : state) {
-    x11::BuildPixelTable(Colours(++step), kMasks, &table.pixels);
+    BuildPixelTable(Colours(++step), kMasks, &table.pixels);
     table.Update();
     if (kind == 1) pairs.Build(table.pixels);
     for (int y = 0; y < kHeight; ++y) {
       std::uint32_t* out = pixels + static_cast<std::size_t>(y) * kWidth;
       switch (kind) {
-        case 0: x11::ConvertRow32Plain(surface.row(y), out, kWidth, table.pixels.data()); break;
+        case 0: ConvertRow32Plain(surface.row(y), out, kWidth, table.pixels.data()); break;
         case 1: pairs.Convert(surface.row(y), out, kWidth, table.pixels.data()); break;
-        case 2: x11::ConvertRow32Vector(surface.row(y), out, kWidth, table); break;
-        default: x11::ConvertRow32(surface.row(y), out, kWidth, table); break;
+        case 2: ConvertRow32Vector(surface.row(y), out, kWidth, table); break;
+        default: ConvertRow32(surface.row(y), out, kWidth, table); break;
       }
     }
     benchmark::DoNotOptimize(pixels);
@@ -139,13 +139,13 @@ void BM_ConvertScaledScreen(benchmark::State& state) {
   const std::size_t bytes_per_line = static_cast<std::size_t>(kWidth) * 4;
   AlignedBuffer<std::uint8_t> image(bytes_per_line * kHeight);
   std::vector<std::uint32_t> scratch(static_cast<std::size_t>(surface.width()));
-  x11::PixelTable32 table;
+  PixelTable32 table;
   std::uint32_t step = 0;
   for (auto _ : state) {
-    x11::BuildPixelTable(Colours(++step), kMasks, &table.pixels);
+    BuildPixelTable(Colours(++step), kMasks, &table.pixels);
     table.Update();
-    x11::ConvertRect32(surface, PixelRect{0, 0, surface.width(), surface.height()}, scale, table,
-                       image.data, bytes_per_line, scratch.data());
+    ConvertRect32(surface, PixelRect{0, 0, surface.width(), surface.height()}, scale, table,
+                  image.data, bytes_per_line, scratch.data());
     benchmark::DoNotOptimize(image.data);
     benchmark::ClobberMemory();
   }

@@ -1,7 +1,7 @@
 // The Win32 back end in this process: presentation of the emulated display
 // on a real window (colours through the slots, palette animation without
-// redrawing), the conversion over one rectangle, input from the system's
-// messages, previews inside a host window, and the command-line tail.
+// redrawing), input from the system's messages, previews inside a host
+// window, and the command-line tail.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -14,7 +14,6 @@
 #include "orvo/display.h"
 #include "orvo/platform.h"
 #include "orvo/win32_backend.h"
-#include "pixel_convert.h"
 #include "win32_probe.h"
 
 namespace {
@@ -22,65 +21,6 @@ namespace {
 namespace probe = orvo::win32::probe;
 
 // ---- Pure pieces ------------------------------------------------------------------
-
-TEST(PixelConvert, ConvertsExactlyTheRectangleThroughTheTable) {
-  constexpr int kW = 7, kH = 5;
-  std::vector<std::uint8_t> slots(kW * kH);
-  for (int i = 0; i < kW * kH; ++i) slots[i] = static_cast<std::uint8_t>(i * 3);
-  std::uint32_t table[256];
-  for (int i = 0; i < 256; ++i) table[i] = 0x010000u * i + 0x7;
-  struct Case {
-    int x, y, w, h;
-    bool bottom_up;  // rows backwards in memory, as a bottom-up surface keeps them
-  };
-  for (const Case& c : {Case{0, 0, kW, kH, false}, Case{2, 1, 3, 2, false}, Case{6, 4, 1, 1, false},
-                        Case{1, 0, 4, 5, true}}) {
-    SCOPED_TRACE(std::to_string(c.x) + "," + std::to_string(c.y) + (c.bottom_up ? " bottom-up" : ""));
-    std::vector<std::uint32_t> out(kW * kH, 0xDEADBEEF);
-    std::vector<std::uint8_t> memory = slots;
-    const std::uint8_t* first = memory.data();
-    std::ptrdiff_t stride = kW;
-    if (c.bottom_up) {
-      // Row y of the picture is memory row kH - 1 - y.
-      for (int y = 0; y < kH; ++y)
-        for (int x = 0; x < kW; ++x) memory[(kH - 1 - y) * kW + x] = slots[y * kW + x];
-      first = memory.data() + (kH - 1) * kW;
-      stride = -kW;
-    }
-    orvo::win32::ConvertRect(first, stride, out.data(), kW, c.x, c.y, c.w, c.h, table);
-    for (int y = 0; y < kH; ++y) {
-      for (int x = 0; x < kW; ++x) {
-        const bool inside = x >= c.x && x < c.x + c.w && y >= c.y && y < c.y + c.h;
-        const std::uint32_t want = inside ? table[slots[y * kW + x]] : 0xDEADBEEF;
-        ASSERT_EQ(out[y * kW + x], want) << "at " << x << "," << y;
-      }
-    }
-  }
-}
-
-TEST(PixelConvert, ClipsToTheImage) {
-  struct Case {
-    int x, y, w, h;
-    bool visible;
-    int cx, cy, cw, ch;
-  };
-  const Case cases[] = {
-      {0, 0, 10, 8, true, 0, 0, 10, 8},      {-3, -2, 5, 5, true, 0, 0, 2, 3},
-      {8, 6, 10, 10, true, 8, 6, 2, 2},      {10, 0, 1, 1, false, 0, 0, 0, 0},
-      {0, 0, 0, 5, false, 0, 0, 0, 0},       {2147483000, 0, 2000, 1, false, 0, 0, 0, 0},
-  };
-  for (const Case& c : cases) {
-    int x = c.x, y = c.y, w = c.w, h = c.h;
-    SCOPED_TRACE(std::to_string(c.x) + "," + std::to_string(c.y));
-    ASSERT_EQ(orvo::win32::ClipRect(10, 8, &x, &y, &w, &h), c.visible);
-    if (c.visible) {
-      EXPECT_EQ(x, c.cx);
-      EXPECT_EQ(y, c.cy);
-      EXPECT_EQ(w, c.cw);
-      EXPECT_EQ(h, c.ch);
-    }
-  }
-}
 
 TEST(CommandLine, TailFollowsTheProgramNameAndItsBlanks) {
   struct Case {

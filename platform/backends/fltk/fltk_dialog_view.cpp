@@ -1,21 +1,19 @@
 // The FLTK dialog view: lays a dialog model out from its dialog units,
 // shows it as a modal window and turns clicks and keys into the dialog
 // manager's user actions. The models stay the only state: after every
-// action each widget is brought back in line with its model.
+// action each widget is brought back in line with its model. The controls
+// FLTK lacks are in fltk_controls.h.
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Check_Button.H>
 #include <FL/Fl_Double_Window.H>
-#include <FL/Fl_Group.H>
 #include <FL/Fl_Input.H>
-#include <FL/Fl_Menu_Window.H>
 #include <FL/Fl_Multiline_Output.H>
 #include <FL/Fl_Output.H>
 #include <FL/Fl_Return_Button.H>
 #include <FL/Fl_Round_Button.H>
-#include <FL/Fl_Select_Browser.H>
 #include <FL/fl_draw.H>
 #include <FL/x.H>
 
@@ -27,6 +25,7 @@
 #include <vector>
 
 #include "dialog/dialog_model.h"
+#include "fltk_controls.h"
 #include "orvo/fltk_dialog_view.h"
 
 namespace orvo::platform {
@@ -35,16 +34,21 @@ namespace {
 using dialog::ControlKind;
 using dialog::ControlModel;
 using dialog::DialogModel;
+using fltk::ComboWidget;
+using fltk::FrameWidget;
+using fltk::kFont;
+using fltk::kFontSize;
+using fltk::PushButton;
+using fltk::ScrollBarWidget;
 
-// The font standing in for the dialogs' 8-point font. Dialog units come
-// from its metrics, as on the original desktop: a horizontal unit is a
-// quarter of the average character width, a vertical unit an eighth of
-// the character height. Helvetica's lower case runs wider than the
-// original font's, so texts are drawn one size below the size that gives
-// the units: labels then fit the rectangles the templates give them.
-constexpr Fl_Font kFont = FL_HELVETICA;
-constexpr Fl_Fontsize kUnitFontSize = 13;
-constexpr Fl_Fontsize kFontSize = 12;
+// Dialog units come from the metrics of the font standing in for the
+// dialogs' 8-point font (kFont), as on the original desktop: a horizontal
+// unit is a quarter of the average character width, a vertical unit an
+// eighth of the character height. Helvetica's lower case runs wider than
+// the original font's, so texts are drawn one size below the size that
+// gives the units (kFontSize): labels then fit the rectangles the
+// templates give them.
+constexpr Fl_Fontsize kUnitFontSize = kFontSize + 1;
 
 struct Units {
   int base_x = 7;
@@ -62,187 +66,8 @@ Units MeasureUnits() {
   return u;
 }
 
-class Session;
-
-// ---- Scroll bar -----------------------------------------------------------------
-// A horizontal scroll bar with arrow buttons, a trough and a square thumb.
-// It never moves by itself: it reports actions, and the procedure sets the
-// position. While the thumb is dragged it shows the dragged position.
-class ScrollBarWidget final : public Fl_Widget {
- public:
-  ScrollBarWidget(Session* session, int id, int x, int y, int w, int h)
-      : Fl_Widget(x, y, w, h), session_(session), id_(id) {
-    box(FL_NO_BOX);
-  }
-  ~ScrollBarWidget() override { Fl::remove_timeout(Repeat, this); }
-
-  void Set(int pos, int min, int max) {
-    if (pos == pos_ && min == min_ && max == max_) return;
-    pos_ = pos;
-    min_ = min;
-    max_ = max;
-    redraw();
-  }
-
-  int handle(int event) override;
-  void draw() override;
-
- private:
-  enum class Part { kNone, kLeft, kRight, kPageLeft, kPageRight, kThumb };
-
-  int ArrowWidth() const { return std::max(1, std::min(h(), w() / 3)); }
-  int TroughX() const { return x() + ArrowWidth(); }
-  int TroughWidth() const { return std::max(0, w() - 2 * ArrowWidth()); }
-  int ThumbWidth() const { return std::max(4, std::min(h(), TroughWidth() / 2)); }
-  int ThumbX(int pos) const {
-    const int span = TroughWidth() - ThumbWidth();
-    if (max_ <= min_ || span <= 0) return TroughX();
-    const long long offset = static_cast<long long>(std::clamp(pos, min_, max_) - min_) * span / (max_ - min_);
-    return TroughX() + static_cast<int>(offset);
-  }
-  int PosAt(int mouse_x) const {
-    const int span = TroughWidth() - ThumbWidth();
-    if (max_ <= min_ || span <= 0) return min_;
-    const int at = mouse_x - grab_offset_ - TroughX();
-    const long long range = max_ - min_;
-    const long long pos = min_ + (static_cast<long long>(at) * range + span / 2) / span;
-    return static_cast<int>(std::clamp<long long>(pos, min_, max_));
-  }
-  Part PartAt(int mouse_x) const {
-    if (mouse_x < TroughX()) return Part::kLeft;
-    if (mouse_x >= TroughX() + TroughWidth()) return Part::kRight;
-    const int tx = ThumbX(pos_);
-    if (mouse_x < tx) return Part::kPageLeft;
-    if (mouse_x >= tx + ThumbWidth()) return Part::kPageRight;
-    return Part::kThumb;
-  }
-  void Act(Part part);
-  void Action(int action, int thumb_pos = 0);
-  static void Repeat(void* self);
-  void DrawArrow(int ax, bool left, bool pressed);
-
-  Session* session_;
-  int id_;
-  int pos_ = 0, min_ = 0, max_ = 0;
-  Part pressed_ = Part::kNone;
-  int drag_pos_ = 0;
-  int grab_offset_ = 0;
-  int mouse_x_ = 0;
-};
-
-// ---- Combo box ------------------------------------------------------------------
-class ComboWidget;
-
-// The dropped-down list: a borderless window holding the sorted entries.
-class ListPopup final : public Fl_Menu_Window {
- public:
-  ListPopup(ComboWidget* combo, int w, int h);
-  int handle(int event) override;
-  void Open(const std::vector<std::string>& entries, int selection, int screen_x, int screen_y, int max_h);
-  void Close();
-  void PickCurrent();
-  // Moves the highlighted entry by delta lines, within the list.
-  void Move(int delta) {
-    const int count = list_->size();
-    if (count == 0) return;
-    const int current = list_->value();
-    const int next = current == 0 ? (delta > 0 ? 1 : count) : std::clamp(current + delta, 1, count);
-    list_->value(next);
-    list_->make_visible(next);
-  }
-
- private:
-  static void ListCallback(Fl_Widget* w, void* self);
-  ComboWidget* combo_;
-  Fl_Select_Browser* list_;
-};
-
-class ComboInput final : public Fl_Input {
- public:
-  ComboInput(ComboWidget* combo, int x, int y, int w, int h) : Fl_Input(x, y, w, h), combo_(combo) {}
-  int handle(int event) override;
-
- private:
-  ComboWidget* combo_;
-};
-
-class DropButton final : public Fl_Button {
- public:
-  DropButton(int x, int y, int w, int h) : Fl_Button(x, y, w, h) { visible_focus(0); }
-  void draw() override {
-    Fl_Button::draw();
-    const int cx = x() + w() / 2, cy = y() + h() / 2;
-    const int s = std::max(2, std::min(w(), h()) / 5);
-    fl_color(active_r() ? FL_FOREGROUND_COLOR : fl_inactive(FL_FOREGROUND_COLOR));
-    fl_polygon(cx - s, cy - s / 2, cx + s, cy - s / 2, cx, cy + s / 2 + 1);
-  }
-};
-
-class ComboWidget final : public Fl_Group {
- public:
-  ComboWidget(Session* session, int id, int x, int y, int w, int h, int list_h);
-  ~ComboWidget() override { delete popup_; }
-  void Sync(const ControlModel& model);
-  void OpenList();
-  void Pick(int index);
-  void Step(int delta);
-  Fl_Input* input() { return input_; }
-
- private:
-  static void InputCallback(Fl_Widget* w, void* self);
-  static void ButtonCallback(Fl_Widget* w, void* self);
-
-  Session* session_;
-  int id_;
-  int list_h_;
-  ComboInput* input_;
-  DropButton* button_;
-  ListPopup* popup_ = nullptr;
-  std::vector<std::string> entries_;
-  int selection_ = -1;
-};
-
-// ---- Push button ------------------------------------------------------------------
-// A focused push button answers Enter itself, as the focused button of a
-// dialog becomes its default while it holds the focus.
-class PushButton final : public Fl_Button {
- public:
-  PushButton(int x, int y, int w, int h) : Fl_Button(x, y, w, h) {}
-  int handle(int event) override {
-    if (event == FL_KEYBOARD && Fl::focus() == this &&
-        (Fl::event_key() == FL_Enter || Fl::event_key() == FL_KP_Enter) &&
-        (Fl::event_state() & (FL_SHIFT | FL_CTRL | FL_ALT | FL_META)) == 0) {
-      do_callback();
-      return 1;
-    }
-    return Fl_Button::handle(event);
-  }
-};
-
-// ---- Group box ------------------------------------------------------------------
-// A frame with its caption set into the top line.
-class FrameWidget final : public Fl_Widget {
- public:
-  FrameWidget(int x, int y, int w, int h) : Fl_Widget(x, y, w, h) { box(FL_NO_BOX); }
-  void draw() override {
-    fl_font(labelfont(), labelsize());
-    const int th = fl_height();
-    const int top = y() + th / 2;
-    fl_draw_box(FL_ENGRAVED_FRAME, x(), top, w(), std::max(2, h() - th / 2), color());
-    if (label() != nullptr && *label() != '\0') {
-      const int tw = static_cast<int>(fl_width(label()));
-      fl_color(color());
-      fl_rectf(x() + 5, y(), std::min(tw + 6, w() - 10), th);
-      fl_color(active_r() ? labelcolor() : fl_inactive(labelcolor()));
-      fl_push_clip(x() + 5, y(), w() - 10, th);
-      fl_draw(label(), x() + 8, y() + th - fl_descent());
-      fl_pop_clip();
-    }
-  }
-};
-
 // ---- One shown dialog -------------------------------------------------------------
-class Session {
+class Session final : public fltk::ControlSink {
  public:
   explicit Session(DialogModel& model) : model_(model) {}
   ~Session() {
@@ -262,15 +87,15 @@ class Session {
     dialog::ClickControl(model_, id);
     SyncAll();
   }
-  void Scroll(int id, int action, int thumb_pos) {
+  void Scroll(int id, int action, int thumb_pos) override {
     dialog::SendScrollAction(model_, id, action, thumb_pos);
     SyncAll();
   }
-  void Type(int id, const std::string& text) {
+  void Type(int id, const std::string& text) override {
     dialog::SetComboEditText(model_, id, text);
     SyncAll();
   }
-  void Pick(int id, int index) {
+  void Pick(int id, int index) override {
     dialog::PickComboEntry(model_, id, index);
     SyncAll();
   }
@@ -282,7 +107,7 @@ class Session {
     if (ControlModel* c = model_.Find(id)) c->text = text != nullptr ? text : "";
   }
   const ControlModel* Model(int id) { return model_.Find(id); }
-  bool Ended() const { return model_.ended; }
+  bool Ended() const override { return model_.ended; }
 
  private:
   struct Entry {
@@ -310,272 +135,6 @@ class Session {
   std::vector<std::unique_ptr<Callback>> callbacks_;
   Units units_;
 };
-
-// ---- Scroll bar implementation ---------------------------------------------------
-void ScrollBarWidget::Action(int action, int thumb_pos) {
-  session_->Scroll(id_, action, thumb_pos);
-}
-
-void ScrollBarWidget::Act(Part part) {
-  switch (part) {
-    case Part::kLeft: Action(SB_LINELEFT); break;
-    case Part::kRight: Action(SB_LINERIGHT); break;
-    case Part::kPageLeft:
-      // Paging stops once the thumb reaches the pointer.
-      if (PartAt(mouse_x_) == Part::kPageLeft) Action(SB_PAGELEFT);
-      break;
-    case Part::kPageRight:
-      if (PartAt(mouse_x_) == Part::kPageRight) Action(SB_PAGERIGHT);
-      break;
-    default: break;
-  }
-}
-
-void ScrollBarWidget::Repeat(void* self) {
-  auto* bar = static_cast<ScrollBarWidget*>(self);
-  if (bar->pressed_ == Part::kNone || bar->pressed_ == Part::kThumb || bar->session_->Ended()) return;
-  bar->Act(bar->pressed_);
-  Fl::repeat_timeout(0.05, Repeat, self);
-}
-
-int ScrollBarWidget::handle(int event) {
-  switch (event) {
-    case FL_FOCUS:
-    case FL_UNFOCUS: redraw(); return 1;
-    case FL_ENTER:
-    case FL_LEAVE:
-    case FL_MOVE: return 1;
-    case FL_PUSH: {
-      if (Fl::event_button() != FL_LEFT_MOUSE) return 1;
-      if (Fl::focus() != this) take_focus();
-      mouse_x_ = Fl::event_x();
-      pressed_ = PartAt(mouse_x_);
-      if (pressed_ == Part::kThumb) {
-        grab_offset_ = mouse_x_ - ThumbX(pos_);
-        drag_pos_ = pos_;
-      } else {
-        Act(pressed_);
-        Fl::add_timeout(0.35, Repeat, this);
-      }
-      redraw();
-      return 1;
-    }
-    case FL_DRAG:
-      mouse_x_ = Fl::event_x();
-      if (pressed_ == Part::kThumb) {
-        const int pos = PosAt(mouse_x_);
-        if (pos != drag_pos_) {
-          drag_pos_ = pos;
-          redraw();
-          Action(SB_THUMBTRACK, pos);
-        }
-      }
-      return 1;
-    case FL_RELEASE: {
-      Fl::remove_timeout(Repeat, this);
-      const Part was = pressed_;
-      pressed_ = Part::kNone;
-      redraw();
-      if (was == Part::kThumb) Action(SB_THUMBPOSITION, drag_pos_);
-      if (was != Part::kNone) Action(SB_ENDSCROLL);
-      return 1;
-    }
-    case FL_MOUSEWHEEL: {
-      const int d = Fl::event_dy() != 0 ? Fl::event_dy() : Fl::event_dx();
-      if (d == 0) return 0;
-      Action(d > 0 ? SB_LINERIGHT : SB_LINELEFT);
-      Action(SB_ENDSCROLL);
-      return 1;
-    }
-    case FL_KEYBOARD: {
-      if (Fl::event_state() & (FL_CTRL | FL_ALT | FL_META)) return 0;
-      int action = -1;
-      switch (Fl::event_key()) {
-        case FL_Left:
-        case FL_Up: action = SB_LINELEFT; break;
-        case FL_Right:
-        case FL_Down: action = SB_LINERIGHT; break;
-        case FL_Page_Up: action = SB_PAGELEFT; break;
-        case FL_Page_Down: action = SB_PAGERIGHT; break;
-        case FL_Home: action = SB_TOP; break;
-        case FL_End: action = SB_BOTTOM; break;
-        default: return 0;
-      }
-      Action(action);
-      Action(SB_ENDSCROLL);
-      return 1;
-    }
-    default: return Fl_Widget::handle(event);
-  }
-}
-
-void ScrollBarWidget::DrawArrow(int ax, bool left, bool pressed) {
-  const int aw = ArrowWidth();
-  fl_draw_box(pressed ? FL_DOWN_BOX : FL_UP_BOX, ax, y(), aw, h(), FL_BACKGROUND_COLOR);
-  const int cx = ax + aw / 2 + (pressed ? 1 : 0), cy = y() + h() / 2 + (pressed ? 1 : 0);
-  const int s = std::max(2, std::min(aw, h()) / 4);
-  fl_color(active_r() && max_ > min_ ? FL_FOREGROUND_COLOR : fl_inactive(FL_FOREGROUND_COLOR));
-  if (left) {
-    fl_polygon(cx + s / 2, cy - s, cx + s / 2, cy + s, cx - s / 2 - 1, cy);
-  } else {
-    fl_polygon(cx - s / 2, cy - s, cx - s / 2, cy + s, cx + s / 2 + 1, cy);
-  }
-}
-
-void ScrollBarWidget::draw() {
-  fl_color(fl_color_average(FL_WHITE, FL_BACKGROUND_COLOR, 0.55f));
-  fl_rectf(x(), y(), w(), h());
-  DrawArrow(x(), true, pressed_ == Part::kLeft);
-  DrawArrow(x() + w() - ArrowWidth(), false, pressed_ == Part::kRight);
-  if (pressed_ == Part::kPageLeft || pressed_ == Part::kPageRight) {
-    const int tx = ThumbX(pos_);
-    fl_color(fl_darker(FL_BACKGROUND_COLOR));
-    if (pressed_ == Part::kPageLeft) {
-      fl_rectf(TroughX(), y(), tx - TroughX(), h());
-    } else {
-      fl_rectf(tx + ThumbWidth(), y(), TroughX() + TroughWidth() - tx - ThumbWidth(), h());
-    }
-  }
-  if (!active_r() || max_ <= min_ || TroughWidth() < ThumbWidth()) return;
-  const int tx = ThumbX(pressed_ == Part::kThumb ? drag_pos_ : pos_);
-  fl_draw_box(FL_UP_BOX, tx, y(), ThumbWidth(), h(), FL_BACKGROUND_COLOR);
-  if (Fl::focus() == this) {
-    fl_color(FL_FOREGROUND_COLOR);
-    fl_line_style(FL_DOT);
-    fl_rect(tx + 3, y() + 3, ThumbWidth() - 6, h() - 6);
-    fl_line_style(FL_SOLID);
-  }
-}
-
-// ---- Combo box implementation ------------------------------------------------------
-ListPopup::ListPopup(ComboWidget* combo, int w, int h) : Fl_Menu_Window(w, h), combo_(combo) {
-  begin();
-  list_ = new Fl_Select_Browser(0, 0, w, h);
-  list_->format_char(0);  // entries are shown exactly as they are
-  list_->column_char(0);
-  list_->box(FL_BORDER_BOX);
-  list_->textsize(kFontSize);
-  list_->when(FL_WHEN_RELEASE_ALWAYS);
-  list_->callback(ListCallback, this);
-  end();
-  border(0);
-  set_modal();
-}
-
-void ListPopup::Open(const std::vector<std::string>& entries, int selection, int screen_x, int screen_y,
-                     int max_h) {
-  list_->clear();
-  for (const std::string& e : entries) list_->add(e.c_str());
-  fl_font(kFont, kFontSize);
-  const int line = fl_height() + 2;
-  const int want = static_cast<int>(std::max<std::size_t>(entries.size(), 1)) * line + 4;
-  const int height = std::max(line + 4, std::min(max_h, want));
-  resize(screen_x, screen_y, w(), height);
-  list_->resize(0, 0, w(), height);
-  if (selection >= 0) {
-    list_->value(selection + 1);
-    list_->middleline(selection + 1);
-  }
-  show();
-  Fl::grab(this);
-  list_->take_focus();
-}
-
-void ListPopup::Close() {
-  if (Fl::grab() == this) Fl::grab(nullptr);
-  hide();
-}
-
-void ListPopup::PickCurrent() {
-  const int index = list_->value() - 1;
-  Close();
-  if (index >= 0) combo_->Pick(index);
-}
-
-void ListPopup::ListCallback(Fl_Widget*, void* self) {
-  if (Fl::event() == FL_RELEASE) static_cast<ListPopup*>(self)->PickCurrent();
-}
-
-int ListPopup::handle(int event) {
-  if (event == FL_PUSH &&
-      (Fl::event_x() < 0 || Fl::event_y() < 0 || Fl::event_x() >= w() || Fl::event_y() >= h())) {
-    Close();
-    return 1;
-  }
-  if (event == FL_KEYBOARD || event == FL_SHORTCUT) {
-    switch (Fl::event_key()) {
-      case FL_Escape: Close(); return 1;
-      case FL_Enter:
-      case FL_KP_Enter: PickCurrent(); return 1;
-      case FL_Down: Move(1); return 1;
-      case FL_Up: Move(-1); return 1;
-      case FL_Page_Down: Move(8); return 1;
-      case FL_Page_Up: Move(-8); return 1;
-      case FL_Home: Move(-list_->size()); return 1;
-      case FL_End: Move(list_->size()); return 1;
-      default: break;
-    }
-  }
-  return Fl_Menu_Window::handle(event);
-}
-
-int ComboInput::handle(int event) {
-  if (event == FL_KEYBOARD) {
-    const int key = Fl::event_key();
-    const bool alt = (Fl::event_state() & FL_ALT) != 0;
-    if (key == FL_F + 4 || (alt && (key == FL_Down || key == FL_Up))) {
-      combo_->OpenList();
-      return 1;
-    }
-    if (key == FL_Down || key == FL_Up) {
-      combo_->Step(key == FL_Down ? 1 : -1);
-      return 1;
-    }
-  }
-  return Fl_Input::handle(event);
-}
-
-ComboWidget::ComboWidget(Session* session, int id, int x, int y, int w, int h, int list_h)
-    : Fl_Group(x, y, w, h), session_(session), id_(id), list_h_(list_h) {
-  const int bw = std::min(h, w / 2);
-  input_ = new ComboInput(this, x, y, w - bw, h);
-  input_->when(FL_WHEN_CHANGED);
-  input_->callback(InputCallback, this);
-  button_ = new DropButton(x + w - bw, y, bw, h);
-  button_->callback(ButtonCallback, this);
-  end();
-  resizable(nullptr);
-}
-
-void ComboWidget::Sync(const ControlModel& model) {
-  entries_ = model.items;
-  selection_ = model.selection;
-  if (model.text != input_->value()) input_->value(model.text.c_str());
-}
-
-void ComboWidget::OpenList() {
-  Fl_Window* top = window();
-  if (top == nullptr) return;
-  if (popup_ == nullptr) popup_ = new ListPopup(this, w(), list_h_);
-  input_->take_focus();
-  popup_->Open(entries_, selection_, top->x_root() + x(), top->y_root() + y() + h(), list_h_);
-}
-
-void ComboWidget::Pick(int index) { session_->Pick(id_, index); }
-
-void ComboWidget::Step(int delta) {
-  if (entries_.empty()) return;
-  const int count = static_cast<int>(entries_.size());
-  const int next = selection_ < 0 ? 0 : std::clamp(selection_ + delta, 0, count - 1);
-  if (next != selection_) session_->Pick(id_, next);
-}
-
-void ComboWidget::InputCallback(Fl_Widget*, void* self) {
-  auto* combo = static_cast<ComboWidget*>(self);
-  combo->session_->Type(combo->id_, combo->input_->value());
-}
-
-void ComboWidget::ButtonCallback(Fl_Widget*, void* self) { static_cast<ComboWidget*>(self)->OpenList(); }
 
 // ---- Session implementation ----------------------------------------------------------
 void Session::Build() {

@@ -84,22 +84,17 @@ void SetTitle(WindowId id, const std::string& title);
 bool CursorPos(int* x, int* y);
 void SetCursorVisible(WindowId id, bool visible);
 
-// An 8-bit surface of slot numbers: row r at rows + r * stride, `width` x
-// `height` in all.
-struct SlotImage {
-  const std::uint8_t* rows = nullptr;
-  std::ptrdiff_t stride = 0;
-  int width = 0;
-  int height = 0;
-};
 struct Rect {
   int left = 0, top = 0, right = 0, bottom = 0;
 };
-// Shows the rectangles of `image` in the window, converted through `table`
-// (256 DIB pixels, 0x00RRGGBB): one conversion and one SetDIBitsToDevice
-// each. Parts outside the image are ignored.
-void Present(WindowId id, const SlotImage& image, const Rect* rects, std::size_t count,
-             const std::uint32_t* table);
+// The window's presented image, which its repaints are served from: 32-bit
+// DIB pixels (0x00RRGGBB), top-down, `width` pixels a row, `height` rows.
+// A new size gives a new, black image and a whole repaint. nullptr when the
+// window is gone.
+std::uint32_t* PresentedImage(WindowId id, int width, int height);
+// Shows the rectangles of the window's image, one SetDIBitsToDevice each;
+// parts outside the image are ignored.
+void ShowImage(WindowId id, const Rect* rects, std::size_t count);
 
 bool PollEvent(Event* event);
 void WaitForEvent(std::uint32_t timeout_ms);  // ~0u: no limit

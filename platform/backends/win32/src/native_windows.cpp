@@ -18,7 +18,6 @@
 
 #include "command_line.h"
 #include "native.h"
-#include "pixel_convert.h"
 #include "wide_text.h"
 
 namespace orvo::win32 {
@@ -454,27 +453,31 @@ void SetCursorVisible(WindowId id, bool visible) {
   if (GetCursorPos(&p) && WindowFromPoint(p) == w->hwnd) ApplyCursor(*w);
 }
 
-void Present(WindowId id, const SlotImage& slots, const Rect* rects, std::size_t count,
-             const std::uint32_t* table) {
+std::uint32_t* PresentedImage(WindowId id, int width, int height) {
   OwnWindow* window = Find(ToHwnd(id));
-  if (window == nullptr || !window->alive || slots.rows == nullptr) return;
-  if (window->image_width != slots.width || window->image_height != slots.height) {
-    window->image_width = std::max(slots.width, 0);
-    window->image_height = std::max(slots.height, 0);
+  if (window == nullptr || !window->alive) return nullptr;
+  if (window->image_width != width || window->image_height != height) {
+    window->image_width = std::max(width, 0);
+    window->image_height = std::max(height, 0);
     window->image.assign(static_cast<std::size_t>(window->image_width) * window->image_height, 0);
     // Everything outside the rectangles is stale: the next paint is whole.
     InvalidateRect(window->hwnd, nullptr, FALSE);
   }
+  return window->image.data();
+}
+
+void ShowImage(WindowId id, const Rect* rects, std::size_t count) {
+  OwnWindow* window = Find(ToHwnd(id));
+  if (window == nullptr || !window->alive) return;
+  const RECT image_rect{0, 0, window->image_width, window->image_height};
   HDC hdc = nullptr;
   for (std::size_t i = 0; i < count; ++i) {
-    int x = rects[i].left, y = rects[i].top;
-    int w = rects[i].right - rects[i].left, h = rects[i].bottom - rects[i].top;
-    if (!ClipRect(window->image_width, window->image_height, &x, &y, &w, &h)) continue;
-    ConvertRect(slots.rows, slots.stride, window->image.data(), window->image_width, x, y, w, h,
-                table);
+    const RECT r{rects[i].left, rects[i].top, rects[i].right, rects[i].bottom};
+    RECT shown{};
+    if (!IntersectRect(&shown, &r, &image_rect)) continue;
     if (hdc == nullptr) hdc = GetDC(window->hwnd);
-    if (hdc == nullptr) return;  // converted only: a later paint puts it from the image
-    PaintFromImage(*window, hdc, RECT{x, y, x + w, y + h});
+    if (hdc == nullptr) return;  // a later paint puts it from the image
+    PaintFromImage(*window, hdc, shown);
   }
   if (hdc != nullptr) ReleaseDC(window->hwnd, hdc);
 }

@@ -9,7 +9,7 @@
 
 #include "native.h"
 #include "orvo/backend.h"
-#include "pixel_convert.h"
+#include "orvo/pixel_convert.h"
 
 namespace orvo::platform {
 namespace {
@@ -85,22 +85,22 @@ class Win32Backend final : public Backend {
                const std::array<Rgb, kSlotCount>& colours, std::uint32_t colours_version) override {
     if (surface.width() <= 0 || surface.height() <= 0) return true;
     if (!table_valid_ || table_version_ != colours_version) {
-      for (int i = 0; i < kSlotCount; ++i)
-        table_[i] = win32::DibPixel(colours[i].r, colours[i].g, colours[i].b);
+      BuildPixelTable(colours, kDibMasks, &table_.pixels);
+      table_.Update();
       table_valid_ = true;
       table_version_ = colours_version;
     }
-    win32::SlotImage image;
-    image.rows = surface.row(0);
-    // A bottom-up surface keeps its rows backwards in memory.
-    image.stride = surface.height() > 1 ? surface.row(1) - surface.row(0)
-                                        : static_cast<std::ptrdiff_t>(surface.stride());
-    image.width = surface.width();
-    image.height = surface.height();
+    std::uint32_t* image = win32::PresentedImage(id, surface.width(), surface.height());
+    if (image == nullptr) return true;
+    const std::size_t bytes_per_line = static_cast<std::size_t>(surface.width()) * sizeof *image;
     rects_.clear();
-    for (const PixelRect& r : rects) rects_.push_back(win32::Rect{r.left, r.top, r.right, r.bottom});
+    for (const PixelRect& rect : rects) {
+      const PixelRect r = ConvertRect32(surface, rect, 1, table_, reinterpret_cast<std::uint8_t*>(image),
+                                        bytes_per_line, nullptr);
+      if (!r.empty()) rects_.push_back(win32::Rect{r.left, r.top, r.right, r.bottom});
+    }
     // SetDIBitsToDevice copies before it returns: never busy.
-    win32::Present(id, image, rects_.data(), rects_.size(), table_.data());
+    win32::ShowImage(id, rects_.data(), rects_.size());
     return true;
   }
 
@@ -131,7 +131,7 @@ class Win32Backend final : public Backend {
   bool NamesConfigOwner() override { return true; }
 
  private:
-  std::array<std::uint32_t, kSlotCount> table_{};
+  PixelTable32 table_;
   bool table_valid_ = false;
   std::uint32_t table_version_ = 0;
   std::vector<win32::Rect> rects_;  // reused between frames

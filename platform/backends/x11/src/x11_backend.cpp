@@ -5,8 +5,8 @@
 // Our headers first: Xlib's function-like macros (RootWindow, ...) would
 // otherwise rewrite the back-end interface's member names.
 #include "orvo/backend.h"
+#include "orvo/pixel_convert.h"
 #include "orvo/win_user.h"
-#include "pixel_lut.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -268,7 +268,7 @@ struct OwnWindow {
 
   bool table_valid = false;
   std::uint32_t table_version = 0;
-  x11::PixelTable32 table32;
+  PixelTable32 table32;
   std::array<std::uint16_t, kSlotCount> table16{};
   std::vector<unsigned long> allocated;  // colour cells of a non-true-colour visual
 };
@@ -881,10 +881,10 @@ void X11Backend::ReleaseImages(OwnWindow& window) {
 void X11Backend::RebuildTable(OwnWindow& window, const std::array<Rgb, kSlotCount>& colours) {
   const Visual* visual = window.visual;
   if (visual->c_class == TrueColor || visual->c_class == DirectColor) {
-    const x11::ChannelMasks masks{static_cast<std::uint32_t>(visual->red_mask),
-                                  static_cast<std::uint32_t>(visual->green_mask),
-                                  static_cast<std::uint32_t>(visual->blue_mask)};
-    x11::BuildPixelTable(colours, masks, &window.table32.pixels);
+    const ChannelMasks masks{static_cast<std::uint32_t>(visual->red_mask),
+                             static_cast<std::uint32_t>(visual->green_mask),
+                             static_cast<std::uint32_t>(visual->blue_mask)};
+    BuildPixelTable(colours, masks, &window.table32.pixels);
     if (window.depth == 32) {
       // A visual with alpha (a composited host's window): fully opaque.
       const std::uint32_t alpha = ~(masks.red | masks.green | masks.blue);
@@ -966,12 +966,12 @@ bool X11Backend::Present(NativeId id, const Surface& surface, std::span<const Pi
     if (r.empty()) continue;
     switch (window->path) {
       case PixelPath::k32:
-        x11::ConvertRect32(surface, r, scale_, window->table32, data, bytes_per_line,
-                           window->scratch.data());
+        ConvertRect32(surface, r, scale_, window->table32, data, bytes_per_line,
+                      window->scratch.data());
         break;
       case PixelPath::k16:
-        x11::ConvertRect16(surface, r, scale_, window->table16.data(), data, bytes_per_line,
-                           reinterpret_cast<std::uint16_t*>(window->scratch.data()));
+        ConvertRect16(surface, r, scale_, window->table16.data(), data, bytes_per_line,
+                      reinterpret_cast<std::uint16_t*>(window->scratch.data()));
         break;
       case PixelPath::kGeneric:
         for (int y = r.top; y < r.bottom; ++y) {

@@ -1,4 +1,4 @@
-#include "pixel_lut.h"
+#include "orvo/pixel_convert.h"
 
 #include <algorithm>
 #include <bit>
@@ -9,7 +9,7 @@
 #include <immintrin.h>
 #endif
 
-namespace orvo::platform::x11 {
+namespace orvo::platform {
 
 std::uint32_t PlaceChannel(std::uint8_t value, std::uint32_t mask) {
   if (mask == 0) return 0;
@@ -227,11 +227,12 @@ void ExpandRow16(const std::uint16_t* in, std::uint16_t* out, int count, int sca
 namespace {
 
 template <typename Pixel, typename Convert, typename Expand>
-void ConvertRect(const Surface& surface, const PixelRect& rect, int scale, std::uint8_t* image,
-                 std::size_t bytes_per_line, Pixel* scratch, Convert convert, Expand expand) {
+PixelRect ConvertRect(const Surface& surface, const PixelRect& rect, int scale,
+                      std::uint8_t* image, std::size_t bytes_per_line, Pixel* scratch,
+                      Convert convert, Expand expand) {
   const int left = std::max(rect.left, 0), right = std::min(rect.right, surface.width());
   const int top = std::max(rect.top, 0), bottom = std::min(rect.bottom, surface.height());
-  if (left >= right || top >= bottom || scale < 1) return;
+  if (left >= right || top >= bottom || scale < 1) return PixelRect{};
   const int count = right - left;
   const std::size_t row_bytes = static_cast<std::size_t>(count) * scale * sizeof(Pixel);
   for (int y = top; y < bottom; ++y) {
@@ -246,28 +247,29 @@ void ConvertRect(const Surface& surface, const PixelRect& rect, int scale, std::
     expand(scratch, out, count, scale);
     for (int k = 1; k < scale; ++k) std::memcpy(line + k * bytes_per_line, line, row_bytes);
   }
+  return PixelRect{left, top, right, bottom};
 }
 
 }  // namespace
 
-void ConvertRect32(const Surface& surface, const PixelRect& rect, int scale,
-                   const PixelTable32& table, std::uint8_t* image, std::size_t bytes_per_line,
-                   std::uint32_t* scratch) {
-  ConvertRect(surface, rect, scale, image, bytes_per_line, scratch,
+PixelRect ConvertRect32(const Surface& surface, const PixelRect& rect, int scale,
+                        const PixelTable32& table, std::uint8_t* image,
+                        std::size_t bytes_per_line, std::uint32_t* scratch) {
+  return ConvertRect(surface, rect, scale, image, bytes_per_line, scratch,
               [&table](const std::uint8_t* slots, std::uint32_t* pixels, int count) {
                 ConvertRow32(slots, pixels, count, table);
               },
               ExpandRow32);
 }
 
-void ConvertRect16(const Surface& surface, const PixelRect& rect, int scale,
-                   const std::uint16_t* table, std::uint8_t* image, std::size_t bytes_per_line,
-                   std::uint16_t* scratch) {
-  ConvertRect(surface, rect, scale, image, bytes_per_line, scratch,
+PixelRect ConvertRect16(const Surface& surface, const PixelRect& rect, int scale,
+                        const std::uint16_t* table, std::uint8_t* image,
+                        std::size_t bytes_per_line, std::uint16_t* scratch) {
+  return ConvertRect(surface, rect, scale, image, bytes_per_line, scratch,
               [table](const std::uint8_t* slots, std::uint16_t* pixels, int count) {
                 ConvertRow(slots, pixels, count, table);
               },
               ExpandRow16);
 }
 
-}  // namespace orvo::platform::x11
+}  // namespace orvo::platform

@@ -1,15 +1,18 @@
-// Slot-to-pixel tables and row conversion for true-colour visuals.
+// The slot-to-pixel converter every back end presents through: pixel
+// tables for any channel masks, row conversion on every path this
+// processor has, rectangles with enlargement and clipping.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
 
-#include "pixel_lut.h"
+#include "orvo/pixel_convert.h"
 
-namespace orvo::platform::x11 {
+namespace orvo::platform {
 namespace {
 
 TEST(PlaceChannel, FitsTheValueIntoMasksOfEveryWidth) {
@@ -31,13 +34,13 @@ TEST(PlaceChannel, FitsTheValueIntoMasksOfEveryWidth) {
   EXPECT_EQ(PlaceChannel(0xFF, 0u), 0u);
 }
 
-TEST(BuildPixelTable, FollowsTheChannelOrderOfTheVisual) {
+TEST(BuildPixelTable, FollowsTheChannelOrderOfTheTarget) {
   std::array<Rgb, kSlotCount> colours{};
   for (int i = 0; i < kSlotCount; ++i)
     colours[i] = {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i),
                   static_cast<std::uint8_t>(i * 7)};
   std::array<std::uint32_t, kSlotCount> rgb{}, bgr{}, r565{};
-  BuildPixelTable(colours, {0xFF0000u, 0x00FF00u, 0x0000FFu}, &rgb);
+  BuildPixelTable(colours, kDibMasks, &rgb);
   BuildPixelTable(colours, {0x0000FFu, 0x00FF00u, 0xFF0000u}, &bgr);
   BuildPixelTable(colours, {0xF800u, 0x07E0u, 0x001Fu}, &r565);
   for (int i = 0; i < kSlotCount; ++i) {
@@ -132,11 +135,14 @@ TEST(ConvertRow, FastPathsEqualThePlainTable) {
 
 // A rectangle of a surface into an image with each slot enlarged to a
 // scale x scale block, checked pixel by pixel against the definition, for
-// scales 1..3, odd sizes, rectangles reaching over the surface's edges, and
-// both pixel sizes; pixels outside the rectangle's blocks stay untouched.
+// scales 1..3, odd sizes, rectangles reaching over the surface's edges,
+// top-down and bottom-up surfaces, and both pixel sizes; pixels outside the
+// rectangle's blocks stay untouched.
 template <typename Pixel, typename Convert>
-void CheckRectangles(const char* what, Convert convert, Pixel (*pixel_of)(int slot)) {
+void CheckRectangles(const char* what, Convert convert, Pixel (*pixel_of)(int slot), bool bottom_up) {
+  SCOPED_TRACE(bottom_up ? "bottom-up" : "top-down");
   Surface surface(97, 61);
+  surface.set_bottom_up(bottom_up);
   for (int y = 0; y < surface.height(); ++y)
     for (int x = 0; x < surface.width(); ++x)
       surface.row(y)[x] = static_cast<std::uint8_t>((x * 29 + y * 71 + x * y) & 0xFF);
@@ -151,8 +157,11 @@ void CheckRectangles(const char* what, Convert convert, Pixel (*pixel_of)(int sl
     for (const PixelRect& rect : rects) {
       std::vector<Pixel> image(static_cast<std::size_t>(image_width) * image_height, kGuard);
       std::vector<Pixel> scratch(static_cast<std::size_t>(surface.width()));
-      convert(surface, rect, scale, reinterpret_cast<std::uint8_t*>(image.data()), bytes_per_line,
-              scratch.data());
+      const PixelRect done = convert(surface, rect, scale, reinterpret_cast<std::uint8_t*>(image.data()),
+                                     bytes_per_line, scratch.data());
+      const PixelRect clipped{std::max(rect.left, 0), std::max(rect.top, 0),
+                              std::min(rect.right, surface.width()), std::min(rect.bottom, surface.height())};
+      ASSERT_EQ(done, clipped.empty() ? PixelRect{} : clipped) << what;
       for (int py = 0; py < image_height; ++py) {
         for (int px = 0; px < image_width; ++px) {
           const int x = px / scale, y = py / scale;
@@ -170,19 +179,47 @@ void CheckRectangles(const char* what, Convert convert, Pixel (*pixel_of)(int sl
 
 TEST(ConvertRect, EnlargesEachSlotToAScaleByScaleBlock) {
   static const PixelTable32 table32 = DistinctTable();
-  CheckRectangles<std::uint32_t>(
-      "32-bit",
-      [](const Surface& s, const PixelRect& r, int scale, std::uint8_t* image, std::size_t bpl,
-         std::uint32_t* scratch) { ConvertRect32(s, r, scale, table32, image, bpl, scratch); },
-      +[](int slot) { return table32.pixels[slot]; });
   static std::array<std::uint16_t, kSlotCount> table16{};
   for (int i = 0; i < kSlotCount; ++i) table16[i] = static_cast<std::uint16_t>(0x9E37u * (i + 1));
-  CheckRectangles<std::uint16_t>(
-      "16-bit",
-      [](const Surface& s, const PixelRect& r, int scale, std::uint8_t* image, std::size_t bpl,
-         std::uint16_t* scratch) { ConvertRect16(s, r, scale, table16.data(), image, bpl, scratch); },
-      +[](int slot) { return table16[slot]; });
+  for (const bool bottom_up : {false, true}) {
+    CheckRectangles<std::uint32_t>(
+        "32-bit",
+        [](const Surface& s, const PixelRect& r, int scale, std::uint8_t* image, std::size_t bpl,
+           std::uint32_t* scratch) { return ConvertRect32(s, r, scale, table32, image, bpl, scratch); },
+        +[](int slot) { return table32.pixels[slot]; }, bottom_up);
+    CheckRectangles<std::uint16_t>(
+        "16-bit",
+        [](const Surface& s, const PixelRect& r, int scale, std::uint8_t* image, std::size_t bpl,
+           std::uint16_t* scratch) { return ConvertRect16(s, r, scale, table16.data(), image, bpl, scratch); },
+        +[](int slot) { return table16[slot]; }, bottom_up);
+  }
+}
+
+// Rectangles far outside the surface, or reaching to the ends of the
+// coordinate range, convert nothing or only their part inside it.
+TEST(ConvertRect, ClipsToTheSurface) {
+  Surface surface(10, 8);
+  static const PixelTable32 table = DistinctTable();
+  std::vector<std::uint32_t> image(10 * 8, 0xDEADBEEFu);
+  const struct {
+    PixelRect rect;
+    PixelRect want;
+  } cases[] = {
+      {{-3, -2, 2, 3}, {0, 0, 2, 3}},
+      {{8, 6, 18, 16}, {8, 6, 10, 8}},
+      {{INT_MIN, INT_MIN, INT_MAX, INT_MAX}, {0, 0, 10, 8}},
+      {{10, 0, 11, 1}, {}},
+      {{0, 0, 0, 5}, {}},
+      {{2147483000, 0, INT_MAX, 1}, {}},
+      {{INT_MIN, 0, -1, 8}, {}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ConvertRect32(surface, c.rect, 1, table, reinterpret_cast<std::uint8_t*>(image.data()),
+                            10 * sizeof(std::uint32_t), nullptr),
+              c.want)
+        << c.rect.left << "," << c.rect.top << "," << c.rect.right << "," << c.rect.bottom;
+  }
 }
 
 }  // namespace
-}  // namespace orvo::platform::x11
+}  // namespace orvo::platform

@@ -1,21 +1,27 @@
-// Slot-to-pixel conversion for true-colour visuals: a 256-entry lookup table
-// built from the slot colours and the visual's channel masks, and row
-// converters for 32- and 16-bit pixels, with an integer enlargement. No X11
-// types here, so the conversion can be tested and measured without a display.
+// Slot-to-pixel conversion, the one presentation step every back end
+// shares: a 256-entry lookup table built from the slot colours and the
+// target's channel masks (a true-colour visual's, a 32-bit DIB's), and row
+// and rectangle converters for 32- and 16-bit pixels with an integer
+// enlargement. The fastest path this processor has is chosen at run time.
+// A back end rebuilds its table only when the colours' version moved.
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "orvo/display.h"
 
-namespace orvo::platform::x11 {
+namespace orvo::platform {
 
 struct ChannelMasks {
   std::uint32_t red = 0;
   std::uint32_t green = 0;
   std::uint32_t blue = 0;
 };
+
+// A 32-bit DIB's pixel, 0x00RRGGBB (blue in the lowest byte).
+inline constexpr ChannelMasks kDibMasks{0x00FF0000u, 0x0000FF00u, 0x000000FFu};
 
 // One channel value 0..255 placed into a mask: the top bits of the value
 // when the mask is narrower than 8 bits, the value widened by repeating its
@@ -63,12 +69,14 @@ void ExpandRow16(const std::uint16_t* in, std::uint16_t* out, int count, int sca
 // Converts a rectangle of the surface (clipped to it) into an image of
 // 32- or 16-bit pixels whose rows are `bytes_per_line` apart: slot (x, y)
 // becomes the scale x scale block at (x * scale, y * scale). `scratch`
-// holds at least the rectangle's width in pixels.
-void ConvertRect32(const Surface& surface, const PixelRect& rect, int scale,
-                   const PixelTable32& table, std::uint8_t* image, std::size_t bytes_per_line,
-                   std::uint32_t* scratch);
-void ConvertRect16(const Surface& surface, const PixelRect& rect, int scale,
-                   const std::uint16_t* table, std::uint8_t* image, std::size_t bytes_per_line,
-                   std::uint16_t* scratch);
+// holds at least the rectangle's width in pixels (unused at scale 1: it may
+// then be null). Returns the part converted, in slots: the rectangle
+// clipped to the surface (empty when nothing was).
+PixelRect ConvertRect32(const Surface& surface, const PixelRect& rect, int scale,
+                        const PixelTable32& table, std::uint8_t* image,
+                        std::size_t bytes_per_line, std::uint32_t* scratch);
+PixelRect ConvertRect16(const Surface& surface, const PixelRect& rect, int scale,
+                        const std::uint16_t* table, std::uint8_t* image,
+                        std::size_t bytes_per_line, std::uint16_t* scratch);
 
-}  // namespace orvo::platform::x11
+}  // namespace orvo::platform

@@ -5,9 +5,9 @@
 #include "orvo/lock_link.h"
 #include "orvo/lock_session.h"
 #include "orvo/locked_secret.h"
+#include "orvo/pam_worker.h"
 #include "orvo/password_components.h"
 #include "orvo/win_kernel.h"
-#include "pam_worker.h"
 #include "prompt_view.h"
 
 #include <X11/XKBlib.h>

@@ -10,6 +10,13 @@
 #include "orvo/win_kernel.h"
 #include "prompt_view.h"
 
+#include "clock.h"
+#include "cursor.h"
+#include "errors.h"
+#include "signals.h"
+#include "text.h"
+#include "window_search.h"
+
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -57,34 +64,11 @@ constexpr const char* kSaverClass = "WindowsScreenSaverClass";
 constexpr const char* kSaverTitle = "Screen Saver";
 constexpr long kPointerEvents = ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
 
-std::uint32_t Now() {
-  timespec t{};
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return static_cast<std::uint32_t>(static_cast<std::uint64_t>(t.tv_sec) * 1000u +
-                                    static_cast<std::uint64_t>(t.tv_nsec) / 1000000u);
-}
+constexpr int kWakingSignals[] = {SIGTERM, SIGCHLD};
 
-// SIGTERM and SIGCHLD wake the loop through a pipe.
-int g_wake[2] = {-1, -1};
-volatile sig_atomic_t g_terminate = 0;
+std::uint32_t Now() { return x11::MonotonicMs(); }
 
-void OnSignal(int number) {
-  const int saved = errno;
-  if (number == SIGTERM) g_terminate = 1;
-  const char byte = 1;
-  if (g_wake[1] >= 0 && write(g_wake[1], &byte, 1) < 0) {
-  }
-  errno = saved;
-}
-
-int LostDisplay(::Display*) {
-  // The server is gone, and with it every grab and window: nothing is left
-  // to guard. (The animation lost its display too and ends by itself.)
-  std::fputs("orvo: lost the connection to the X display\n", stderr);
-  std::_Exit(1);
-}
-
-int IgnoreError(::Display*, XErrorEvent*) { return 0; }
+bool Terminating() { return x11::SignalCaught(SIGTERM); }
 
 bool ProtectionOn() {
   HKEY key = nullptr;
@@ -97,37 +81,6 @@ bool ProtectionOn() {
                   (value[0] | value[1] | value[2] | value[3]) != 0;
   RegCloseKey(key);
   return on;
-}
-
-bool HasClass(::Display* d, Window w, const char* wanted_class, const char* wanted_title) {
-  XClassHint hint{};
-  if (!XGetClassHint(d, w, &hint)) return false;
-  bool same = hint.res_class != nullptr && std::strcmp(hint.res_class, wanted_class) == 0;
-  if (hint.res_name) XFree(hint.res_name);
-  if (hint.res_class) XFree(hint.res_class);
-  if (same && wanted_title != nullptr) {
-    char* name = nullptr;
-    same = XFetchName(d, w, &name) && name != nullptr && std::strcmp(name, wanted_title) == 0;
-    if (name) XFree(name);
-  }
-  return same;
-}
-
-// A window of this class (and title) among the top-level windows and their
-// children (where window managers keep their clients, and where a guardian
-// keeps its stage).
-Window FindWindow(::Display* d, Window root, const char* wanted_class, const char* wanted_title, int depth) {
-  Window r = 0, parent = 0, *children = nullptr;
-  unsigned count = 0;
-  if (!XQueryTree(d, root, &r, &parent, &children, &count)) return 0;
-  std::vector<Window> list(children, children + count);
-  if (children) XFree(children);
-  for (Window w : list)
-    if (HasClass(d, w, wanted_class, wanted_title)) return w;
-  if (depth > 0)
-    for (Window w : list)
-      if (Window found = FindWindow(d, w, wanted_class, wanted_title, depth - 1)) return found;
-  return 0;
 }
 
 std::string UserName() {
@@ -151,22 +104,6 @@ struct Typed {
   int length = 0;
   ~Typed() { WipeMemory(text, sizeof text); }
 };
-
-void Latin1ToUtf8(const char* in, int count, Typed* out) {
-  int n = 0;
-  for (int i = 0; i < count; ++i) {
-    const auto c = static_cast<unsigned char>(in[i]);
-    if (c < 0x80) {
-      if (n + 1 >= static_cast<int>(sizeof out->text)) break;
-      out->text[n++] = static_cast<char>(c);
-    } else {
-      if (n + 2 >= static_cast<int>(sizeof out->text)) break;
-      out->text[n++] = static_cast<char>(0xC0 | (c >> 6));
-      out->text[n++] = static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  out->length = n;
-}
 
 class Guardian final : public SessionEffects {
  public:
@@ -283,7 +220,7 @@ int Guardian::LockOrGiveUp() {
   const std::uint32_t start = Now();
   bool keyboard = false, pointer = false;
   while (!TakeGrabs(&keyboard, &pointer)) {
-    if (g_terminate) return End(0);
+    if (Terminating()) return End(0);
     if (Now() - start >= kGrabLimit) {
       XUngrabKeyboard(display_, CurrentTime);
       XUngrabPointer(display_, CurrentTime);
@@ -292,7 +229,7 @@ int Guardian::LockOrGiveUp() {
                    keyboard ? "pointer" : "keyboard");
       return End(1);
     }
-    pollfd fd{g_wake[0], POLLIN, 0};
+    pollfd fd{x11::SignalDescriptor(), POLLIN, 0};
     poll(&fd, 1, static_cast<int>(kGrabRetry));
   }
   return 0;
@@ -504,7 +441,7 @@ void Guardian::HandleKey(XEvent& event) {
   } else {
     char latin1[32] = {};
     const int n = XLookupString(&event.xkey, latin1, static_cast<int>(sizeof latin1) - 1, &typed.keysym, nullptr);
-    Latin1ToUtf8(latin1, n, &typed);
+    typed.length = static_cast<int>(x11::Latin1ToUtf8(latin1, n, typed.text, sizeof typed.text));
     WipeMemory(latin1, sizeof latin1);
   }
   typed.length = std::max(typed.length, 0);
@@ -645,27 +582,20 @@ int Guardian::Run() {
   rlimit none{0, 0};
   setrlimit(RLIMIT_CORE, &none);
 
-  if (pipe2(g_wake, O_CLOEXEC | O_NONBLOCK) != 0) g_wake[0] = g_wake[1] = -1;
-  struct sigaction action {};
-  action.sa_handler = OnSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGCHLD, &action, nullptr);
+  // SIGTERM ends the lock; SIGCHLD tells of the animation's end.
+  x11::CatchSignals(kWakingSignals);
   // A closed terminal or an interrupt key does not unlock the screen.
   struct sigaction ignore {};
   ignore.sa_handler = SIG_IGN;
   for (int s : {SIGHUP, SIGINT, SIGPIPE}) sigaction(s, &ignore, nullptr);
 
-  XSetIOErrorHandler(LostDisplay);
-  XSetErrorHandler(IgnoreError);
-  const char bits[1] = {0};
-  Pixmap empty = XCreateBitmapFromData(display_, root_, bits, 1, 1);
-  XColor black{};
-  blank_ = XCreatePixmapCursor(display_, empty, empty, &black, &black, 0, 0);
-  XFreePixmap(display_, empty);
+  // The server gone takes every grab and window with it: nothing is left
+  // to guard. (The animation lost its display too and ends by itself.)
+  XSetIOErrorHandler(x11::ExitOnLostDisplay);
+  XSetErrorHandler(x11::RecordError);
+  blank_ = x11::CreateInvisibleCursor(display_, root_);
 
-  if (const int code = LockOrGiveUp(); code != 0 || g_terminate) return code;
+  if (const int code = LockOrGiveUp(); code != 0 || Terminating()) return code;
   CreateWindows();
   OpenInputMethod();
   UpdateCapsLock();
@@ -679,19 +609,15 @@ int Guardian::Run() {
       HandleEvent(event);
     }
     XFlush(display_);
-    if (g_terminate) return End(0);
+    if (Terminating()) return End(0);
     const std::uint32_t now = Now();
-    pollfd fds[4] = {{ConnectionNumber(display_), POLLIN, 0}, {g_wake[0], POLLIN, 0},
+    pollfd fds[4] = {{ConnectionNumber(display_), POLLIN, 0}, {x11::SignalDescriptor(), POLLIN, 0},
                      {worker_.descriptor(), POLLIN, 0}, {link_, POLLIN, 0}};
     const nfds_t count = link_ >= 0 ? 4 : 3;
     const std::uint32_t wait = NextWake(now);
     poll(fds, count, wait == ~0u ? -1 : static_cast<int>(std::min<std::uint32_t>(wait, 60000)));
-    if (g_wake[0] >= 0) {
-      char bytes[64];
-      while (read(g_wake[0], bytes, sizeof bytes) > 0) {
-      }
-    }
-    if (g_terminate) return End(0);
+    x11::DrainSignalPipe();
+    if (Terminating()) return End(0);
     Reap();
     if (link_ >= 0) ReadLink();
     ReadWorker();
@@ -733,11 +659,11 @@ std::optional<int> GuardScreen(int argc, char** argv, const char* saver_name) {
   ::Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) return std::nullopt;  // the program says why it cannot run
   const Window root = DefaultRootWindow(display);
-  XSetErrorHandler(lock::IgnoreError);
+  XSetErrorHandler(x11::RecordError);
   // Only one full-screen saver at a time: one that runs already (locked or
   // not) is brought to the front, and this run ends with 0.
-  Window running = lock::FindWindow(display, root, lock::kCoverClass, nullptr, 0);
-  if (running == 0) running = lock::FindWindow(display, root, lock::kSaverClass, lock::kSaverTitle, 1);
+  Window running = x11::FindWindowByClass(display, root, lock::kCoverClass, nullptr, 0);
+  if (running == 0) running = x11::FindWindowByClass(display, root, lock::kSaverClass, lock::kSaverTitle, 1);
   if (running != 0) {
     XRaiseWindow(display, running);
     XCloseDisplay(display);

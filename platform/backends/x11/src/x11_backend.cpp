@@ -6,7 +6,13 @@
 // otherwise rewrite the back-end interface's member names.
 #include "orvo/backend.h"
 #include "orvo/win_user.h"
+#include "clock.h"
+#include "cursor.h"
+#include "errors.h"
 #include "pixel_lut.h"
+#include "signals.h"
+#include "text.h"
+#include "window_search.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -42,91 +48,17 @@
 namespace orvo::platform {
 namespace {
 
-// ---------------------------------------------------------------------------
-// X errors: recorded and ignored (a stale foreign window id is ordinary input
-// here); losing the display ends the process with one line.
+using namespace x11;
 
-int g_error_count = 0;
-
-int RecordError(::Display*, XErrorEvent*) {
-  ++g_error_count;
-  return 0;
-}
-
-int DisplayLost(::Display*) {
-  std::fputs("orvo: lost the connection to the X display\n", stderr);
-  std::_Exit(1);
-}
-
-// Collects the errors of the requests made during its lifetime, whatever
-// handler someone else installed meanwhile.
-class ErrorTrap {
- public:
-  explicit ErrorTrap(::Display* display) : display_(display) {
-    XSync(display_, False);
-    previous_ = XSetErrorHandler(RecordError);
-    start_ = g_error_count;
-  }
-  ~ErrorTrap() {
-    XSync(display_, False);
-    XSetErrorHandler(previous_);
-  }
-  ErrorTrap(const ErrorTrap&) = delete;
-  ErrorTrap& operator=(const ErrorTrap&) = delete;
-
-  bool Failed() {
-    XSync(display_, False);
-    return g_error_count != start_;
-  }
-
- private:
-  ::Display* display_;
-  XErrorHandler previous_ = nullptr;
-  int start_ = 0;
-};
-
-// ---------------------------------------------------------------------------
-// Terminating signals become a kTerminate event through a self-pipe that
-// WaitForEvent polls together with the X connection.
-
+// Terminating signals become one kTerminate event; WaitForEvent polls the
+// signal pipe together with the X connection.
 constexpr int kTerminatingSignals[] = {SIGTERM, SIGINT, SIGHUP};
-constexpr int kSignalCount = 3;
-int g_signal_pipe[2] = {-1, -1};
-volatile sig_atomic_t g_terminate_pending = 0;
-int g_signal_users = 0;
-struct sigaction g_previous_actions[kSignalCount];
 
-void OnTerminatingSignal(int) {
-  const int saved = errno;
-  g_terminate_pending = 1;
-  if (g_signal_pipe[1] >= 0) {
-    const char byte = 1;
-    if (write(g_signal_pipe[1], &byte, 1) < 0) {
-      // The pipe is full: a wake-up is already pending.
-    }
-  }
-  errno = saved;
-}
-
-void AcquireSignals() {
-  if (g_signal_users++ > 0) return;
-  if (pipe2(g_signal_pipe, O_NONBLOCK | O_CLOEXEC) != 0) g_signal_pipe[0] = g_signal_pipe[1] = -1;
-  struct sigaction action {};
-  action.sa_handler = OnTerminatingSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  for (int i = 0; i < kSignalCount; ++i)
-    sigaction(kTerminatingSignals[i], &action, &g_previous_actions[i]);
-}
-
-void ReleaseSignals() {
-  if (--g_signal_users > 0) return;
-  for (int i = 0; i < kSignalCount; ++i)
-    sigaction(kTerminatingSignals[i], &g_previous_actions[i], nullptr);
-  for (int& fd : g_signal_pipe) {
-    if (fd >= 0) close(fd);
-    fd = -1;
-  }
+// Whether a terminating signal came since the last kTerminate event.
+bool TerminateRequested() {
+  for (const int number : kTerminatingSignals)
+    if (SignalCaught(number)) return true;
+  return false;
 }
 
 // ---------------------------------------------------------------------------
@@ -205,31 +137,6 @@ std::uint32_t VirtualKeyOf(KeySym sym) {
 // A key we cannot name still counts as a key.
 constexpr std::uint32_t kUnknownKey = 0xFF;
 
-// Latin-1 bytes from XLookupString into UTF-8, at most `size` - 1 bytes.
-void Latin1ToUtf8(const char* in, int count, char* out, std::size_t size) {
-  std::size_t n = 0;
-  for (int i = 0; i < count; ++i) {
-    const auto c = static_cast<unsigned char>(in[i]);
-    if (c < 0x80) {
-      if (n + 1 >= size) break;
-      out[n++] = static_cast<char>(c);
-    } else {
-      if (n + 2 >= size) break;
-      out[n++] = static_cast<char>(0xC0 | (c >> 6));
-      out[n++] = static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  out[n] = '\0';
-}
-
-std::uint32_t MonotonicMs() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  const std::uint64_t ms = static_cast<std::uint64_t>(now.tv_sec) * 1000u +
-                           static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
-  return static_cast<std::uint32_t>(ms);
-}
-
 // ---------------------------------------------------------------------------
 // Our windows.
 
@@ -294,7 +201,7 @@ class X11Backend final : public Backend {
     std::string warning;
     scale_ = ChoosePixelScale(std::getenv("ORVO_SCALE"), ScreenDpi(), &warning);
     if (!warning.empty()) std::fprintf(stderr, "%s\n", warning.c_str());
-    AcquireSignals();
+    CatchSignals(kTerminatingSignals);
   }
 
   ~X11Backend() override {
@@ -303,7 +210,7 @@ class X11Backend final : public Backend {
     for (Window id : ids) DestroyNativeWindow(static_cast<NativeId>(id));
     if (invisible_cursor_ != 0) XFreeCursor(display_, invisible_cursor_);
     XCloseDisplay(display_);
-    ReleaseSignals();
+    ReleaseSignals(kTerminatingSignals);
   }
 
   void ScreenSize(int* width, int* height) override {
@@ -339,7 +246,7 @@ class X11Backend final : public Backend {
     }
     timespec left{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
     // A terminating signal cuts the sleep short so the run ends promptly.
-    while (nanosleep(&left, &left) != 0 && errno == EINTR && !g_terminate_pending) {
+    while (nanosleep(&left, &left) != 0 && errno == EINTR && !TerminateRequested()) {
     }
   }
 
@@ -349,8 +256,6 @@ class X11Backend final : public Backend {
     return it == windows_.end() ? nullptr : it->second.get();
   }
   void SetNames(Window id, const char* class_name, const char* title);
-  bool MatchesWindow(Window id, const char* class_name, const char* title);
-  std::string WindowTitle(Window id);
 
   bool CreateImages(OwnWindow& window, int width, int height);
   bool CreateSharedImage(OwnWindow& window, ImageBuffer& buffer, int width, int height);
@@ -593,64 +498,10 @@ NativeWindowInfo X11Backend::QueryWindow(NativeId id) {
   return info;
 }
 
-std::string X11Backend::WindowTitle(Window id) {
-  std::string title;
-  Atom type = 0;
-  int format = 0;
-  unsigned long count = 0, after = 0;
-  unsigned char* data = nullptr;
-  if (XGetWindowProperty(display_, id, net_wm_name_, 0, 1024, False, utf8_, &type, &format,
-                         &count, &after, &data) == Success &&
-      data != nullptr && format == 8) {
-    title.assign(reinterpret_cast<const char*>(data), count);
-    XFree(data);
-    return title;
-  }
-  if (data) XFree(data);
-  char* name = nullptr;
-  if (XFetchName(display_, id, &name) && name) {
-    title = name;
-    XFree(name);
-  }
-  return title;
-}
-
-bool X11Backend::MatchesWindow(Window id, const char* class_name, const char* title) {
-  if (class_name != nullptr) {
-    XClassHint hint{};
-    if (!XGetClassHint(display_, id, &hint)) return false;
-    const bool same = hint.res_class != nullptr && std::strcmp(hint.res_class, class_name) == 0;
-    if (hint.res_name) XFree(hint.res_name);
-    if (hint.res_class) XFree(hint.res_class);
-    if (!same) return false;
-  }
-  if (title != nullptr && WindowTitle(id) != title) return false;
-  return true;
-}
-
 NativeId X11Backend::FindNativeWindow(const char* class_name, const char* title) {
   if (class_name == nullptr && title == nullptr) return 0;
   ErrorTrap trap(display_);
-  Window root = 0, parent = 0;
-  Window* children = nullptr;
-  unsigned count = 0;
-  if (!XQueryTree(display_, root_, &root, &parent, &children, &count)) return 0;
-  std::vector<Window> tops(children, children + count);
-  if (children) XFree(children);
-  // Topmost first; then one level down, where window managers put clients
-  // inside their frames.
-  for (auto it = tops.rbegin(); it != tops.rend(); ++it)
-    if (MatchesWindow(*it, class_name, title)) return static_cast<NativeId>(*it);
-  for (auto it = tops.rbegin(); it != tops.rend(); ++it) {
-    Window* inner = nullptr;
-    unsigned inner_count = 0;
-    if (!XQueryTree(display_, *it, &root, &parent, &inner, &inner_count)) continue;
-    std::vector<Window> clients(inner, inner + inner_count);
-    if (inner) XFree(inner);
-    for (Window client : clients)
-      if (MatchesWindow(client, class_name, title)) return static_cast<NativeId>(client);
-  }
-  return 0;
+  return static_cast<NativeId>(FindWindowByClass(display_, root_, class_name, title, 1));
 }
 
 bool X11Backend::RaiseWindow(NativeId id) {
@@ -724,13 +575,7 @@ void X11Backend::SetCursorVisible(NativeId id, bool visible) {
   if (visible) {
     XUndefineCursor(display_, window->id);
   } else {
-    if (invisible_cursor_ == 0) {
-      const char bits[1] = {0};
-      Pixmap blank = XCreateBitmapFromData(display_, root_, bits, 1, 1);
-      XColor black{};
-      invisible_cursor_ = XCreatePixmapCursor(display_, blank, blank, &black, &black, 0, 0);
-      XFreePixmap(display_, blank);
-    }
+    if (invisible_cursor_ == 0) invisible_cursor_ = CreateInvisibleCursor(display_, root_);
     XDefineCursor(display_, window->id, invisible_cursor_);
   }
   XFlush(display_);
@@ -1205,13 +1050,9 @@ void X11Backend::ReadOneEvent() {
 }
 
 void X11Backend::DrainSignals() {
-  if (g_signal_pipe[0] >= 0) {
-    char bytes[64];
-    while (read(g_signal_pipe[0], bytes, sizeof bytes) > 0) {
-    }
-  }
-  if (g_terminate_pending) {
-    g_terminate_pending = 0;
+  DrainSignalPipe();
+  if (TerminateRequested()) {
+    for (const int number : kTerminatingSignals) ClearSignal(number);
     BackendEvent out;
     out.kind = BackendEvent::Kind::kTerminate;
     Push(out);
@@ -1228,12 +1069,12 @@ bool X11Backend::PollEvent(BackendEvent* event) {
 }
 
 void X11Backend::WaitForEvent(std::uint32_t timeout_ms) {
-  if (!pending_.empty() || g_terminate_pending) return;
+  if (!pending_.empty() || TerminateRequested()) return;
   if (XPending(display_)) return;  // also sends what is buffered
-  pollfd fds[3] = {{ConnectionNumber(display_), POLLIN, 0}, {g_signal_pipe[0], POLLIN, 0},
+  pollfd fds[3] = {{ConnectionNumber(display_), POLLIN, 0}, {SignalDescriptor(), POLLIN, 0},
                    {watched_, POLLIN, 0}};
   nfds_t count = 1;
-  if (g_signal_pipe[0] >= 0) fds[count++] = fds[1];
+  if (SignalDescriptor() >= 0) fds[count++] = fds[1];
   if (watched_ >= 0) fds[count++] = pollfd{watched_, POLLIN, 0};
   const int timeout =
       timeout_ms == ~0u ? -1 : static_cast<int>(std::min<std::uint32_t>(timeout_ms, INT_MAX));
@@ -1260,7 +1101,7 @@ bool InstallX11Backend(std::string* error) {
     return false;
   }
   XSetErrorHandler(RecordError);
-  XSetIOErrorHandler(DisplayLost);
+  XSetIOErrorHandler(ExitOnLostDisplay);
   InstallBackend(std::make_unique<X11Backend>(display));
   return true;
 }

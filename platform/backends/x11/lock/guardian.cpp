@@ -2,6 +2,7 @@
 #include "orvo/guardian.h"
 
 // Our headers first: Xlib's macros would rewrite names in them.
+#include "orvo/lock_contract.h"
 #include "orvo/lock_link.h"
 #include "orvo/lock_session.h"
 #include "orvo/locked_secret.h"
@@ -26,7 +27,6 @@
 #include <fcntl.h>
 #include <langinfo.h>
 #include <poll.h>
-#include <pwd.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -60,8 +60,6 @@ constexpr std::uint32_t kRestartDelay = 250;
 constexpr std::uint32_t kEndWait = 3000;        // for the animation to finish its tear-down
 constexpr const char* kCoverClass = "OrvoScreenLock";
 constexpr const char* kCoverTitle = "Screen Lock";
-constexpr const char* kSaverClass = "WindowsScreenSaverClass";
-constexpr const char* kSaverTitle = "Screen Saver";
 constexpr long kPointerEvents = ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
 
 constexpr int kWakingSignals[] = {SIGTERM, SIGCHLD};
@@ -70,24 +68,10 @@ std::uint32_t Now() { return x11::MonotonicMs(); }
 
 bool Terminating() { return x11::SignalCaught(SIGTERM); }
 
-bool ProtectionOn() {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, KEY_READ, &key) != ERROR_SUCCESS)
-    return false;
-  BYTE value[4] = {0, 0, 0, 0};
-  DWORD size = sizeof value;
-  DWORD type = 0;
-  const bool on = RegQueryValueExA(key, "ScreenSaveUsePassword", nullptr, &type, value, &size) == ERROR_SUCCESS &&
-                  (value[0] | value[1] | value[2] | value[3]) != 0;
-  RegCloseKey(key);
-  return on;
-}
-
+// The user's name as the prompt shows it.
 std::string UserName() {
-  const passwd* entry = getpwuid(getuid());
-  if (entry != nullptr && entry->pw_name != nullptr) return entry->pw_name;
-  const char* user = std::getenv("USER");
-  return user != nullptr ? user : "?";
+  const std::string name = CurrentUserName();
+  return name.empty() ? "?" : name;
 }
 
 std::string HostName() {
@@ -102,7 +86,7 @@ struct Typed {
   KeySym keysym = NoSymbol;
   char text[64] = {};
   int length = 0;
-  ~Typed() { WipeMemory(text, sizeof text); }
+  ~Typed() { WipeSecret(text, sizeof text); }
 };
 
 class Guardian final : public SessionEffects {
@@ -442,7 +426,7 @@ void Guardian::HandleKey(XEvent& event) {
     char latin1[32] = {};
     const int n = XLookupString(&event.xkey, latin1, static_cast<int>(sizeof latin1) - 1, &typed.keysym, nullptr);
     typed.length = static_cast<int>(x11::Latin1ToUtf8(latin1, n, typed.text, sizeof typed.text));
-    WipeMemory(latin1, sizeof latin1);
+    WipeSecret(latin1, sizeof latin1);
   }
   typed.length = std::max(typed.length, 0);
   KeyInput key;
@@ -472,7 +456,7 @@ void Guardian::HandleEvent(XEvent& event) {
     case KeyPress:
     case KeyRelease:
       HandleKey(event);
-      WipeMemory(&event, sizeof event);
+      WipeSecret(&event, sizeof event);
       return;
     case ButtonPress:
     case ButtonRelease: {
@@ -652,7 +636,7 @@ int Guardian::Run() {
 
 std::optional<int> GuardScreen(int argc, char** argv, const char* saver_name) {
   if (lock::LinkToGuardian().active()) return std::nullopt;  // this is the animation
-  if (!lock::ProtectionOn()) return std::nullopt;
+  if (!lock::PasswordSwitchOn()) return std::nullopt;
   // The locale decides how keys become text: UTF-8 whatever the environment.
   std::setlocale(LC_ALL, "");
   if (std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0) std::setlocale(LC_CTYPE, "C.UTF-8");

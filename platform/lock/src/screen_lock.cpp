@@ -1,10 +1,11 @@
-// The password prompt of a locked screen: drawn by the back end over the
+// The password prompt of a locked screen: drawn by the lock display over the
 // saver window, fed by the saver window's key messages, checked by the
 // installed password check. The animation goes on behind it.
 #include <string>
 
 #include "orvo/backend.h"
 #include "orvo/lock_contract.h"
+#include "orvo/lock_display.h"
 #include "orvo/locked_secret.h"
 #include "orvo/modules.h"
 #include "orvo/password.h"
@@ -32,13 +33,17 @@ BOOL VerifyScreenSavePwd(HWND hwnd) {
   WindowRecord* window = FindWindowRecord(hwnd);
   if (window == nullptr || !g_check) return FALSE;
   const NativeId native = window->native;
-  Backend& backend = GetBackend();
+  LockDisplay* display = GetLockDisplay();
+  // The prompt shows where the display can draw one.
+  auto show = [display, native](const PromptView& view) {
+    if (display != nullptr) display->ShowPrompt(native, view);
+  };
   lock::LockedSecret secret(kPasswordCapacity);
   PromptView view;
   view.visible = true;
   view.title = LockTitle();
   view.label = "Password:";
-  backend.ShowPrompt(native, view);
+  show(view);
   DWORD last_input = GetTickCount();
   BOOL result = FALSE;
   bool done = false;
@@ -63,7 +68,7 @@ BOOL VerifyScreenSavePwd(HWND hwnd) {
       } else if (msg.wParam == VK_RETURN) {
         view.message = "Checking...";
         view.typed = secret.Characters();
-        backend.ShowPrompt(native, view);
+        show(view);
         std::string message;
         const CheckResult r = g_check(secret.c_str(), &message);
         secret.Clear();
@@ -75,7 +80,7 @@ BOOL VerifyScreenSavePwd(HWND hwnd) {
           view.message = message.empty() ? (r == CheckResult::kWrong ? "Wrong password" : "Cannot check the password")
                                          : message;
           view.typed = 0;
-          backend.ShowPrompt(native, view);
+          show(view);
           done = true;
         }
       } else if (msg.wParam == VK_BACK) {
@@ -84,7 +89,7 @@ BOOL VerifyScreenSavePwd(HWND hwnd) {
       view.typed = secret.Characters();
       if (!done) {
         view.message.clear();
-        backend.ShowPrompt(native, view);
+        show(view);
       }
       continue;
     }
@@ -94,7 +99,7 @@ BOOL VerifyScreenSavePwd(HWND hwnd) {
       secret.Append(&typed, 1);
       view.typed = secret.Characters();
       view.message.clear();
-      backend.ShowPrompt(native, view);
+      show(view);
       continue;
     }
     if (msg.hwnd == hwnd && msg.message >= WM_MOUSEMOVE && msg.message <= WM_MOUSEWHEEL) {
@@ -106,7 +111,7 @@ BOOL VerifyScreenSavePwd(HWND hwnd) {
   secret.Clear();
   if (WindowRecord* w = FindWindowRecord(hwnd)) {
     PromptView hidden;
-    backend.ShowPrompt(native, hidden);
+    show(hidden);
     // What the prompt covered is shown again at the next presentation.
     w->surface.MarkAllDirty();
   }

@@ -5,6 +5,7 @@
 // Our headers first: Xlib's function-like macros (RootWindow, ...) would
 // otherwise rewrite the back-end interface's member names.
 #include "orvo/backend.h"
+#include "orvo/lock_display.h"
 #include "orvo/win_user.h"
 #include "clock.h"
 #include "cursor.h"
@@ -180,7 +181,7 @@ struct OwnWindow {
   std::vector<unsigned long> allocated;  // colour cells of a non-true-colour visual
 };
 
-class X11Backend final : public Backend {
+class X11Backend final : public Backend, public LockDisplay {
  public:
   explicit X11Backend(::Display* display)
       : display_(display),

@@ -15,30 +15,15 @@ void TellScreenSaverRunning(BOOL running) {
 void LoadPasswordHook() {
   ShellState& s = State();
   if (s.password_module != nullptr) UnloadPasswordHook();
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, KEY_READ, &key) !=
-      ERROR_SUCCESS) {
-    return;
+  if (!platform::lock::PasswordSwitchOn()) return;
+  s.password_module = LoadLibraryA("PASSWORD.CPL");
+  if (s.password_module == nullptr) return;
+  s.verify = reinterpret_cast<VerifyFunction>(GetProcAddress(s.password_module, "VerifyScreenSavePwd"));
+  if (s.verify != nullptr) {
+    TellScreenSaverRunning(TRUE);
+  } else {
+    UnloadPasswordHook();
   }
-  BYTE value[4] = {0, 0, 0, 0};
-  DWORD size = sizeof value;
-  DWORD type = 0;
-  const bool on = RegQueryValueExA(key, "ScreenSaveUsePassword", nullptr, &type, value, &size) ==
-                      ERROR_SUCCESS &&
-                  (value[0] | value[1] | value[2] | value[3]) != 0;
-  if (on) {
-    s.password_module = LoadLibraryA("PASSWORD.CPL");
-    if (s.password_module != nullptr) {
-      s.verify = reinterpret_cast<VerifyFunction>(
-          GetProcAddress(s.password_module, "VerifyScreenSavePwd"));
-      if (s.verify != nullptr) {
-        TellScreenSaverRunning(TRUE);
-      } else {
-        UnloadPasswordHook();
-      }
-    }
-  }
-  RegCloseKey(key);
 }
 
 void UnloadPasswordHook() {

@@ -2,12 +2,14 @@
 // procedures, and the password hooks. One set of state per process.
 #pragma once
 
+#include "orvo/lock_contract.h"
 #include "orvo/platform.h"
 
 namespace orvo::shell {
 
-inline constexpr const char* kSaverClass = "WindowsScreenSaverClass";
-inline constexpr const char* kFullScreenTitle = "Screen Saver";
+// The full-screen window's names, which the screen lock looks for.
+inline constexpr const char* kSaverClass = platform::lock::kSaverClass;
+inline constexpr const char* kFullScreenTitle = platform::lock::kSaverTitle;
 inline constexpr const char* kPreviewTitle = "Preview";
 inline constexpr UINT kVerifyPasswordMessage = WM_APP;  // 0x8000
 inline constexpr DWORD kMouseMoveThreshold = 4;

@@ -413,5 +413,15 @@ TEST(LockedSecretTest, KeepsWholeUtf8CharactersWithinItsCapacity) {
   EXPECT_STREQ(s.c_str(), "xyz");
 }
 
+TEST(LockedSecretTest, AnotherCapacityIsKeptToTheByte) {
+  LockedSecret s(255);  // the in-process prompt's
+  const std::string full(254, 'a');
+  EXPECT_TRUE(s.Append(full.data(), full.size()));
+  EXPECT_FALSE(s.Append("\xD0\xBF", 2));
+  EXPECT_TRUE(s.Append("b", 1));
+  EXPECT_FALSE(s.Append("c", 1));
+  EXPECT_EQ(s.size(), 255u);
+}
+
 }  // namespace
 }  // namespace orvo::platform::lock

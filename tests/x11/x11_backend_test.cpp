@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "orvo/backend.h"
+#include "orvo/lock_display.h"
 #include "orvo/win_user.h"
 #include "orvo/x11_backend.h"
 #include "x11_probe.h"
@@ -61,6 +62,7 @@ class X11BackendTest : public ::testing::Test {
   }
 
   Backend& backend() { return GetBackend(); }
+  LockDisplay& lock_display() { return *GetLockDisplay(); }
 
   NativeId CreateWindow(int width, int height, NativeId parent = 0) {
     NativeWindowParams params;
@@ -586,7 +588,7 @@ TEST_F(X11BackendTest, StaleIdsGiveClearAnswersWithoutDying) {
   EXPECT_FALSE(backend().QueryWindow(0).exists);
   EXPECT_FALSE(backend().QueryWindow(0xFFFFFFFFu).exists);
   EXPECT_FALSE(backend().RaiseWindow(stale));
-  EXPECT_FALSE(backend().SetInputGrab(stale, true));
+  EXPECT_FALSE(lock_display().SetInputGrab(stale, true));
   backend().SetTitle(stale, "x");
   backend().SetCursorVisible(stale, false);
   backend().DestroyNativeWindow(stale);
@@ -629,13 +631,13 @@ TEST_F(X11BackendTest, GrabNeedsAViewableWindow) {
   hidden.visible = false;
   const NativeId unmapped = backend().CreateNativeWindow(hidden);
   ASSERT_NE(unmapped, 0u);
-  EXPECT_FALSE(backend().SetInputGrab(unmapped, true));
+  EXPECT_FALSE(lock_display().SetInputGrab(unmapped, true));
 
   const NativeId shown = CreateWindow(20, 20);
-  EXPECT_TRUE(backend().SetInputGrab(shown, true));
-  EXPECT_FALSE(backend().SetInputGrab(shown, false));
+  EXPECT_TRUE(lock_display().SetInputGrab(shown, true));
+  EXPECT_FALSE(lock_display().SetInputGrab(shown, false));
   // Released: it can be taken again.
-  EXPECT_TRUE(backend().SetInputGrab(shown, true));
+  EXPECT_TRUE(lock_display().SetInputGrab(shown, true));
 }
 
 // --- Input -------------------------------------------------------------------

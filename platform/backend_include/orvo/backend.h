@@ -1,8 +1,9 @@
 // The back end: the few primitives the platform needs from a real or a
 // virtual display. The window manager, the message queue, timers and all
 // drawing are written once on top of it. Back ends: X11 (real windows),
-// Win32 (real windows on Windows) and headless (tests and recording). No
-// system header appears here.
+// Win32 (real windows on Windows) and headless (tests and recording). What
+// a locked screen needs besides is orvo/lock_display.h. No system header
+// appears here.
 //
 // Every coordinate and size in this interface is one of the emulated
 // display. A back end with a pixel scale s (the X11 back end on a
@@ -73,15 +74,6 @@ struct BackendEvent {
   char text[8] = {};   // text typed by a key press, if any (UTF-8)
 };
 
-// The password prompt that the screen lock shows on top of the saver.
-struct PromptView {
-  bool visible = false;
-  std::string title;    // e.g. "Orvo Plasma is locked"
-  std::string label;    // e.g. "Password:"
-  int typed = 0;        // characters typed so far (shown as dots, never as text)
-  std::string message;  // e.g. "Wrong password", or empty
-};
-
 class Backend {
  public:
   virtual ~Backend() = default;
@@ -103,11 +95,6 @@ class Backend {
 
   virtual bool CursorPos(int* x, int* y) = 0;  // screen coordinates
   virtual void SetCursorVisible(NativeId id, bool visible) = 0;
-  // Keyboard and pointer grabs for a locked screen; false when not held.
-  virtual bool SetInputGrab(NativeId id, bool on) = 0;
-  // Shows (or, when !view.visible, hides) the lock's prompt over the window;
-  // it stays on top of every presentation until hidden.
-  virtual void ShowPrompt(NativeId, const PromptView&) {}
 
   // Shows the rectangles (surface pixels) of the surface in the window
   // through the slot colours; `colours_version` tells when the colours

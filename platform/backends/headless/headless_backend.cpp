@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "orvo/backend.h"
+#include "orvo/lock_display.h"
 #include "orvo/headless.h"
 #include "present/presentation.h"
 
@@ -40,7 +41,7 @@ struct VirtualWindow {
   std::vector<PixelRect> last_rects;         // of the last presentation
 };
 
-class HeadlessBackend final : public orvo::platform::Backend {
+class HeadlessBackend final : public orvo::platform::Backend, public orvo::platform::LockDisplay {
  public:
   static constexpr NativeId kRoot = 0x100;
   static constexpr std::size_t kPresentLog = 4096;

@@ -6,6 +6,7 @@
 
 #include "base/window_table.h"
 #include "orvo/backend.h"
+#include "orvo/lock_display.h"
 #include "orvo/modules.h"
 #include "orvo/win_kernel.h"
 #include "orvo/win_user.h"
@@ -36,14 +37,14 @@ void MaintainInputGrab() {
   WindowRecord* target = ScreenSaverRunningFlag() ? LockWindow() : nullptr;
   if (target == nullptr) {
     if (g_lock.held && FindWindowRecord(reinterpret_cast<HWND>(static_cast<std::uintptr_t>(g_lock.window)))) {
-      GetBackend().SetInputGrab(g_lock.window, false);
+      GrabInput(g_lock.window, false);
     }
     g_lock = Lock{};
     return;
   }
   if (g_lock.held && g_lock.window == target->native) return;
   g_lock.window = target->native;
-  g_lock.held = GetBackend().SetInputGrab(target->native, true);
+  g_lock.held = GrabInput(target->native, true);
   if (!g_lock.held && !g_lock.reported) {
     OutputDebugStringA("screen lock: the keyboard or pointer is held by another program; retrying");
     g_lock.reported = true;

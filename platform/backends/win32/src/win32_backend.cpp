@@ -77,7 +77,6 @@ class Win32Backend final : public Backend {
 
   bool CursorPos(int* x, int* y) override { return win32::CursorPos(x, y); }
   void SetCursorVisible(NativeId id, bool visible) override { win32::SetCursorVisible(id, visible); }
-  bool SetInputGrab(NativeId, bool) override { return false; }
 
   // Scale 1: the manifest declares no DPI awareness, so on a high-resolution
   // screen the system itself enlarges the window.

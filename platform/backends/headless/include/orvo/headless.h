@@ -10,6 +10,7 @@
 
 #include "orvo/backend.h"
 #include "orvo/display.h"
+#include "orvo/lock_display.h"
 #include "orvo/win_types.h"
 
 namespace orvo::headless {

@@ -8,8 +8,8 @@
 // - kWheel events carry 4 up, 5 down, 6 left, 7 right in `button`.
 // - The system's own repaints are served from the image last presented.
 // - The session's end (WM_ENDSESSION) arrives as kTerminate.
-// - There are no input grabs (the system locks the session itself):
-//   SetInputGrab always answers false.
+// - There are no input grabs (the system locks the session itself): it
+//   has no lock display (orvo/lock_display.h).
 // - The settings page's "/c:HWND" names the dialog's owner.
 #pragma once
 

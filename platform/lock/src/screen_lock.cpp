@@ -1,11 +1,12 @@
-// The password prompt of a locked screen: drawn by the back end over the
+// The password prompt of a locked screen: drawn by the lock display over the
 // saver window, fed by the saver window's key messages, checked by the
 // installed password check. The animation goes on behind it.
-#include <array>
-#include <cstring>
 #include <string>
 
 #include "orvo/backend.h"
+#include "orvo/lock_contract.h"
+#include "orvo/lock_display.h"
+#include "orvo/locked_secret.h"
 #include "orvo/modules.h"
 #include "orvo/password.h"
 #include "orvo/resources.h"
@@ -19,42 +20,8 @@ namespace {
 PasswordCheck g_check;
 PasswordChange g_change;
 
-// The typed password: a fixed buffer, wiped as soon as it is not needed.
-class Secret {
- public:
-  ~Secret() { Clear(); }
-  bool Append(unsigned char byte) {
-    if (size_ >= kPasswordCapacity) return false;
-    bytes_[size_++] = static_cast<char>(byte);
-    bytes_[size_] = '\0';
-    return true;
-  }
-  void EraseLast() {
-    if (size_ == 0) return;
-    // Remove one whole UTF-8 character.
-    do {
-      --size_;
-    } while (size_ > 0 && (static_cast<unsigned char>(bytes_[size_]) & 0xC0) == 0x80);
-    WipeSecret(bytes_.data() + size_, bytes_.size() - size_);
-  }
-  void Clear() {
-    WipeSecret(bytes_.data(), bytes_.size());
-    size_ = 0;
-  }
-  const char* c_str() const { return bytes_.data(); }
-  // Characters, not bytes: what the prompt shows as dots.
-  int Characters() const {
-    int n = 0;
-    for (std::size_t i = 0; i < size_; ++i) {
-      if ((static_cast<unsigned char>(bytes_[i]) & 0xC0) != 0x80) ++n;
-    }
-    return n;
-  }
-
- private:
-  std::array<char, kPasswordCapacity + 1> bytes_{};
-  std::size_t size_ = 0;
-};
+// At most this many bytes of a typed password are kept.
+constexpr std::size_t kPasswordCapacity = 255;
 
 std::string LockTitle() {
   char name[128] = "";
@@ -66,20 +33,24 @@ BOOL VerifyScreenSavePwd(HWND hwnd) {
   WindowRecord* window = FindWindowRecord(hwnd);
   if (window == nullptr || !g_check) return FALSE;
   const NativeId native = window->native;
-  Backend& backend = GetBackend();
-  Secret secret;
+  LockDisplay* display = GetLockDisplay();
+  // The prompt shows where the display can draw one.
+  auto show = [display, native](const PromptView& view) {
+    if (display != nullptr) display->ShowPrompt(native, view);
+  };
+  lock::LockedSecret secret(kPasswordCapacity);
   PromptView view;
   view.visible = true;
   view.title = LockTitle();
   view.label = "Password:";
-  backend.ShowPrompt(native, view);
+  show(view);
   DWORD last_input = GetTickCount();
   BOOL result = FALSE;
   bool done = false;
   while (!done) {
     MSG msg;
     if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (GetTickCount() - last_input >= kPromptIdleMilliseconds) break;
+      if (GetTickCount() - last_input >= lock::kIdleLimit) break;
       // Sleep until input, a timer or the idle limit.
       if (!GetMessageA(&msg, nullptr, 0, 0)) {
         PostQuitMessage(static_cast<int>(msg.wParam));
@@ -97,7 +68,7 @@ BOOL VerifyScreenSavePwd(HWND hwnd) {
       } else if (msg.wParam == VK_RETURN) {
         view.message = "Checking...";
         view.typed = secret.Characters();
-        backend.ShowPrompt(native, view);
+        show(view);
         std::string message;
         const CheckResult r = g_check(secret.c_str(), &message);
         secret.Clear();
@@ -109,25 +80,26 @@ BOOL VerifyScreenSavePwd(HWND hwnd) {
           view.message = message.empty() ? (r == CheckResult::kWrong ? "Wrong password" : "Cannot check the password")
                                          : message;
           view.typed = 0;
-          backend.ShowPrompt(native, view);
+          show(view);
           done = true;
         }
       } else if (msg.wParam == VK_BACK) {
-        secret.EraseLast();
+        secret.EraseLastCharacter();
       }
       view.typed = secret.Characters();
       if (!done) {
         view.message.clear();
-        backend.ShowPrompt(native, view);
+        show(view);
       }
       continue;
     }
     if (msg.hwnd == hwnd && msg.message == WM_CHAR) {
       last_input = GetTickCount();
-      secret.Append(static_cast<unsigned char>(msg.wParam));
+      const char typed = static_cast<char>(msg.wParam);
+      secret.Append(&typed, 1);
       view.typed = secret.Characters();
       view.message.clear();
-      backend.ShowPrompt(native, view);
+      show(view);
       continue;
     }
     if (msg.hwnd == hwnd && msg.message >= WM_MOUSEMOVE && msg.message <= WM_MOUSEWHEEL) {
@@ -139,7 +111,7 @@ BOOL VerifyScreenSavePwd(HWND hwnd) {
   secret.Clear();
   if (WindowRecord* w = FindWindowRecord(hwnd)) {
     PromptView hidden;
-    backend.ShowPrompt(native, hidden);
+    show(hidden);
     // What the prompt covered is shown again at the next presentation.
     w->surface.MarkAllDirty();
   }
@@ -152,11 +124,6 @@ DWORD PwdChangePasswordA(LPCSTR, HWND parent, DWORD, LPVOID) {
 }
 
 }  // namespace
-
-void WipeSecret(void* data, std::size_t size) {
-  volatile unsigned char* p = static_cast<volatile unsigned char*>(data);
-  for (std::size_t i = 0; i < size; ++i) p[i] = 0;
-}
 
 void RegisterPasswordComponents(PasswordCheck check, PasswordChange change) {
   g_check = std::move(check);

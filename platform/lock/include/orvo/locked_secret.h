@@ -1,4 +1,4 @@
-// Typed secrets of the screen lock: UTF-8 text in one page of locked memory
+// Typed secrets of the screen lock: UTF-8 text in a page of locked memory
 // (never swapped, left out of core dumps, zero in a forked child), wiped on
 // every removal and when the object goes.
 #pragma once
@@ -9,10 +9,10 @@ namespace orvo::platform::lock {
 
 class LockedSecret {
  public:
-  // Bytes of text it holds at most.
+  // Bytes of text it holds at most, unless told otherwise.
   static constexpr std::size_t kCapacity = 511;
 
-  LockedSecret();
+  explicit LockedSecret(std::size_t capacity = kCapacity);
   ~LockedSecret();
   LockedSecret(const LockedSecret&) = delete;
   LockedSecret& operator=(const LockedSecret&) = delete;
@@ -36,12 +36,10 @@ class LockedSecret {
 
  private:
   char* data_ = nullptr;
+  std::size_t capacity_;
   std::size_t mapped_ = 0;
   std::size_t size_ = 0;
   bool locked_ = false;
 };
-
-// Overwrites memory that held a secret; the compiler may not skip it.
-void WipeMemory(void* data, std::size_t size);
 
 }  // namespace orvo::platform::lock

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "orvo/password_components.h"
+#include "pam_replies.h"
 
 namespace orvo::platform {
 namespace {
@@ -37,13 +38,7 @@ int AskUser(int count, const pam_message** messages, pam_response** responses, v
         continue;
     }
     if (answer == nullptr) {  // cancelled
-      for (int j = 0; j < i; ++j) {
-        if (replies[j].resp != nullptr) {
-          WipeSecret(replies[j].resp, std::strlen(replies[j].resp));
-          std::free(replies[j].resp);
-        }
-      }
-      std::free(replies);
+      DropReplies(replies, i);
       return PAM_CONV_ERR;
     }
     replies[i].resp = strdup(answer);

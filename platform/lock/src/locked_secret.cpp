@@ -5,18 +5,22 @@
 
 #include <cstring>
 
-namespace orvo::platform::lock {
+#include "orvo/password.h"
 
-void WipeMemory(void* data, std::size_t size) {
+namespace orvo::platform {
+
+void WipeSecret(void* data, std::size_t size) {
   if (data == nullptr) return;
   volatile unsigned char* p = static_cast<volatile unsigned char*>(data);
   for (std::size_t i = 0; i < size; ++i) p[i] = 0;
 }
 
-LockedSecret::LockedSecret() {
+namespace lock {
+
+LockedSecret::LockedSecret(std::size_t capacity) : capacity_(capacity) {
   const long page = sysconf(_SC_PAGESIZE);
   mapped_ = page > 0 ? static_cast<std::size_t>(page) : 4096;
-  if (mapped_ < kCapacity + 1) mapped_ = kCapacity + 1;
+  if (mapped_ < capacity_ + 1) mapped_ = capacity_ + 1;
   void* p = mmap(nullptr, mapped_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (p == MAP_FAILED) {
     mapped_ = 0;
@@ -31,14 +35,14 @@ LockedSecret::LockedSecret() {
 
 LockedSecret::~LockedSecret() {
   if (data_ == nullptr) return;
-  WipeMemory(data_, mapped_);
+  WipeSecret(data_, mapped_);
   if (locked_) munlock(data_, mapped_);
   munmap(data_, mapped_);
 }
 
 bool LockedSecret::Append(const char* text, std::size_t n) {
   if (data_ == nullptr || text == nullptr) return false;
-  if (n > kCapacity - size_) return false;
+  if (n > capacity_ - size_) return false;
   std::memcpy(data_ + size_, text, n);
   size_ += n;
   data_[size_] = '\0';
@@ -56,13 +60,13 @@ void LockedSecret::EraseLastCharacter() {
   do {
     --end;
   } while (end > 0 && (static_cast<unsigned char>(data_[end]) & 0xC0) == 0x80);
-  WipeMemory(data_ + end, size_ - end);
+  WipeSecret(data_ + end, size_ - end);
   size_ = end;
 }
 
 void LockedSecret::Clear() {
   if (data_ == nullptr) return;
-  WipeMemory(data_, kCapacity + 1);
+  WipeSecret(data_, capacity_ + 1);
   size_ = 0;
 }
 
@@ -73,4 +77,5 @@ int LockedSecret::Characters() const {
   return n;
 }
 
-}  // namespace orvo::platform::lock
+}  // namespace lock
+}  // namespace orvo::platform

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 
+#include "orvo/lock_display.h"
 #include "orvo/modules.h"
 #include "orvo/win_user.h"
 
@@ -105,7 +106,7 @@ GuardianLink ReadLink() {
 // The display back end of the animation: the saver's full-screen window is
 // made inside the guardian's stage and hears no input of its own; what the
 // guardian forwards arrives as that window's input.
-class GuardedBackend final : public Backend {
+class GuardedBackend final : public Backend, public LockDisplay {
  public:
   GuardedBackend(std::unique_ptr<Backend> inner, GuardianLink link)
       : inner_(std::move(inner)), link_(link) {
@@ -147,10 +148,12 @@ class GuardedBackend final : public Backend {
   // The guardian took both grabs before this process was started.
   bool SetInputGrab(NativeId id, bool on) override {
     if (id == covered_ && id != 0) return on && !closed_;
-    return inner_->SetInputGrab(id, on);
+    LockDisplay* inner = LockDisplayOf(*inner_);
+    return inner != nullptr && inner->SetInputGrab(id, on);
   }
   void ShowPrompt(NativeId id, const PromptView& view) override {
-    if (id != covered_) inner_->ShowPrompt(id, view);
+    LockDisplay* inner = LockDisplayOf(*inner_);
+    if (id != covered_ && inner != nullptr) inner->ShowPrompt(id, view);
   }
   bool Present(NativeId id, const Surface& surface, std::span<const PixelRect> rects,
                const std::array<Rgb, kSlotCount>& colours, std::uint32_t version) override {

@@ -22,13 +22,13 @@
 #include <string>
 #include <vector>
 
+#include "orvo/lock_contract.h"
 #include "orvo/lock_link.h"
 #include "orvo/locked_secret.h"
 
 namespace orvo::platform::lock {
 
 inline constexpr std::uint32_t kPendingLimit = 1500;
-inline constexpr std::uint32_t kIdleLimit = 30000;
 inline constexpr std::uint32_t kMessageHold = 2000;
 inline constexpr std::uint32_t kPromptGap = 200;
 inline constexpr int kMotionThreshold = 4;

@@ -1,3 +1,6 @@
+// PAM for the password components: the login password checked through a
+// dialogue (the guardian's prompt, or a test's), the user's name, and the
+// components installed for the saver programs.
 #include <pwd.h>
 #include <security/pam_appl.h>
 #include <unistd.h>
@@ -8,14 +11,9 @@
 
 #include "orvo/lock_link.h"
 #include "orvo/password_components.h"
+#include "pam_replies.h"
 
 namespace orvo::platform {
-namespace {
-
-struct Conversation {
-  PamDialogue* dialogue;
-  bool cancelled;
-};
 
 void DropReplies(pam_response* replies, int count) {
   for (int j = 0; j < count; ++j) {
@@ -26,6 +24,13 @@ void DropReplies(pam_response* replies, int count) {
   }
   std::free(replies);
 }
+
+namespace {
+
+struct Conversation {
+  PamDialogue* dialogue;
+  bool cancelled;
+};
 
 // Puts every question and message of PAM to the dialogue, in order.
 int Converse(int count, const pam_message** messages, pam_response** responses, void* data) {

@@ -24,11 +24,6 @@ using PasswordChange = std::function<void(HWND parent)>;
 // "PwdChangePasswordA".
 void RegisterPasswordComponents(PasswordCheck check, PasswordChange change);
 
-// A prompt left untouched this long is cancelled.
-inline constexpr DWORD kPromptIdleMilliseconds = 30000;
-// At most this many bytes of a typed password are kept.
-inline constexpr std::size_t kPasswordCapacity = 255;
-
 // Overwrites memory that held a secret; the compiler may not skip it.
 void WipeSecret(void* data, std::size_t size);
 

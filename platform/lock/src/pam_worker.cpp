@@ -1,4 +1,4 @@
-#include "pam_worker.h"
+#include "orvo/pam_worker.h"
 
 #include <fcntl.h>
 #include <unistd.h>

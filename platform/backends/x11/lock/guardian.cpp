@@ -1,0 +1,268 @@
+// The guardian process of a protected full-screen run: its set-up, its
+// loop over the X connection, the signals, PAM's worker and the link to
+// the animation, and its end.
+#include "orvo/guardian.h"
+
+// Our headers first: Xlib's macros would rewrite names in them.
+#include "orvo/lock_contract.h"
+#include "orvo/password.h"
+#include "guardian_process.h"
+
+#include "cursor.h"
+#include "errors.h"
+#include "window_search.h"
+
+#include <langinfo.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <clocale>
+#include <cstring>
+
+namespace orvo::platform {
+namespace lock::guardian {
+
+// The user's name as the prompt shows it.
+std::string UserName() {
+  const std::string name = CurrentUserName();
+  return name.empty() ? "?" : name;
+}
+
+std::string HostName() {
+  char name[256] = {};
+  if (gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') return "this computer";
+  return name;
+}
+
+Guardian::~Guardian() {
+  prompt_.reset();
+  if (ic_ != nullptr) XDestroyIC(ic_);
+  if (im_ != nullptr) XCloseIM(im_);
+}
+
+int Guardian::End(int code) {
+  StopAnimation(true);
+  XUngrabKeyboard(display_, CurrentTime);
+  XUngrabPointer(display_, CurrentTime);
+  prompt_.reset();
+  if (cover_ != 0) XDestroyWindow(display_, cover_);
+  cover_ = stage_ = 0;
+  XSync(display_, False);
+  return code;
+}
+
+void Guardian::HandleEvent(XEvent& event) {
+  const std::uint32_t now = Now();
+  switch (event.type) {
+    case KeyPress:
+    case KeyRelease:
+      HandleKey(event);
+      WipeSecret(&event, sizeof event);
+      return;
+    case ButtonPress:
+    case ButtonRelease: {
+      const unsigned button = event.xbutton.button;
+      if (button >= 1 && button <= 3) {
+        session_.Motion(now, event.xbutton.x_root, event.xbutton.y_root);
+        session_.Button(now, static_cast<int>(button), event.type == ButtonPress);
+      } else if (button >= 4 && button <= 7 && event.type == ButtonPress) {
+        session_.Wheel(static_cast<int>(button));
+      }
+      return;
+    }
+    case MotionNotify: {
+      XEvent next{};
+      while (XEventsQueued(display_, QueuedAlready) > 0) {
+        XPeekEvent(display_, &next);
+        if (next.type != MotionNotify) break;
+        XNextEvent(display_, &event);
+      }
+      session_.Motion(now, event.xmotion.x_root, event.xmotion.y_root);
+      return;
+    }
+    case DestroyNotify:
+      if (event.xdestroywindow.window == cover_ && cover_ != 0) RebuildWindows();
+      return;
+    case UnmapNotify:
+      if (event.xunmap.window == cover_ && covered_) {
+        // Someone hid the cover: it goes straight back, grabs with it.
+        MapCover();
+        next_grab_ = now;
+      }
+      return;
+    case VisibilityNotify:
+      if (event.xvisibility.window == cover_ && event.xvisibility.state != VisibilityUnobscured && covered_) {
+        XRaiseWindow(display_, cover_);
+        next_grab_ = now;
+      }
+      return;
+    case FocusOut:
+      // The server ended our keyboard grab (a grab-breaking key, say).
+      if (event.xfocus.mode == NotifyUngrab) next_grab_ = now;
+      return;
+    case ConfigureNotify:
+      if (event.xconfigure.window == root_) {
+        width_ = std::max(event.xconfigure.width, 1);
+        height_ = std::max(event.xconfigure.height, 1);
+        XMoveResizeWindow(display_, cover_, 0, 0, static_cast<unsigned>(width_), static_cast<unsigned>(height_));
+        XResizeWindow(display_, stage_, static_cast<unsigned>(width_), static_cast<unsigned>(height_));
+        if (prompt_) prompt_->Resize(width_, height_);
+      } else if (event.xconfigure.window == cover_ &&
+                 (event.xconfigure.x != 0 || event.xconfigure.y != 0 || event.xconfigure.width != width_ ||
+                  event.xconfigure.height != height_)) {
+        XMoveResizeWindow(display_, cover_, 0, 0, static_cast<unsigned>(width_), static_cast<unsigned>(height_));
+      }
+      return;
+    case Expose:
+      if (prompt_ && event.xexpose.window == prompt_->window() && event.xexpose.count == 0) prompt_->Redraw();
+      return;
+    case MappingNotify:
+      XRefreshKeyboardMapping(&event.xmapping);
+      return;
+    default:
+      return;
+  }
+}
+
+void Guardian::ReadLink() {
+  LinkMessage m;
+  for (;;) {
+    const Receive r = ReceiveLinkMessage(link_, &m);
+    if (r != Receive::kMessage) return;  // a closed link shows as the child's end
+    if (!ValidForGuardian(m)) continue;
+    if (static_cast<LinkType>(m.type) == LinkType::kShown) {
+      shown_ = true;
+    } else {
+      session_.VerifyRequest(Now(), m.sequence);
+    }
+  }
+}
+
+void Guardian::ReadWorker() {
+  for (PamWorker::Event& e : worker_.TakeEvents()) {
+    const std::uint32_t now = Now();
+    switch (e.kind) {
+      case PamWorker::Event::Kind::kQuestion: session_.PamQuestion(now, e.text, e.flag); break;
+      case PamWorker::Event::Kind::kMessage: session_.PamMessage(e.text, e.flag); break;
+      case PamWorker::Event::Kind::kDone: session_.CheckDone(now, e.verdict, e.text); break;
+    }
+  }
+}
+
+std::uint32_t Guardian::NextWake(std::uint32_t now) const {
+  std::uint32_t wait = session_.NextDeadline(now);
+  auto until = [now](std::uint32_t when) {
+    return static_cast<std::int32_t>(when - now) <= 0 ? 0u : when - now;
+  };
+  wait = std::min(wait, until(next_grab_));
+  if (restart_due_) wait = std::min(wait, until(restart_at_));
+  if (!covered_ && !ever_covered_) wait = std::min(wait, until(started_ + kShowLimit));
+  if (unlocking_) wait = std::min<std::uint32_t>(wait, 20);
+  return wait;
+}
+
+int Guardian::Run() {
+  // Nothing typed here may end up in a core file or be read by a debugger.
+  prctl(PR_SET_DUMPABLE, 0);
+  rlimit none{0, 0};
+  setrlimit(RLIMIT_CORE, &none);
+
+  // SIGTERM ends the lock; SIGCHLD tells of the animation's end.
+  x11::CatchSignals(kWakingSignals);
+  // A closed terminal or an interrupt key does not unlock the screen.
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  for (int s : {SIGHUP, SIGINT, SIGPIPE}) sigaction(s, &ignore, nullptr);
+
+  // The server gone takes every grab and window with it: nothing is left
+  // to guard. (The animation lost its display too and ends by itself.)
+  XSetIOErrorHandler(x11::ExitOnLostDisplay);
+  XSetErrorHandler(x11::RecordError);
+  blank_ = x11::CreateInvisibleCursor(display_, root_);
+
+  if (const int code = LockOrGiveUp(); code != 0 || Terminating()) return code;
+  CreateWindows();
+  OpenInputMethod();
+  UpdateCapsLock();
+  if (!StartAnimation()) MapCover();  // black, but locked all the same
+  next_grab_ = Now() + kGrabRefresh;
+
+  while (!finished_) {
+    while (XPending(display_) > 0 && !finished_) {
+      XEvent event{};
+      XNextEvent(display_, &event);
+      HandleEvent(event);
+    }
+    XFlush(display_);
+    if (Terminating()) return End(0);
+    const std::uint32_t now = Now();
+    pollfd fds[4] = {{ConnectionNumber(display_), POLLIN, 0}, {x11::SignalDescriptor(), POLLIN, 0},
+                     {worker_.descriptor(), POLLIN, 0}, {link_, POLLIN, 0}};
+    const nfds_t count = link_ >= 0 ? 4 : 3;
+    const std::uint32_t wait = NextWake(now);
+    poll(fds, count, wait == ~0u ? -1 : static_cast<int>(std::min<std::uint32_t>(wait, 60000)));
+    x11::DrainSignalPipe();
+    if (Terminating()) return End(0);
+    Reap();
+    if (link_ >= 0) ReadLink();
+    ReadWorker();
+    const std::uint32_t after = Now();
+    session_.Tick(after);
+    if (!covered_ && !ever_covered_ && (shown_ || after - started_ >= kShowLimit)) MapCover();
+    if (static_cast<std::int32_t>(after - next_grab_) >= 0) {
+      bool keyboard = false, pointer = false;
+      TakeGrabs(&keyboard, &pointer);  // one attempt; a refusal is tried again soon
+      next_grab_ = after + (keyboard && pointer ? kGrabRefresh : kGrabRetry);
+      if (covered_) XRaiseWindow(display_, cover_);
+    }
+    if (restart_due_ && !unlocking_ && static_cast<std::int32_t>(after - restart_at_) >= 0) {
+      restart_due_ = false;
+      restarts_.push_back(after);
+      StartAnimation();
+    }
+    if (unlocking_ && !finished_) {
+      if (animation_ <= 0) {
+        finished_ = true;
+      } else if (after - unlock_since_ >= kEndWait) {
+        StopAnimation(false);
+        finished_ = true;
+      }
+    }
+  }
+  return End(exit_code_);
+}
+
+}  // namespace lock::guardian
+
+std::optional<int> GuardScreen(int argc, char** argv, const char* saver_name) {
+  if (lock::LinkToGuardian().active()) return std::nullopt;  // this is the animation
+  if (!lock::PasswordSwitchOn()) return std::nullopt;
+  // The locale decides how keys become text: UTF-8 whatever the environment.
+  std::setlocale(LC_ALL, "");
+  if (std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0) std::setlocale(LC_CTYPE, "C.UTF-8");
+  ::Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) return std::nullopt;  // the program says why it cannot run
+  const Window root = DefaultRootWindow(display);
+  XSetErrorHandler(x11::RecordError);
+  // Only one full-screen saver at a time: one that runs already (locked or
+  // not) is brought to the front, and this run ends with 0.
+  Window running = x11::FindWindowByClass(display, root, lock::guardian::kCoverClass, nullptr, 0);
+  if (running == 0) running = x11::FindWindowByClass(display, root, lock::kSaverClass, lock::kSaverTitle, 1);
+  if (running != 0) {
+    XRaiseWindow(display, running);
+    XCloseDisplay(display);
+    return 0;
+  }
+  int code = 0;
+  {
+    lock::guardian::Guardian guardian(display, argc, argv, saver_name != nullptr ? saver_name : "Screen saver");
+    code = guardian.Run();
+  }
+  XCloseDisplay(display);
+  return code;
+}
+
+}  // namespace orvo::platform

@@ -4,52 +4,37 @@
 // palette engine ticking after every curve.
 #include <benchmark/benchmark.h>
 
-#include "framework/palette/palette_engine.h"
-#include "orvo/headless.h"
-#include "orvo/platform.h"
+#include <cstdint>
+
+#include "bench_surface.h"
 #include "savers/beziers/beziers_figure.h"
+#include "trail_steps.h"
 
 namespace {
 
-constexpr int kWidth = 1920;
-constexpr int kHeight = 1080;
+// Curves drawn a step: every copy's, by the head and, unless the trail is
+// never erased, by the eraser.
+std::int64_t CurvesPerStep(const orvo::beziers::Figure& f) {
+  return (f.trail.delay().trail_steps() < 300 ? 2 : 1) * f.s * orvo::beziers::CurvesPerCopy(f);
+}
 
-void Measure(benchmark::State& state, const orvo::beziers::Config& config, bool worst) {
-  orvo::headless::Options display;
-  display.screen_width = config.width;
-  display.screen_height = config.height;
-  orvo::headless::Install(display);
-  HDC dc = CreateCompatibleDC(nullptr);
-  HBITMAP bitmap = CreateCompatibleBitmap(dc, config.width, config.height);
-  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(bitmap));
-  orvo::PaletteEngine* engine = orvo::CreatePaletteEngine(dc);
-  static orvo::beziers::PointSet head, eraser;
-  orvo::beziers::Figure f;
-  f.trail.Attach(&head, &eraser);
-  srand15(static_cast<DWORD>(state.range(0)));
-  orvo::beziers::NewFigure(f, config, GetTickCount(), engine);
-  (void)worst;
-  for (int i = 0; i < 5; ++i) orvo::beziers::Step(f, dc, engine);  // the eraser runs from now on
-  for (auto _ : state) orvo::beziers::Step(f, dc, engine);
-  state.SetItemsProcessed(state.iterations() * (f.trail.delay().trail_steps() < 300 ? 2 : 1) * f.s * orvo::beziers::CurvesPerCopy(f));
-  orvo::DestroyPaletteEngine(engine);
-  SelectObject(dc, old);
-  DeleteObject(reinterpret_cast<HGDIOBJ>(bitmap));
-  DeleteDC(dc);
+void Measure(benchmark::State& state, const orvo::beziers::Config& config) {
+  MeasureTrailSteps<orvo::beziers::Figure, orvo::beziers::PointSet>(state, config, nullptr,
+                                                                     CurvesPerStep);
 }
 void BM_BeziersFrameStep(benchmark::State& state) {
-  Measure(state, orvo::beziers::Config{kWidth, kHeight, 20, 32, 1, 200, 15, 4, 1}, true);
+  Measure(state, orvo::beziers::Config{kScreenWidth, kScreenHeight, 20, 32, 1, 200, 15, 4, 1});
 }
 // The dialog's defaults, for comparison.
 void BM_BeziersFrameStepDefaults(benchmark::State& state) {
-  Measure(state, orvo::beziers::Config{kWidth, kHeight, 1, 8, 100, 100, 15, 4, 1}, false);
+  Measure(state, orvo::beziers::Config{kScreenWidth, kScreenHeight, 1, 8, 100, 100, 15, 4, 1});
 }
 // The widest stored pen (32767: its bounce frame wraps in 16 bits, so the
 // points stay where they were scattered) with the most curves and copies
 // held, on a small window and on the full screen.
 void BM_BeziersFrameStepWidestPen(benchmark::State& state) {
   const int width = static_cast<int>(state.range(1));
-  Measure(state, orvo::beziers::Config{width, width * 9 / 16, 20, 32, 1, 32767, 15, 4, 1}, true);
+  Measure(state, orvo::beziers::Config{width, width * 9 / 16, 20, 32, 1, 32767, 15, 4, 1});
 }
 BENCHMARK(BM_BeziersFrameStepWidestPen)
     ->Args({1, 64})

@@ -4,45 +4,30 @@
 // engine ticking once per cyclic drawn.
 #include <benchmark/benchmark.h>
 
-#include "framework/palette/palette_engine.h"
-#include "orvo/headless.h"
-#include "orvo/platform.h"
+#include <cstdint>
+
+#include "bench_surface.h"
 #include "savers/cyclics/cyclics_figure.h"
+#include "trail_steps.h"
 
 namespace {
 
-constexpr int kWidth = 1920;
-constexpr int kHeight = 1080;
+// Segments drawn: each cyclic's (two, or eight mirrored), head and eraser.
+std::int64_t SegmentsPerStep(const orvo::cyclics::Figure& f) { return (f.mirror ? 8 : 2) * f.n; }
 
+void Mirror(orvo::cyclics::Figure& f) { f.mirror = true; }
+
+// The worst case mirrors every cyclic.
 void Measure(benchmark::State& state, const orvo::cyclics::Config& config, bool worst) {
-  orvo::headless::Options display;
-  display.screen_width = config.width;
-  display.screen_height = config.height;
-  orvo::headless::Install(display);
-  HDC dc = CreateCompatibleDC(nullptr);
-  HBITMAP bitmap = CreateCompatibleBitmap(dc, config.width, config.height);
-  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(bitmap));
-  orvo::PaletteEngine* engine = orvo::CreatePaletteEngine(dc);
-  static orvo::cyclics::CyclicSet head, eraser;
-  orvo::cyclics::Figure f;
-  f.trail.Attach(&head, &eraser);
-  srand15(static_cast<DWORD>(state.range(0)));
-  orvo::cyclics::NewFigure(f, config, GetTickCount(), engine);
-  if (worst) f.mirror = true;
-  for (int i = 0; i < 5; ++i) orvo::cyclics::Step(f, dc, engine);  // the eraser runs from now on
-  for (auto _ : state) orvo::cyclics::Step(f, dc, engine);
-  state.SetItemsProcessed(state.iterations() * (f.mirror ? 8 : 2) * f.n);  // segments drawn
-  orvo::DestroyPaletteEngine(engine);
-  SelectObject(dc, old);
-  DeleteObject(reinterpret_cast<HGDIOBJ>(bitmap));
-  DeleteDC(dc);
+  MeasureTrailSteps<orvo::cyclics::Figure, orvo::cyclics::CyclicSet>(
+      state, config, worst ? Mirror : nullptr, SegmentsPerStep);
 }
 void BM_CyclicsFrameStep(benchmark::State& state) {
-  Measure(state, orvo::cyclics::Config{kWidth, kHeight, 99, 50, 1, 200, 15, 4, 1}, true);
+  Measure(state, orvo::cyclics::Config{kScreenWidth, kScreenHeight, 99, 50, 1, 200, 15, 4, 1}, true);
 }
 // The dialog's defaults, for comparison.
 void BM_CyclicsFrameStepDefaults(benchmark::State& state) {
-  Measure(state, orvo::cyclics::Config{kWidth, kHeight, 4, 25, 100, 100, 15, 4, 1}, false);
+  Measure(state, orvo::cyclics::Config{kScreenWidth, kScreenHeight, 4, 25, 100, 100, 15, 4, 1}, false);
 }
 // The widest stored pen (32767) on a small window and on the full screen:
 // drawn at the width that covers the window, so the cost follows the

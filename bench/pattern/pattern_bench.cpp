@@ -6,23 +6,22 @@
 #include <cstdint>
 #include <vector>
 
+#include "bench_surface.h"
 #include "framework/host/palette_bitmap.h"
-#include "orvo/headless.h"
 #include "orvo/platform.h"
 #include "savers/pattern/pattern_image.h"
 
 namespace {
 
-constexpr int kWidth = 1920;
-constexpr int kHeight = 1080;
-
 struct Picture {
-  Picture(int type, int mode) : columns(kWidth + 1), rows(kHeight + 1), row(kWidth + 1), wave(2048), sine(2048) {
+  Picture(int type, int mode)
+      : columns(kScreenWidth + 1), rows(kScreenHeight + 1), row(kScreenWidth + 1), wave(2048),
+        sine(2048) {
     for (int i = 0; i < 2048; ++i) {
       wave[i] = static_cast<std::int16_t>((i * 73) % 32767 - 16383);
       sine[i] = static_cast<std::int16_t>((i * 131) % 32767 - 16383);
     }
-    image.Attach(columns.data(), rows.data(), kWidth, kHeight);
+    image.Attach(columns.data(), rows.data(), kScreenWidth, kScreenHeight);
     srand15(2024);
     image.n = 30;
     image.t = type;
@@ -43,9 +42,9 @@ void BM_PatternRow(benchmark::State& state) {
   for (auto _ : state) {
     p.image.ComputeRow(y, p.row.data(), p.wave.data(), p.sine.data());
     benchmark::DoNotOptimize(p.row.data());
-    y = y + 1 < kHeight ? y + 1 : 0;
+    y = y + 1 < kScreenHeight ? y + 1 : 0;
   }
-  state.SetItemsProcessed(state.iterations() * kWidth);
+  state.SetItemsProcessed(state.iterations() * kScreenWidth);
 }
 BENCHMARK(BM_PatternRow)
     ->ArgsProduct({benchmark::CreateDenseRange(0, 20, 1), {-1}})
@@ -54,34 +53,26 @@ BENCHMARK(BM_PatternRow)
 
 // A whole frame step's work: the row and its transfer at block size 16, 8 or 1.
 void BM_PatternFrameStep(benchmark::State& state) {
-  orvo::headless::Options display;
-  display.screen_width = kWidth;
-  display.screen_height = kHeight;
-  orvo::headless::Install(display);
-  HDC dc = CreateCompatibleDC(nullptr);
-  HBITMAP bitmap = CreateCompatibleBitmap(dc, kWidth, kHeight);
-  HGDIOBJ old = SelectObject(dc, bitmap);
-  BITMAPINFO* header = orvo::host::CreatePaletteBitmapHeader(kWidth, 1);
+  BenchSurface surface(kScreenWidth, kScreenHeight, BenchSurface::kNoEngine);
+  HDC dc = surface.dc();
+  BITMAPINFO* header = orvo::host::CreatePaletteBitmapHeader(kScreenWidth, 1);
   Picture p(static_cast<int>(state.range(0)), -1);
   const int block = static_cast<int>(state.range(1));
-  const int xmax = kWidth - 1;
+  const int xmax = kScreenWidth - 1;
   int y = 0;
   for (auto _ : state) {
     p.image.ComputeRow(y, p.row.data(), p.wave.data(), p.sine.data());
     if (block == 1) {
-      SetDIBitsToDevice(dc, 0, y, kWidth, 1, 0, 0, 0, 1, p.row.data(), header, DIB_PAL_COLORS);
+      SetDIBitsToDevice(dc, 0, y, kScreenWidth, 1, 0, 0, 0, 1, p.row.data(), header, DIB_PAL_COLORS);
     } else {
       for (int j = 0; j * block <= xmax; ++j) p.row[j] = p.row[j * block];
       StretchDIBits(dc, 0, y, xmax, block, 0, 0, xmax / block, 1, p.row.data(), header,
                     DIB_PAL_COLORS, SRCCOPY);
     }
-    y = y + block < kHeight ? y + block : 0;
+    y = y + block < kScreenHeight ? y + block : 0;
   }
   GdiFlush();
   orvo::host::FreePaletteBitmapHeader(header);
-  SelectObject(dc, old);
-  DeleteObject(bitmap);
-  DeleteDC(dc);
 }
 BENCHMARK(BM_PatternFrameStep)
     ->ArgsProduct({{0, 6, 7, 8, 16}, {16, 8, 1}})

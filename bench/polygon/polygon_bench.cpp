@@ -4,37 +4,23 @@
 // each) beside the dialog defaults (ten triangles).
 #include <benchmark/benchmark.h>
 
-#include "framework/palette/palette_engine.h"
-#include "orvo/headless.h"
-#include "orvo/platform.h"
+#include "bench_surface.h"
 #include "savers/polygon/polygon_figure.h"
 
 namespace {
 
-constexpr int kWidth = 1920;
-constexpr int kHeight = 1080;
-
 void RunSteps(benchmark::State& state, int vertices, int symmetry, int speed, bool outline) {
-  orvo::headless::Options display;
-  display.screen_width = kWidth;
-  display.screen_height = kHeight;
-  orvo::headless::Install(display);
-  HDC dc = CreateCompatibleDC(nullptr);
-  HBITMAP bitmap = CreateCompatibleBitmap(dc, kWidth, kHeight);
-  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(bitmap));
-  orvo::PaletteEngine* engine = orvo::CreatePaletteEngine(dc);
+  BenchSurface surface(kScreenWidth, kScreenHeight, BenchSurface::kWithEngine);
+  HDC dc = surface.dc();
+  orvo::PaletteEngine* engine = surface.engine();
   static orvo::polygon::Figure f;
   f = orvo::polygon::Figure{};
   srand15(static_cast<DWORD>(state.range(0)));
-  const orvo::polygon::Config config{kWidth, kHeight, vertices, symmetry, speed, 0, 3, 4, 0};
+  const orvo::polygon::Config config{kScreenWidth, kScreenHeight, vertices, symmetry, speed, 0, 3, 4, 0};
   orvo::polygon::NewFigure(f, config, GetTickCount(), engine);
   f.outline = outline;
   for (auto _ : state) orvo::polygon::Step(f, dc, engine);
   state.SetItemsProcessed(state.iterations() * f.s);
-  orvo::DestroyPaletteEngine(engine);
-  SelectObject(dc, old);
-  DeleteObject(reinterpret_cast<HGDIOBJ>(bitmap));
-  DeleteDC(dc);
 }
 
 void BM_PolygonHeaviestStep(benchmark::State& state) { RunSteps(state, 99, 50, 30, true); }

@@ -1,40 +1,30 @@
 // Drawing-layer costs on a 1920 x 1080 memory surface.
 #include <benchmark/benchmark.h>
 
-#include "gdi/gdi_objects.h"
+#include "bench_surface.h"
 #include "orvo/platform.h"
 
 namespace {
 
-constexpr int kWidth = 1920;
-constexpr int kHeight = 1080;
-
-// A memory DC with a full-screen bitmap, a pen and a brush selected.
+// The screen's surface with a pen and a brush selected.
 class Screen {
  public:
   explicit Screen(int pen_width) {
-    orvo::platform::ResetDisplay();
-    dc_ = CreateCompatibleDC(nullptr);
-    bitmap_ = CreateCompatibleBitmap(dc_, kWidth, kHeight);
-    SelectObject(dc_, reinterpret_cast<HGDIOBJ>(bitmap_));
     pen_ = CreatePen(PS_SOLID, pen_width, PALETTEINDEX(13));
     brush_ = CreateSolidBrush(PALETTEINDEX(12));
-    SelectObject(dc_, reinterpret_cast<HGDIOBJ>(pen_));
-    SelectObject(dc_, reinterpret_cast<HGDIOBJ>(brush_));
+    SelectObject(dc(), reinterpret_cast<HGDIOBJ>(pen_));
+    SelectObject(dc(), reinterpret_cast<HGDIOBJ>(brush_));
   }
   ~Screen() {
-    SelectObject(dc_, GetStockObject(BLACK_PEN));
-    SelectObject(dc_, GetStockObject(WHITE_BRUSH));
-    DeleteDC(dc_);
-    DeleteObject(reinterpret_cast<HGDIOBJ>(bitmap_));
+    SelectObject(dc(), GetStockObject(BLACK_PEN));
+    SelectObject(dc(), GetStockObject(WHITE_BRUSH));
     DeleteObject(reinterpret_cast<HGDIOBJ>(pen_));
     DeleteObject(reinterpret_cast<HGDIOBJ>(brush_));
   }
-  HDC dc() const { return dc_; }
+  HDC dc() const { return surface_.dc(); }
 
  private:
-  HDC dc_;
-  HBITMAP bitmap_;
+  BenchSurface surface_{kScreenWidth, kScreenHeight, BenchSurface::kNoEngine};
   HPEN pen_;
   HBRUSH brush_;
 };
@@ -76,8 +66,8 @@ void BM_SetPixels(benchmark::State& state) {
     unsigned seed = 1;
     for (int i = 0; i < 10000; ++i) {
       seed = seed * 214013u + 2531011u;
-      const int x = static_cast<int>((seed >> 8) % kWidth);
-      const int y = static_cast<int>((seed >> 20) % kHeight);
+      const int x = static_cast<int>((seed >> 8) % kScreenWidth);
+      const int y = static_cast<int>((seed >> 20) % kScreenHeight);
       SetPixelV(screen.dc(), x, y, PALETTEINDEX(static_cast<WORD>(i & 15)));
     }
   }

@@ -3,43 +3,26 @@
 // with and without wedges; and rendering the ten images of size 250.
 #include <benchmark/benchmark.h>
 
-#include "framework/palette/palette_engine.h"
-#include "orvo/headless.h"
-#include "orvo/platform.h"
+#include "bench_surface.h"
 #include "savers/spheres/sphere_figure.h"
 
 namespace {
 
-constexpr int kWidth = 1920;
-constexpr int kHeight = 1080;
-
+// A figure of size 250 and symmetry 128 on the screen, its first image made.
 struct Bench {
-  HDC dc;
-  HBITMAP bitmap;
-  HGDIOBJ old;
-  orvo::PaletteEngine* engine;
+  BenchSurface surface{kScreenWidth, kScreenHeight, BenchSurface::kWithEngine};
+  HDC dc = surface.dc();
+  orvo::PaletteEngine* engine = surface.engine();
   orvo::spheres::Figure figure;
 
   explicit Bench(int type) {
-    orvo::headless::Options display;
-    display.screen_width = kWidth;
-    display.screen_height = kHeight;
-    orvo::headless::Install(display);
-    dc = CreateCompatibleDC(nullptr);
-    bitmap = CreateCompatibleBitmap(dc, kWidth, kHeight);
-    old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(bitmap));
-    engine = orvo::CreatePaletteEngine(dc);
     srand15(1);
     orvo::spheres::Allocate(figure, dc);
     orvo::spheres::Config c{250, 128, type, 600, 15, 4, 1};
-    orvo::spheres::NewImage(figure, c, dc, kWidth, kHeight, GetTickCount(), engine, 7);
+    orvo::spheres::NewImage(figure, c, dc, kScreenWidth, kScreenHeight, GetTickCount(), engine, 7);
   }
   ~Bench() {
     orvo::spheres::Release(figure);
-    orvo::DestroyPaletteEngine(engine);
-    SelectObject(dc, old);
-    DeleteObject(reinterpret_cast<HGDIOBJ>(bitmap));
-    DeleteDC(dc);
   }
 };
 

@@ -5,22 +5,19 @@
 #include <cstdint>
 #include <vector>
 
+#include "bench_surface.h"
 #include "framework/host/palette_bitmap.h"
-#include "orvo/headless.h"
 #include "orvo/platform.h"
 #include "savers/stain/stain_image.h"
 
 namespace {
 
-constexpr int kWidth = 1920;
-constexpr int kHeight = 1080;
-
 struct Picture {
   explicit Picture(int type)
-      : columns(orvo::stain::ColumnTableBytes(kWidth) / 4),
-        rows(orvo::stain::RowTableBytes(kHeight) / 4),
-        row(orvo::stain::RowBufferBytes(kWidth)) {
-    image.Attach(columns.data(), rows.data(), kWidth, kHeight);
+      : columns(orvo::stain::ColumnTableBytes(kScreenWidth) / 4),
+        rows(orvo::stain::RowTableBytes(kScreenHeight) / 4),
+        row(orvo::stain::RowBufferBytes(kScreenWidth)) {
+    image.Attach(columns.data(), rows.data(), kScreenWidth, kScreenHeight);
     srand15(2024);
     image.Start(4, 27, type);
   }
@@ -43,14 +40,9 @@ BENCHMARK(BM_StainRow)->DenseRange(0, 5)->ArgName("type");
 
 // A whole frame step's drawing: the row and its two block transfers.
 void BM_StainFrameStepDrawing(benchmark::State& state) {
-  orvo::headless::Options display;
-  display.screen_width = kWidth;
-  display.screen_height = kHeight;
-  orvo::headless::Install(display);
-  HDC dc = CreateCompatibleDC(nullptr);
-  HBITMAP bitmap = CreateCompatibleBitmap(dc, kWidth, kHeight);
-  HGDIOBJ old = SelectObject(dc, bitmap);
-  BITMAPINFO* header = orvo::host::CreatePaletteBitmapHeader(kWidth, 1);
+  BenchSurface surface(kScreenWidth, kScreenHeight, BenchSurface::kNoEngine);
+  HDC dc = surface.dc();
+  BITMAPINFO* header = orvo::host::CreatePaletteBitmapHeader(kScreenWidth, 1);
   Picture p(static_cast<int>(state.range(0)));
   const int h1 = p.image.h1;
   int y = 0;
@@ -65,9 +57,6 @@ void BM_StainFrameStepDrawing(benchmark::State& state) {
     y = y + 1 < h1 ? y + 1 : 0;
   }
   orvo::host::FreePaletteBitmapHeader(header);
-  SelectObject(dc, old);
-  DeleteObject(bitmap);
-  DeleteDC(dc);
 }
 BENCHMARK(BM_StainFrameStepDrawing)->Arg(4)->Arg(5)->ArgName("type");
 

@@ -3,36 +3,22 @@
 // the sway; and pixel mode with the same field.
 #include <benchmark/benchmark.h>
 
-#include "framework/palette/palette_engine.h"
-#include "orvo/headless.h"
-#include "orvo/platform.h"
+#include "bench_surface.h"
 #include "savers/stars/star_field.h"
 
 namespace {
 
-constexpr int kWidth = 1920;
-constexpr int kHeight = 1080;
-
-void Measure(benchmark::State& state, const orvo::stars::Config& config, int width = kWidth,
-             int height = kHeight) {
-  orvo::headless::Options display;
-  display.screen_width = width;
-  display.screen_height = height;
-  orvo::headless::Install(display);
-  HDC dc = CreateCompatibleDC(nullptr);
-  HBITMAP bitmap = CreateCompatibleBitmap(dc, width, height);
-  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(bitmap));
-  orvo::PaletteEngine* engine = orvo::CreatePaletteEngine(dc);
+void Measure(benchmark::State& state, const orvo::stars::Config& config, int width = kScreenWidth,
+             int height = kScreenHeight) {
+  BenchSurface surface(width, height, BenchSurface::kWithEngine);
+  HDC dc = surface.dc();
+  orvo::PaletteEngine* engine = surface.engine();
   static orvo::stars::Field field;
   field = orvo::stars::Field{};
   srand15(1);
   orvo::stars::Start(field, config, dc, width, height, engine);
   for (auto _ : state) orvo::stars::Step(field, dc, engine);
   state.SetItemsProcessed(state.iterations() * field.count);  // stars moved and drawn
-  orvo::DestroyPaletteEngine(engine);
-  SelectObject(dc, old);
-  DeleteObject(reinterpret_cast<HGDIOBJ>(bitmap));
-  DeleteDC(dc);
 }
 
 void BM_StarsFrameStepStreaks(benchmark::State& state) {

@@ -4,29 +4,19 @@
 // iteration restarts the image and runs its first frame step.
 #include <benchmark/benchmark.h>
 
-#include "framework/palette/palette_engine.h"
-#include "orvo/headless.h"
-#include "orvo/platform.h"
+#include "bench_surface.h"
 #include "savers/vortex/vortex_ring.h"
 
 namespace {
 
-constexpr int kWidth = 1920;
-constexpr int kHeight = 1080;
-
 void RunSteps(benchmark::State& state, int points, bool whole_image) {
-  orvo::headless::Options display;
-  display.screen_width = kWidth;
-  display.screen_height = kHeight;
-  orvo::headless::Install(display);
-  HDC dc = CreateCompatibleDC(nullptr);
-  HBITMAP bitmap = CreateCompatibleBitmap(dc, kWidth, kHeight);
-  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(bitmap));
-  orvo::PaletteEngine* engine = orvo::CreatePaletteEngine(dc);
+  BenchSurface surface(kScreenWidth, kScreenHeight, BenchSurface::kWithEngine);
+  HDC dc = surface.dc();
+  orvo::PaletteEngine* engine = surface.engine();
   static orvo::vortex::Ring r;
   srand15(static_cast<DWORD>(state.range(0)));
   // Amplitude 200 twists most, so the quadrilaterals are widest.
-  const orvo::vortex::Config config{kWidth, kHeight, points, 300, 200, 20, 15, 4, 1};
+  const orvo::vortex::Config config{kScreenWidth, kScreenHeight, points, 300, 200, 20, 15, 4, 1};
   long steps = 0;
   for (auto _ : state) {
     state.PauseTiming();
@@ -45,10 +35,6 @@ void RunSteps(benchmark::State& state, int points, bool whole_image) {
     }
   }
   state.counters["steps"] = benchmark::Counter(static_cast<double>(steps), benchmark::Counter::kAvgIterations);
-  orvo::DestroyPaletteEngine(engine);
-  SelectObject(dc, old);
-  DeleteObject(reinterpret_cast<HGDIOBJ>(bitmap));
-  DeleteDC(dc);
 }
 
 void BM_VortexFirstStep100Points(benchmark::State& state) { RunSteps(state, 100, false); }

@@ -121,10 +121,6 @@ class Backend {
   // Whether the platform's own timers generate WM_TIMER (the recorder
   // delivers its own and turns them off).
   virtual bool AutomaticTimers() { return true; }
-
-  // Whether the desktop's settings page names itself after the
-  // configuration switch ("/c:HWND") as the dialog's owner.
-  virtual bool NamesConfigOwner() { return false; }
 };
 
 // The process's back end. Installing one replaces the previous one.
@@ -134,5 +130,11 @@ void InstallBackend(std::unique_ptr<Backend> backend);
 std::unique_ptr<Backend> ReleaseBackend();
 Backend& GetBackend();
 bool HasBackend();
+
+// Tells the programs whether the desktop's settings page names itself
+// after the configuration switch ("/c:HWND") as the dialog's owner (see
+// DesktopNamesConfigOwner). A desktop convention, not a display's: the
+// back end that stands for such a desktop says so when it is installed.
+void SetDesktopNamesConfigOwner(bool names);
 
 }  // namespace orvo::platform

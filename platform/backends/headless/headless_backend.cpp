@@ -206,7 +206,6 @@ class HeadlessBackend final : public orvo::platform::Backend, public orvo::platf
   std::uint32_t TickCount() override { return clock_; }
   void SleepMs(std::uint32_t ms) override { clock_ += ms; }
   bool AutomaticTimers() override { return options_.automatic_timers; }
-  bool NamesConfigOwner() override { return options_.names_config_owner; }
 
   // ---- driver side ----
   void Push(BackendEvent::Kind kind, NativeId window) {
@@ -371,6 +370,7 @@ void Install(const Options& options) {
   auto backend = std::make_unique<HeadlessBackend>(options);
   g_backend = backend.get();
   orvo::platform::InstallBackend(std::move(backend));
+  orvo::platform::SetDesktopNamesConfigOwner(options.names_config_owner);
 }
 
 void SetIdleHandler(std::function<bool()> handler) { B().idle_ = std::move(handler); }

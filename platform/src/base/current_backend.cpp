@@ -22,6 +22,12 @@ Backend& GetBackend() {
 
 bool HasBackend() { return static_cast<bool>(BackendSlot()); }
 
-bool DesktopNamesConfigOwner() { return HasBackend() && GetBackend().NamesConfigOwner(); }
+namespace {
+bool g_names_config_owner = false;
+}  // namespace
+
+void SetDesktopNamesConfigOwner(bool names) { g_names_config_owner = names; }
+
+bool DesktopNamesConfigOwner() { return g_names_config_owner; }
 
 }  // namespace orvo::platform

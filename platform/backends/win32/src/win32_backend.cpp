@@ -127,7 +127,6 @@ class Win32Backend final : public Backend {
   void WaitForEvent(std::uint32_t timeout_ms) override { win32::WaitForEvent(timeout_ms); }
   std::uint32_t TickCount() override { return win32::TickCount(); }
   void SleepMs(std::uint32_t ms) override { win32::SleepMs(ms); }
-  bool NamesConfigOwner() override { return true; }
 
  private:
   PixelTable32 table_;
@@ -138,7 +137,10 @@ class Win32Backend final : public Backend {
 
 }  // namespace
 
-void InstallWin32Backend() { InstallBackend(std::make_unique<Win32Backend>()); }
+void InstallWin32Backend() {
+  InstallBackend(std::make_unique<Win32Backend>());
+  SetDesktopNamesConfigOwner(true);
+}
 
 std::string Win32CommandTail() { return win32::CommandTail(); }
 

@@ -65,13 +65,6 @@ void TearDown() {
   s = State{};
 }
 
-const StringResource kStrings[] = {
-    {kStringDisplayName, "Orvo Beziers"},
-    {kStringPasswordKey, "PWProtected"},
-    {kStringIniFile, "control.ini"},
-    {kStringSection, kBeziersSettings.section},
-};
-
 }  // namespace
 
 RunView View() {
@@ -82,12 +75,14 @@ RunView View() {
 }  // namespace orvo::beziers
 
 const orvo::SaverModule kBeziersSaver = {
-    "beziers",
-    orvo::beziers::kStrings,
-    sizeof orvo::beziers::kStrings / sizeof orvo::beziers::kStrings[0],
-    &kBeziersSettings,
-    {orvo::beziers::ReadSettings, orvo::beziers::Allocate, orvo::beziers::NewImage,
-     orvo::beziers::FrameStep, orvo::beziers::TearDown},
-    1,
-    true,
+    .program = "beziers",
+    .display_name = "Orvo Beziers",
+    .settings = &kBeziersSettings,
+    .hooks = {.read_settings = orvo::beziers::ReadSettings,
+              .allocate = orvo::beziers::Allocate,
+              .new_image = orvo::beziers::NewImage,
+              .frame_step = orvo::beziers::FrameStep,
+              .tear_down = orvo::beziers::TearDown},
+    .frames_per_timer = 1,
+    .clears_at_teardown = true,
 };

@@ -89,13 +89,6 @@ void TearDown() {
   s = State{};
 }
 
-const StringResource kStrings[] = {
-    {kStringDisplayName, "Orvo Cyclics"},
-    {kStringPasswordKey, "PWProtected"},
-    {kStringIniFile, "control.ini"},
-    {kStringSection, kCyclicsSettings.section},
-};
-
 }  // namespace
 
 RunView View() {
@@ -106,12 +99,14 @@ RunView View() {
 }  // namespace orvo::cyclics
 
 const orvo::SaverModule kCyclicsSaver = {
-    "cyclics",
-    orvo::cyclics::kStrings,
-    sizeof orvo::cyclics::kStrings / sizeof orvo::cyclics::kStrings[0],
-    &kCyclicsSettings,
-    {orvo::cyclics::ReadSettings, orvo::cyclics::Allocate, orvo::cyclics::NewImage,
-     orvo::cyclics::FrameStep, orvo::cyclics::TearDown},
-    5,
-    true,
+    .program = "cyclics",
+    .display_name = "Orvo Cyclics",
+    .settings = &kCyclicsSettings,
+    .hooks = {.read_settings = orvo::cyclics::ReadSettings,
+              .allocate = orvo::cyclics::Allocate,
+              .new_image = orvo::cyclics::NewImage,
+              .frame_step = orvo::cyclics::FrameStep,
+              .tear_down = orvo::cyclics::TearDown},
+    .frames_per_timer = 5,
+    .clears_at_teardown = true,
 };

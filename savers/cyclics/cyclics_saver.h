@@ -1,4 +1,4 @@
-// The cyclics saver as the framework sees it: strings, settings and hooks.
+// The cyclics saver as the framework sees it: names, settings and hooks.
 #pragma once
 
 #include <cstddef>

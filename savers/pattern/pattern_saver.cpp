@@ -64,8 +64,6 @@ void ReadSettings() {
   s.settings.row[kTweak] = std::clamp(s.settings.row[kTweak], 1, kMaxSeconds);
 }
 
-void AllocateNothing() {}
-
 void FreeBuffers() {
   State& s = S();
   GlobalFree(s.columns);
@@ -204,13 +202,6 @@ void TearDown() {
   s = State{};
 }
 
-const StringResource kStrings[] = {
-    {kStringDisplayName, "Orvo Pattern"},
-    {kStringPasswordKey, "PWProtected"},
-    {kStringIniFile, "control.ini"},
-    {kStringSection, kPatternSettings.section},
-};
-
 }  // namespace
 
 RunView View() {
@@ -227,12 +218,13 @@ void ForceImageForTesting(int type, int mode) {
 }  // namespace orvo::pattern
 
 const orvo::SaverModule kPatternSaver = {
-    "pattern",
-    orvo::pattern::kStrings,
-    sizeof orvo::pattern::kStrings / sizeof orvo::pattern::kStrings[0],
-    &kPatternSettings,
-    {orvo::pattern::ReadSettings, orvo::pattern::AllocateNothing, orvo::pattern::NewImage,
-     orvo::pattern::FrameStep, orvo::pattern::TearDown},
-    5,
-    true,
+    .program = "pattern",
+    .display_name = "Orvo Pattern",
+    .settings = &kPatternSettings,
+    .hooks = {.read_settings = orvo::pattern::ReadSettings,
+              .new_image = orvo::pattern::NewImage,
+              .frame_step = orvo::pattern::FrameStep,
+              .tear_down = orvo::pattern::TearDown},
+    .frames_per_timer = 5,
+    .clears_at_teardown = true,
 };

@@ -188,15 +188,6 @@ void ReadSettingsHook() {
   ReadSettings();
 }
 
-void NoAllocation() {}
-
-const StringResource kStrings[] = {
-    {kStringDisplayName, "Orvo Plasma"},
-    {kStringPasswordKey, "PWProtected"},
-    {kStringIniFile, "control.ini"},
-    {kStringSection, kPlasmaSettings.section},
-};
-
 }  // namespace
 
 RunView View() {
@@ -224,12 +215,13 @@ RunView View() {
 }  // namespace orvo::plasma
 
 const orvo::SaverModule kPlasmaSaver = {
-    "plasma",
-    orvo::plasma::kStrings,
-    sizeof orvo::plasma::kStrings / sizeof orvo::plasma::kStrings[0],
-    &kPlasmaSettings,
-    {orvo::plasma::ReadSettingsHook, orvo::plasma::NoAllocation, orvo::plasma::StartCloud,
-     orvo::plasma::FrameStep, orvo::plasma::TearDownHook},
-    5,
-    true,
+    .program = "plasma",
+    .display_name = "Orvo Plasma",
+    .settings = &kPlasmaSettings,
+    .hooks = {.read_settings = orvo::plasma::ReadSettingsHook,
+              .new_image = orvo::plasma::StartCloud,
+              .frame_step = orvo::plasma::FrameStep,
+              .tear_down = orvo::plasma::TearDownHook},
+    .frames_per_timer = 5,
+    .clears_at_teardown = true,
 };

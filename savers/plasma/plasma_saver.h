@@ -1,4 +1,4 @@
-// The plasma saver as the framework sees it: strings, settings and hooks.
+// The plasma saver as the framework sees it: names, settings and hooks.
 #pragma once
 
 #include <cstddef>

@@ -28,9 +28,6 @@ State& St() {
 // Values are read as stored; the figure holds the ones that would break it.
 void ReadSettings() { St().settings = settings::Load(kPolygonSettings, host::IniFile()); }
 
-// The vertex and velocity tables are fixed.
-void Allocate() {}
-
 void StartImage() {
   State& s = St();
   PatBlt(host::DC(), 0, 0, host::Width(), host::Height(), BLACKNESS);
@@ -57,13 +54,6 @@ void TearDown() {
   s = State{};
 }
 
-const StringResource kStrings[] = {
-    {kStringDisplayName, "Orvo Poly"},
-    {kStringPasswordKey, "PWProtected"},
-    {kStringIniFile, "control.ini"},
-    {kStringSection, kPolygonSettings.section},
-};
-
 }  // namespace
 
 RunView View() {
@@ -74,12 +64,13 @@ RunView View() {
 }  // namespace orvo::polygon
 
 const orvo::SaverModule kPolygonSaver = {
-    "polygon",
-    orvo::polygon::kStrings,
-    sizeof orvo::polygon::kStrings / sizeof orvo::polygon::kStrings[0],
-    &kPolygonSettings,
-    {orvo::polygon::ReadSettings, orvo::polygon::Allocate, orvo::polygon::StartImage,
-     orvo::polygon::FrameStep, orvo::polygon::TearDown},
-    5,
-    true,
+    .program = "polygon",
+    .display_name = "Orvo Poly",
+    .settings = &kPolygonSettings,
+    .hooks = {.read_settings = orvo::polygon::ReadSettings,
+              .new_image = orvo::polygon::StartImage,
+              .frame_step = orvo::polygon::FrameStep,
+              .tear_down = orvo::polygon::TearDown},
+    .frames_per_timer = 5,
+    .clears_at_teardown = true,
 };

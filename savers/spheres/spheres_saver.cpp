@@ -61,13 +61,6 @@ void TearDown() {
   s = State{};
 }
 
-const StringResource kStrings[] = {
-    {kStringDisplayName, "Orvo Spheres"},
-    {kStringPasswordKey, "PWProtected"},
-    {kStringIniFile, "control.ini"},
-    {kStringSection, kSpheresSettings.section},
-};
-
 }  // namespace
 
 RunView View() {
@@ -78,12 +71,14 @@ RunView View() {
 }  // namespace orvo::spheres
 
 const orvo::SaverModule kSpheresSaver = {
-    "spheres",
-    orvo::spheres::kStrings,
-    sizeof orvo::spheres::kStrings / sizeof orvo::spheres::kStrings[0],
-    &kSpheresSettings,
-    {orvo::spheres::ReadSettings, orvo::spheres::AllocateHook, orvo::spheres::NewImageHook,
-     orvo::spheres::FrameStep, orvo::spheres::TearDown},
-    1,
-    true,
+    .program = "spheres",
+    .display_name = "Orvo Spheres",
+    .settings = &kSpheresSettings,
+    .hooks = {.read_settings = orvo::spheres::ReadSettings,
+              .allocate = orvo::spheres::AllocateHook,
+              .new_image = orvo::spheres::NewImageHook,
+              .frame_step = orvo::spheres::FrameStep,
+              .tear_down = orvo::spheres::TearDown},
+    .frames_per_timer = 1,
+    .clears_at_teardown = true,
 };

@@ -162,13 +162,6 @@ void TearDown() {
   s = State{};
 }
 
-const StringResource kStrings[] = {
-    {kStringDisplayName, "Orvo Stain"},
-    {kStringPasswordKey, "PWProtected"},
-    {kStringIniFile, "control.ini"},
-    {kStringSection, kStainSettings.section},
-};
-
 }  // namespace
 
 RunView View() {
@@ -191,12 +184,14 @@ RunView View() {
 }  // namespace orvo::stain
 
 const orvo::SaverModule kStainSaver = {
-    "stain",
-    orvo::stain::kStrings,
-    sizeof orvo::stain::kStrings / sizeof orvo::stain::kStrings[0],
-    &kStainSettings,
-    {orvo::stain::ReadSettings, orvo::stain::AllocateBuffers, orvo::stain::StartImage,
-     orvo::stain::FrameStep, orvo::stain::TearDown},
-    5,
-    true,
+    .program = "stain",
+    .display_name = "Orvo Stain",
+    .settings = &kStainSettings,
+    .hooks = {.read_settings = orvo::stain::ReadSettings,
+              .allocate = orvo::stain::AllocateBuffers,
+              .new_image = orvo::stain::StartImage,
+              .frame_step = orvo::stain::FrameStep,
+              .tear_down = orvo::stain::TearDown},
+    .frames_per_timer = 5,
+    .clears_at_teardown = true,
 };

@@ -1,4 +1,4 @@
-// The stain saver as the framework sees it: strings, settings and hooks.
+// The stain saver as the framework sees it: names, settings and hooks.
 #pragma once
 
 #include <cstddef>

@@ -63,13 +63,6 @@ void TearDown() {
   s.camera_made = false;
 }
 
-const StringResource kStrings[] = {
-    {kStringDisplayName, "Orvo Stars"},
-    {kStringPasswordKey, "PWProtected"},
-    {kStringIniFile, "control.ini"},
-    {kStringSection, kStarsSettings.section},
-};
-
 }  // namespace
 
 RunView View() { return RunView{St().camera_made ? &TheField() : nullptr, St().engine}; }
@@ -77,12 +70,14 @@ RunView View() { return RunView{St().camera_made ? &TheField() : nullptr, St().e
 }  // namespace orvo::stars
 
 const orvo::SaverModule kStarsSaver = {
-    "stars",
-    orvo::stars::kStrings,
-    sizeof orvo::stars::kStrings / sizeof orvo::stars::kStrings[0],
-    &kStarsSettings,
-    {orvo::stars::ReadSettings, orvo::stars::Allocate, orvo::stars::NewImage,
-     orvo::stars::FrameStep, orvo::stars::TearDown},
-    5,
-    false,
+    .program = "stars",
+    .display_name = "Orvo Stars",
+    .settings = &kStarsSettings,
+    .hooks = {.read_settings = orvo::stars::ReadSettings,
+              .allocate = orvo::stars::Allocate,
+              .new_image = orvo::stars::NewImage,
+              .frame_step = orvo::stars::FrameStep,
+              .tear_down = orvo::stars::TearDown},
+    .frames_per_timer = 5,
+    .clears_at_teardown = false,
 };

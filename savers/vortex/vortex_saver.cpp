@@ -28,9 +28,6 @@ State& St() {
 // Values are read as stored; the ring holds the ones that would break it.
 void ReadSettings() { St().settings = settings::Load(kVortexSettings, host::IniFile()); }
 
-// The ring is a fixed array.
-void Allocate() {}
-
 // The window is black here: cleared by the host at set-up, by FrameStep
 // later. The twist scale is drawn before the first image creates the
 // palette engine.
@@ -63,13 +60,6 @@ void TearDown() {
   s = State{};
 }
 
-const StringResource kStrings[] = {
-    {kStringDisplayName, "Orvo Vortex"},
-    {kStringPasswordKey, "PWProtected"},
-    {kStringIniFile, "control.ini"},
-    {kStringSection, kVortexSettings.section},
-};
-
 }  // namespace
 
 RunView View() {
@@ -80,12 +70,13 @@ RunView View() {
 }  // namespace orvo::vortex
 
 const orvo::SaverModule kVortexSaver = {
-    "vortex",
-    orvo::vortex::kStrings,
-    sizeof orvo::vortex::kStrings / sizeof orvo::vortex::kStrings[0],
-    &kVortexSettings,
-    {orvo::vortex::ReadSettings, orvo::vortex::Allocate, orvo::vortex::NewImage,
-     orvo::vortex::FrameStep, orvo::vortex::TearDown},
-    5,
-    true,
+    .program = "vortex",
+    .display_name = "Orvo Vortex",
+    .settings = &kVortexSettings,
+    .hooks = {.read_settings = orvo::vortex::ReadSettings,
+              .new_image = orvo::vortex::NewImage,
+              .frame_step = orvo::vortex::FrameStep,
+              .tear_down = orvo::vortex::TearDown},
+    .frames_per_timer = 5,
+    .clears_at_teardown = true,
 };

@@ -1,5 +1,6 @@
 // What a saver hands to the framework: its names, settings table and
-// hooks. The shell and the animation host are generic over this one table.
+// hooks. The shell and the animation host are generic over this one table;
+// what the hooks of every saver share is in saver_run.h.
 #pragma once
 
 #include <array>
@@ -21,7 +22,7 @@ struct SaverHooks {
   void (*allocate)() = nullptr;
   void (*new_image)() = nullptr;
   void (*frame_step)() = nullptr;
-  void (*tear_down)() = nullptr;      // frees buffers, destroys the palette engine
+  void (*tear_down)() = nullptr;      // frees buffers, then host::EndRun
 };
 
 struct StringResource {

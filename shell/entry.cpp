@@ -55,13 +55,7 @@ int ConfigurationMode(HWND owner) {
 const char* ProgramName() { return host::HasModule() ? host::CurrentModule().program : "saver"; }
 
 const char* DisplayName() {
-  if (host::HasModule()) {
-    const SaverModule& m = host::CurrentModule();
-    for (std::size_t i = 0; i < m.string_count; ++i) {
-      if (m.strings[i].id == kStringDisplayName) return m.strings[i].text;
-    }
-  }
-  return ProgramName();
+  return host::HasModule() ? orvo::DisplayName(host::CurrentModule()) : ProgramName();
 }
 
 std::string Number(HWND window, bool hex) {

@@ -13,8 +13,8 @@ namespace orvo::shell {
 
 void PrepareProgram(const SaverModule& module) {
   HINSTANCE instance = platform::ProgramInstance();
-  for (std::size_t i = 0; i < module.string_count; ++i) {
-    platform::SetStringResource(instance, module.strings[i].id, module.strings[i].text);
+  for (const StringResource& string : StringTable(module)) {
+    platform::SetStringResource(instance, string.id, string.text);
   }
   host::Install(module, DefaultSaverProc);
   RegisterSetupDialog(instance, module);

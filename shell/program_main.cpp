@@ -40,18 +40,6 @@ bool OpenDisplay(std::string* error) {
   return true;
 }
 
-#ifdef ORVO_HAVE_GUARDIAN
-// The saver's display name (string 1), shown on the lock's prompt.
-const char* DisplayName() {
-  for (std::size_t i = 0; i < ORVO_SAVER_MODULE.string_count; ++i) {
-    if (ORVO_SAVER_MODULE.strings[i].id == orvo::kStringDisplayName) {
-      return ORVO_SAVER_MODULE.strings[i].text;
-    }
-  }
-  return ORVO_SAVER_MODULE.program;
-}
-#endif
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -60,7 +48,7 @@ int main(int argc, char** argv) {
   // A protected full-screen run: this process guards the screen and runs the
   // saver in a child process of its own.
   if (orvo::shell::AsksForFullScreen(tail)) {
-    if (const auto code = orvo::platform::GuardScreen(argc, argv, DisplayName())) return *code;
+    if (const auto code = orvo::platform::GuardScreen(argc, argv, orvo::DisplayName(ORVO_SAVER_MODULE))) return *code;
   }
 #endif
   return orvo::shell::ProgramMain(ORVO_SAVER_MODULE, tail, OpenDisplay);

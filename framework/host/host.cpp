@@ -59,7 +59,7 @@ LRESULT SetUp(HWND hwnd) {
   GetClientRect(hwnd, &r);
   s.width = r.right;
   s.height = r.bottom;
-  PatBlt(s.dc, 0, 0, s.width, s.height, BLACKNESS);
+  ClearWindow();
   HINSTANCE instance = GetModuleHandleA(nullptr);
   LoadStringA(instance, kStringIniFile, s.ini_file, sizeof s.ini_file);
   LoadStringA(instance, kStringSection, s.section, sizeof s.section);
@@ -77,7 +77,7 @@ void TearDown() {
   HostState& s = S();
   KillTimer(s.window, s.timer);
   s.timer = 0;
-  if (s.module->clears_at_teardown) PatBlt(s.dc, 0, 0, s.width, s.height, BLACKNESS);
+  if (s.module->clears_at_teardown) ClearWindow();
   Call(s.module->hooks.tear_down);
   ReleaseDC(s.window, s.dc);
   GdiFlush();
@@ -106,6 +106,11 @@ int Height() { return S().height; }
 const char* IniFile() { return S().ini_file; }
 const char* Section() { return S().section; }
 const char* PasswordKey() { return S().password_key; }
+
+void ClearWindow() {
+  const HostState& s = S();
+  PatBlt(s.dc, 0, 0, s.width, s.height, BLACKNESS);
+}
 
 LRESULT SaverWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   HostState& s = S();

@@ -33,4 +33,7 @@ const char* IniFile();
 const char* Section();
 const char* PasswordKey();
 
+// Paints the whole window black.
+void ClearWindow();
+
 }  // namespace orvo::host

@@ -30,4 +30,27 @@ BITMAPINFO* CreatePaletteBitmapHeader(LONG width, LONG height) {
 
 void FreePaletteBitmapHeader(BITMAPINFO* header) { GlobalFree(header); }
 
+bool AllocateRowBuffers(RowBuffers& buffers, std::size_t column_bytes, std::size_t row_bytes,
+                        std::size_t index_bytes) {
+  buffers.columns = GlobalAlloc(GPTR, column_bytes);
+  buffers.rows = GlobalAlloc(GPTR, row_bytes);
+  buffers.indices = static_cast<std::uint8_t*>(GlobalAlloc(GPTR, index_bytes));
+  buffers.header = static_cast<BITMAPINFO*>(GlobalAlloc(GPTR, kPaletteBitmapHeaderBytes));
+  if (buffers.columns != nullptr && buffers.rows != nullptr && buffers.indices != nullptr &&
+      buffers.header != nullptr) {
+    return true;
+  }
+  FreeRowBuffers(buffers);
+  OutputDebugStringA("Could not allocate buffers");
+  return false;
+}
+
+void FreeRowBuffers(RowBuffers& buffers) {
+  GlobalFree(buffers.columns);
+  GlobalFree(buffers.rows);
+  GlobalFree(buffers.indices);
+  GlobalFree(buffers.header);
+  buffers = RowBuffers{};
+}
+
 }  // namespace orvo::host

@@ -4,6 +4,8 @@
 // indices 0..234, shown with DIB_PAL_COLORS.
 #pragma once
 
+#include <cstdint>
+
 #include "orvo/win_gdi.h"
 
 namespace orvo::host {
@@ -22,5 +24,23 @@ void FillPaletteBitmapHeader(BITMAPINFO* header, LONG width, LONG height);
 constexpr std::size_t PaddedRowBytes(LONG width) {
   return (static_cast<std::size_t>(width < 0 ? 0 : width) + 3) & ~static_cast<std::size_t>(3);
 }
+
+// The blocks of a saver that computes its picture a row at a time from a
+// table over the columns and a table over the rows (pattern, stain), and
+// shows each row with the palette bitmap header.
+struct RowBuffers {
+  void* columns = nullptr;
+  void* rows = nullptr;
+  std::uint8_t* indices = nullptr;  // one row of palette indices
+  BITMAPINFO* header = nullptr;     // kPaletteBitmapHeaderBytes, filled by the saver
+  bool Allocated() const { return header != nullptr; }
+};
+
+// Allocates the four blocks zero-filled, in the order above. Where one
+// fails, frees them all, says so on the debug output and returns false.
+bool AllocateRowBuffers(RowBuffers& buffers, std::size_t column_bytes, std::size_t row_bytes,
+                        std::size_t index_bytes);
+// Frees the four blocks (each may be absent) and forgets them.
+void FreeRowBuffers(RowBuffers& buffers);
 
 }  // namespace orvo::host

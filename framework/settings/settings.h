@@ -15,7 +15,7 @@ struct Row {
   std::int32_t default_value;
   std::int32_t min;         // scroll-bar range
   std::int32_t max;
-  bool held_16bit;          // the saver holds the value as a signed 16-bit number
+  bool held_16bit = false;  // the saver holds the value as a signed 16-bit number
 };
 
 inline constexpr int kRowCount = 5;
@@ -29,14 +29,16 @@ enum class StoreOrder {
   kPaletteDurationFirst,  // four keys, "PaletteDuration", "Effect", "PWProtected", "Shifted"
 };
 
+// A saver's table. Written with designated initializers, each field by its
+// name; those with a default here are written only where a saver differs.
 struct SaverSettings {
   const char* section;         // string 1007, e.g. "Screen Saver.Cyclic"
   const char* dialog_caption;  // e.g. "Cyclic Setup"
   Row rows[kRowCount];
-  std::int32_t effect_default;   // 4 in every saver
-  bool effect_held_16bit;
+  std::int32_t effect_default = 4;  // the same in every saver
+  bool effect_held_16bit = false;
   std::int32_t shifted_default;
-  StoreOrder store_order;
+  StoreOrder store_order = StoreOrder::kEffectFirst;
   const char* const* presets;    // built-in presets, in table order
   std::size_t preset_count;
 };

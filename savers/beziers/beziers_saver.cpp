@@ -1,7 +1,7 @@
 #include "savers/beziers/beziers_saver.h"
 
 #include "framework/host/host.h"
-#include "framework/palette/palette_engine.h"
+#include "framework/host/saver_run.h"
 #include "framework/settings/store.h"
 #include "savers/beziers/beziers_figure.h"
 #include "savers/beziers/beziers_settings.h"
@@ -12,35 +12,30 @@ namespace {
 // Settings rows, top to bottom.
 enum Row { kBeziers, kSymmetry, kTailLength, kPenWidth, kTweak };
 
-struct State {
-  settings::Values settings{};
-  PaletteEngine* engine = nullptr;
+struct State : host::RunState {
   Figure figure;
   bool running = false;
   long figures_started = 0;
 };
-
-State& St() {
-  static State state;
-  return state;
-}
 
 // The head and eraser point sets live in static storage.
 PointSet g_head;
 PointSet g_eraser;
 
 // Values are read as stored; the figure holds the ones that would break it.
-void ReadSettings() { St().settings = settings::Load(kBeziersSettings, host::IniFile()); }
+void ReadSettings() {
+  host::Run<State>().settings = settings::Load(kBeziersSettings, host::IniFile());
+}
 
 void Allocate() {
-  State& s = St();
-  s.engine = CreatePaletteEngine(host::DC());
+  State& s = host::Run<State>();
+  host::MakeEngineOnce(s);
   s.figure.trail.Attach(&g_head, &g_eraser);
   s.running = true;
 }
 
 void NewImage() {
-  State& s = St();
+  State& s = host::Run<State>();
   const settings::Values& v = s.settings;
   const Config config{host::Width(),    host::Height(),   v.row[kBeziers],
                       v.row[kSymmetry], v.row[kTailLength], v.row[kPenWidth],
@@ -50,44 +45,35 @@ void NewImage() {
 }
 
 void FrameStep() {
-  State& s = St();
+  State& s = host::Run<State>();
   Step(s.figure, host::DC(), s.engine);
   if (GetTickCount() > s.figure.change_time) {
-    PatBlt(host::DC(), 0, 0, host::Width(), host::Height(), BLACKNESS);
+    host::ClearWindow();
     NewImage();
   }
 }
 
 // The host has already cleared the window.
-void TearDown() {
-  State& s = St();
-  DestroyPaletteEngine(s.engine);
-  s = State{};
-}
-
-const StringResource kStrings[] = {
-    {kStringDisplayName, "Orvo Beziers"},
-    {kStringPasswordKey, "PWProtected"},
-    {kStringIniFile, "control.ini"},
-    {kStringSection, kBeziersSettings.section},
-};
+void TearDown() { host::EndRun(host::Run<State>()); }
 
 }  // namespace
 
 RunView View() {
-  const State& s = St();
+  const State& s = host::Run<State>();
   return RunView{s.running ? &s.figure : nullptr, s.figures_started, s.engine};
 }
 
 }  // namespace orvo::beziers
 
 const orvo::SaverModule kBeziersSaver = {
-    "beziers",
-    orvo::beziers::kStrings,
-    sizeof orvo::beziers::kStrings / sizeof orvo::beziers::kStrings[0],
-    &kBeziersSettings,
-    {orvo::beziers::ReadSettings, orvo::beziers::Allocate, orvo::beziers::NewImage,
-     orvo::beziers::FrameStep, orvo::beziers::TearDown},
-    1,
-    true,
+    .program = "beziers",
+    .display_name = "Orvo Beziers",
+    .settings = &kBeziersSettings,
+    .hooks = {.read_settings = orvo::beziers::ReadSettings,
+              .allocate = orvo::beziers::Allocate,
+              .new_image = orvo::beziers::NewImage,
+              .frame_step = orvo::beziers::FrameStep,
+              .tear_down = orvo::beziers::TearDown},
+    .frames_per_timer = 1,
+    .clears_at_teardown = true,
 };

@@ -1,4 +1,4 @@
-// The beziers saver as the framework sees it: strings, settings and hooks.
+// The beziers saver as the framework sees it: names, settings and hooks.
 #pragma once
 
 #include "framework/host/saver_module.h"

@@ -13,21 +13,20 @@ constexpr const char* kPresets[] = {
 
 }  // namespace
 
-// "Tweak" and "Effect" are held as 16-bit values; the label "Pen Width " ends with a blank.
+// The label "Pen Width " ends with a blank.
 const orvo::settings::SaverSettings kBeziersSettings = {
-    "ScreenSaver.Bez",
-    "Bezier Setup",
-    {
-        {"Beziers", "Beziers", 1, 1, 20, false},
-        {"Symetry", "Symmetry", 8, 1, 32, false},
-        {"TailLength", "Trail Length", 100, 1, 100, false},
-        {"PenWidth", "Pen Width ", 100, 0, 200, false},
-        {"Tweak", "Palette Duration", 15, 1, 1000, true},
+    .section = "ScreenSaver.Bez",
+    .dialog_caption = "Bezier Setup",
+    .rows = {
+        {.key = "Beziers", .label = "Beziers", .default_value = 1, .min = 1, .max = 20},
+        {.key = "Symetry", .label = "Symmetry", .default_value = 8, .min = 1, .max = 32},
+        {.key = "TailLength", .label = "Trail Length", .default_value = 100, .min = 1, .max = 100},
+        {.key = "PenWidth", .label = "Pen Width ", .default_value = 100, .min = 0, .max = 200},
+        {.key = "Tweak", .label = "Palette Duration", .default_value = 15, .min = 1, .max = 1000,
+         .held_16bit = true},
     },
-    4,
-    true,
-    1,
-    orvo::settings::StoreOrder::kEffectFirst,
-    kPresets,
-    std::size(kPresets),
+    .effect_held_16bit = true,
+    .shifted_default = 1,
+    .presets = kPresets,
+    .preset_count = std::size(kPresets),
 };

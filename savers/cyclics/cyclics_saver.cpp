@@ -1,7 +1,7 @@
 #include "savers/cyclics/cyclics_saver.h"
 
 #include "framework/host/host.h"
-#include "framework/palette/palette_engine.h"
+#include "framework/host/saver_run.h"
 #include "framework/settings/store.h"
 #include "savers/cyclics/cyclics_figure.h"
 #include "savers/cyclics/cyclics_settings.h"
@@ -12,21 +12,13 @@ namespace {
 // Settings rows, top to bottom.
 enum Row { kCyclics, kSpasticity, kTailLength, kPenWidth, kTweak };
 
-struct State {
-  settings::Values settings{};
-  PaletteEngine* engine = nullptr;
-  bool first_figure_done = false;
+struct State : host::RunState {
   CyclicSet* head = nullptr;
   CyclicSet* eraser = nullptr;
   Figure figure;
   bool running = false;
   long figures_started = 0;
 };
-
-State& St() {
-  static State state;
-  return state;
-}
 
 CyclicSet* AllocateSet() {
   void* block = GlobalAlloc(GPTR, sizeof(CyclicSet));
@@ -35,12 +27,11 @@ CyclicSet* AllocateSet() {
 
 // Values are read as stored; the figure holds the ones that would break it.
 void ReadSettings() {
-  State& s = St();
-  s.settings = settings::Load(kCyclicsSettings, host::IniFile());
+  host::Run<State>().settings = settings::Load(kCyclicsSettings, host::IniFile());
 }
 
 void FreeSets() {
-  State& s = St();
+  State& s = host::Run<State>();
   GlobalFree(s.head);
   GlobalFree(s.eraser);
   s.head = s.eraser = nullptr;
@@ -49,7 +40,7 @@ void FreeSets() {
 
 // Without both sets nothing is drawn: the palette still runs its figures.
 void Allocate() {
-  State& s = St();
+  State& s = host::Run<State>();
   s.head = AllocateSet();
   s.eraser = AllocateSet();
   if (s.head == nullptr || s.eraser == nullptr) {
@@ -61,9 +52,8 @@ void Allocate() {
 }
 
 void NewImage() {
-  State& s = St();
-  if (!s.first_figure_done) s.engine = CreatePaletteEngine(host::DC());
-  s.first_figure_done = true;
+  State& s = host::Run<State>();
+  host::MakeEngineOnce(s);
   const settings::Values& v = s.settings;
   const Config config{host::Width(),     host::Height(),   v.row[kCyclics],
                       v.row[kSpasticity], v.row[kTailLength], v.row[kPenWidth],
@@ -73,45 +63,39 @@ void NewImage() {
 }
 
 void FrameStep() {
-  State& s = St();
+  State& s = host::Run<State>();
   Step(s.figure, host::DC(), s.engine);
   if (GetTickCount() > s.figure.change_time) {
-    PatBlt(host::DC(), 0, 0, host::Width(), host::Height(), BLACKNESS);
+    host::ClearWindow();
     NewImage();
   }
 }
 
 // The host has already cleared the window.
 void TearDown() {
-  State& s = St();
+  State& s = host::Run<State>();
   FreeSets();
-  DestroyPaletteEngine(s.engine);
-  s = State{};
+  host::EndRun(s);
 }
-
-const StringResource kStrings[] = {
-    {kStringDisplayName, "Orvo Cyclics"},
-    {kStringPasswordKey, "PWProtected"},
-    {kStringIniFile, "control.ini"},
-    {kStringSection, kCyclicsSettings.section},
-};
 
 }  // namespace
 
 RunView View() {
-  const State& s = St();
+  const State& s = host::Run<State>();
   return RunView{s.running ? &s.figure : nullptr, s.head != nullptr, s.figures_started, s.engine};
 }
 
 }  // namespace orvo::cyclics
 
 const orvo::SaverModule kCyclicsSaver = {
-    "cyclics",
-    orvo::cyclics::kStrings,
-    sizeof orvo::cyclics::kStrings / sizeof orvo::cyclics::kStrings[0],
-    &kCyclicsSettings,
-    {orvo::cyclics::ReadSettings, orvo::cyclics::Allocate, orvo::cyclics::NewImage,
-     orvo::cyclics::FrameStep, orvo::cyclics::TearDown},
-    5,
-    true,
+    .program = "cyclics",
+    .display_name = "Orvo Cyclics",
+    .settings = &kCyclicsSettings,
+    .hooks = {.read_settings = orvo::cyclics::ReadSettings,
+              .allocate = orvo::cyclics::Allocate,
+              .new_image = orvo::cyclics::NewImage,
+              .frame_step = orvo::cyclics::FrameStep,
+              .tear_down = orvo::cyclics::TearDown},
+    .frames_per_timer = 5,
+    .clears_at_teardown = true,
 };

@@ -1,10 +1,7 @@
-// The cyclics saver as the framework sees it: strings, settings and hooks.
+// The cyclics saver as the framework sees it: names, settings and hooks.
 #pragma once
 
-#include <cstddef>
-
 #include "framework/host/saver_module.h"
-#include "orvo/win_types.h"
 
 extern const orvo::SaverModule kCyclicsSaver;
 

@@ -13,21 +13,19 @@ constexpr const char* kPresets[] = {
 
 }  // namespace
 
-// "Tweak" and "Effect" are held as 16-bit values.
 const orvo::settings::SaverSettings kCyclicsSettings = {
-    "Screen Saver.Cyclic",
-    "Cyclic Setup",
-    {
-        {"Cyclics", "Number of Cyclics", 4, 1, 99, false},
-        {"Spasticity", "Spasticity", 25, 1, 50, false},
-        {"TailLength", "Trail Length", 100, 1, 100, false},
-        {"PenWidth", "Diameter", 100, 0, 200, false},
-        {"Tweak", "Palette Duration", 15, 1, 1000, true},
+    .section = "Screen Saver.Cyclic",
+    .dialog_caption = "Cyclic Setup",
+    .rows = {
+        {.key = "Cyclics", .label = "Number of Cyclics", .default_value = 4, .min = 1, .max = 99},
+        {.key = "Spasticity", .label = "Spasticity", .default_value = 25, .min = 1, .max = 50},
+        {.key = "TailLength", .label = "Trail Length", .default_value = 100, .min = 1, .max = 100},
+        {.key = "PenWidth", .label = "Diameter", .default_value = 100, .min = 0, .max = 200},
+        {.key = "Tweak", .label = "Palette Duration", .default_value = 15, .min = 1, .max = 1000,
+         .held_16bit = true},
     },
-    4,
-    true,
-    1,
-    orvo::settings::StoreOrder::kEffectFirst,
-    kPresets,
-    std::size(kPresets),
+    .effect_held_16bit = true,
+    .shifted_default = 1,
+    .presets = kPresets,
+    .preset_count = std::size(kPresets),
 };

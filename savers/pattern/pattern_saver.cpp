@@ -4,7 +4,7 @@
 
 #include "framework/host/host.h"
 #include "framework/host/palette_bitmap.h"
-#include "framework/palette/palette_engine.h"
+#include "framework/host/saver_run.h"
 #include "framework/settings/store.h"
 #include "orvo/platform.h"
 #include "savers/pattern/pattern_image.h"
@@ -19,16 +19,11 @@ enum Row { kWaves, kRate, kType, kDelay, kTweak };
 // Largest number of seconds whose milliseconds fit an unsigned 32-bit tick.
 constexpr std::int32_t kMaxSeconds = 4294967;
 
-struct State {
-  settings::Values settings{};
-  PaletteEngine* engine = nullptr;
+struct State : host::RunState {
   bool first_image_done = false;
   bool low_colour = false;
-  std::int16_t* columns = nullptr;
-  std::int16_t* rows = nullptr;
-  std::uint8_t* row_buffer = nullptr;
-  BITMAPINFO* header = nullptr;
-  bool buffers = false;
+  host::RowBuffers buffers;  // the two profiles, the row and its header
+  bool drawing = false;      // the buffers, the engine and its wave table exist
   Image image;
   int block = 16;
   int row = 0;
@@ -39,65 +34,37 @@ struct State {
   long bands_drawn = 0;
 };
 
-State& S() {
-  static State state;
-  return state;
-}
-
 int g_forced_type = -1;
 int g_forced_mode = -1;
 
-void* Allocate(std::size_t bytes) {
-  return GlobalAlloc(GPTR, bytes);
-}
-
-std::int32_t Row(int row) { return S().settings.row[row]; }
+std::int32_t Row(int row) { return host::Run<State>().settings.row[row]; }
 
 // Values are used as read, except the two durations: a negative "Delay"
 // counts as 0 and a "Tweak" below 1 as 1, and both are capped where their
 // milliseconds would no longer fit 32 bits. The wave count and the type are
 // brought into range by NewImage.
 void ReadSettings() {
-  State& s = S();
+  State& s = host::Run<State>();
   s.settings = settings::Load(kPatternSettings, host::IniFile());
   s.settings.row[kDelay] = std::clamp(s.settings.row[kDelay], 0, kMaxSeconds);
   s.settings.row[kTweak] = std::clamp(s.settings.row[kTweak], 1, kMaxSeconds);
-}
-
-void AllocateNothing() {}
-
-void FreeBuffers() {
-  State& s = S();
-  GlobalFree(s.columns);
-  GlobalFree(s.rows);
-  GlobalFree(s.row_buffer);
-  GlobalFree(s.header);
-  s.columns = nullptr;
-  s.rows = nullptr;
-  s.row_buffer = nullptr;
-  s.header = nullptr;
-  s.buffers = false;
 }
 
 // Without all four buffers (or without a palette engine, whose wave table
 // the profiles are built from) the saver draws nothing for the whole run;
 // the palette engine, if it exists, keeps animating.
 void SetUpRun() {
-  State& s = S();
-  s.engine = CreatePaletteEngine(host::DC());
+  State& s = host::Run<State>();
+  host::MakeEngineOnce(s);
   s.low_colour = GetDeviceCaps(host::DC(), BITSPIXEL) < 8;
   const int w = std::max(host::Width(), 0), h = std::max(host::Height(), 0);
-  s.columns = static_cast<std::int16_t*>(Allocate((static_cast<std::size_t>(w) + 1) * 2));
-  s.rows = static_cast<std::int16_t*>(Allocate((static_cast<std::size_t>(h) + 1) * 2));
-  s.row_buffer = static_cast<std::uint8_t*>(Allocate(static_cast<std::size_t>(w) + 1));
-  s.header = static_cast<BITMAPINFO*>(Allocate(host::kPaletteBitmapHeaderBytes));
-  if (s.columns != nullptr && s.rows != nullptr && s.row_buffer != nullptr && s.header != nullptr) {
-    host::FillPaletteBitmapHeader(s.header, w, 1);
-    s.image.Attach(s.columns, s.rows, w, h);
-    s.buffers = s.engine != nullptr && WaveTable() != nullptr;
-  } else {
-    FreeBuffers();
-    OutputDebugStringA("Could not allocate buffers");
+  host::RowBuffers& b = s.buffers;
+  if (host::AllocateRowBuffers(b, (static_cast<std::size_t>(w) + 1) * 2,
+                               (static_cast<std::size_t>(h) + 1) * 2,
+                               static_cast<std::size_t>(w) + 1)) {
+    host::FillPaletteBitmapHeader(b.header, w, 1);
+    s.image.Attach(static_cast<std::int16_t*>(b.columns), static_cast<std::int16_t*>(b.rows), w, h);
+    s.drawing = s.engine != nullptr && WaveTable() != nullptr;
   }
   s.hold_until = GetTickCount();
 }
@@ -108,7 +75,7 @@ void SetUpRun() {
 // wavelength arrays hold 31 slots and N divides); a negative type draws
 // like a fixed type and uses formula 0.
 void NewImage() {
-  State& s = S();
+  State& s = host::Run<State>();
   if (!s.first_image_done) SetUpRun();
   int n = std::clamp(Row(kWaves), 1, kMaxWaves);
   if (s.engine != nullptr) {
@@ -143,44 +110,46 @@ void NewImage() {
     im.distortion = g_forced_mode >= 0;
     if (g_forced_mode >= 0) im.mode = g_forced_mode;
   }
-  if (s.buffers) im.BuildProfiles(WaveTable());
+  if (s.drawing) im.BuildProfiles(WaveTable());
   s.row = 0;
   s.block = 16;
   ++s.images_started;
 }
 
 void DrawBand(int y) {
-  State& s = S();
+  State& s = host::Run<State>();
   const Image& im = s.image;
   const HDC dc = host::DC();
+  std::uint8_t* const indices = s.buffers.indices;
+  const BITMAPINFO* const header = s.buffers.header;
   if (s.block == 1) {
-    SetDIBitsToDevice(dc, 0, y, static_cast<DWORD>(im.w), 1, 0, 0, 0, 1, s.row_buffer, s.header,
+    SetDIBitsToDevice(dc, 0, y, static_cast<DWORD>(im.w), 1, 0, 0, 0, 1, indices, header,
                       DIB_PAL_COLORS);
   } else if (s.low_colour) {
     for (int bx = 0; bx <= im.xmax; bx += s.block) {
       const RECT r{bx, y, bx + s.block, y + s.block};
-      HBRUSH brush = CreateSolidBrush(PALETTEINDEX(s.row_buffer[bx]));
+      HBRUSH brush = CreateSolidBrush(PALETTEINDEX(indices[bx]));
       FillRect(dc, &r, brush);
       DeleteObject(brush);
     }
   } else {
-    for (int j = 0; j * s.block <= im.xmax; ++j) s.row_buffer[j] = s.row_buffer[j * s.block];
-    StretchDIBits(dc, 0, y, im.xmax, s.block, 0, 0, im.xmax / s.block, 1, s.row_buffer, s.header,
+    for (int j = 0; j * s.block <= im.xmax; ++j) indices[j] = indices[j * s.block];
+    StretchDIBits(dc, 0, y, im.xmax, s.block, 0, 0, im.xmax / s.block, 1, indices, header,
                   DIB_PAL_COLORS, SRCCOPY);
   }
   ++s.bands_drawn;
 }
 
 void FrameStep() {
-  State& s = S();
+  State& s = host::Run<State>();
   PaletteTick(s.engine, s.interval);
-  if (GetTickCount() < s.hold_until || !s.buffers) {
+  if (GetTickCount() < s.hold_until || !s.drawing) {
     if (s.engine != nullptr) s.engine->keep_wave = 0;
     return;
   }
   s.engine->keep_wave = 1;
   const int y = s.row;
-  s.image.ComputeRow(y, s.row_buffer, WaveTable(), SineTable());
+  s.image.ComputeRow(y, s.buffers.indices, WaveTable(), SineTable());
   DrawBand(y);
   s.row += s.block;
   if (s.row <= s.image.ymax) return;
@@ -198,24 +167,16 @@ void FrameStep() {
 }
 
 void TearDown() {
-  State& s = S();
-  FreeBuffers();
-  DestroyPaletteEngine(s.engine);
-  s = State{};
+  State& s = host::Run<State>();
+  host::FreeRowBuffers(s.buffers);
+  host::EndRun(s);
 }
-
-const StringResource kStrings[] = {
-    {kStringDisplayName, "Orvo Pattern"},
-    {kStringPasswordKey, "PWProtected"},
-    {kStringIniFile, "control.ini"},
-    {kStringSection, kPatternSettings.section},
-};
 
 }  // namespace
 
 RunView View() {
-  const State& s = S();
-  return RunView{s.buffers ? &s.image : nullptr, s.block, s.row, s.hold_until, s.low_colour,
+  const State& s = host::Run<State>();
+  return RunView{s.drawing ? &s.image : nullptr, s.block, s.row, s.hold_until, s.low_colour,
                  s.images_started, s.bands_drawn};
 }
 
@@ -227,12 +188,13 @@ void ForceImageForTesting(int type, int mode) {
 }  // namespace orvo::pattern
 
 const orvo::SaverModule kPatternSaver = {
-    "pattern",
-    orvo::pattern::kStrings,
-    sizeof orvo::pattern::kStrings / sizeof orvo::pattern::kStrings[0],
-    &kPatternSettings,
-    {orvo::pattern::ReadSettings, orvo::pattern::AllocateNothing, orvo::pattern::NewImage,
-     orvo::pattern::FrameStep, orvo::pattern::TearDown},
-    5,
-    true,
+    .program = "pattern",
+    .display_name = "Orvo Pattern",
+    .settings = &kPatternSettings,
+    .hooks = {.read_settings = orvo::pattern::ReadSettings,
+              .new_image = orvo::pattern::NewImage,
+              .frame_step = orvo::pattern::FrameStep,
+              .tear_down = orvo::pattern::TearDown},
+    .frames_per_timer = 5,
+    .clears_at_teardown = true,
 };

@@ -1,7 +1,5 @@
-// The pattern saver as the framework sees it: strings, settings and hooks.
+// The pattern saver as the framework sees it: names, settings and hooks.
 #pragma once
-
-#include <cstddef>
 
 #include "framework/host/saver_module.h"
 #include "orvo/win_types.h"
@@ -28,6 +26,5 @@ RunView View();
 // `mode` (0..3, or -1 for no distortion) after its random draws; a type of
 // -1 ends the forcing.
 void ForceImageForTesting(int type, int mode);
-
 
 }  // namespace orvo::pattern

@@ -13,21 +13,19 @@ constexpr const char* kPresets[] = {
 
 }  // namespace
 
-// "Tweak" and "Effect" are held as 16-bit values.
 const orvo::settings::SaverSettings kPatternSettings = {
-    "Screen Saver.Pattern",
-    "Pattern Setup",
-    {
-        {"Waves", "Number of Waves", 2, 2, 30, false},
-        {"Rate", "Animation Rate", 38, 1, 100, false},
-        {"Type", "Pattern Type", 21, 0, 21, false},
-        {"Delay", "Image Duration", 30, 0, 1000, false},
-        {"Tweak", "Palette Duration", 20, 1, 1000, true},
+    .section = "Screen Saver.Pattern",
+    .dialog_caption = "Pattern Setup",
+    .rows = {
+        {.key = "Waves", .label = "Number of Waves", .default_value = 2, .min = 2, .max = 30},
+        {.key = "Rate", .label = "Animation Rate", .default_value = 38, .min = 1, .max = 100},
+        {.key = "Type", .label = "Pattern Type", .default_value = 21, .min = 0, .max = 21},
+        {.key = "Delay", .label = "Image Duration", .default_value = 30, .min = 0, .max = 1000},
+        {.key = "Tweak", .label = "Palette Duration", .default_value = 20, .min = 1, .max = 1000,
+         .held_16bit = true},
     },
-    4,
-    true,
-    1,
-    orvo::settings::StoreOrder::kEffectFirst,
-    kPresets,
-    std::size(kPresets),
+    .effect_held_16bit = true,
+    .shifted_default = 1,
+    .presets = kPresets,
+    .preset_count = std::size(kPresets),
 };

@@ -4,7 +4,7 @@
 
 #include "framework/host/host.h"
 #include "framework/host/palette_bitmap.h"
-#include "framework/palette/palette_engine.h"
+#include "framework/host/saver_run.h"
 #include "framework/settings/store.h"
 #include "orvo/platform.h"
 #include "savers/plasma/plasma_cloud.h"
@@ -18,10 +18,7 @@ constexpr DWORD kProgressivePeriodMs = 2000;
 // Settings rows, top to bottom.
 enum Row { kRoughness, kSpeed, kGradient, kImageDuration, kPaletteDuration };
 
-struct State {
-  settings::Values settings{};
-  PaletteEngine* engine = nullptr;
-  bool engine_created = false;
+struct State : host::RunState {
   bool buffers_tried = false;
   HGLOBAL field_block = nullptr;
   std::uint8_t* field = nullptr;
@@ -43,21 +40,14 @@ struct State {
   std::uint8_t seeds[4] = {};
 };
 
-State& S() {
-  static State state;
-  return state;
-}
+std::int32_t Row(int row) { return host::Run<State>().settings.row[row]; }
 
-HGLOBAL Allocate(UINT flags, std::size_t bytes) {
-  return GlobalAlloc(flags, bytes);
-}
-
-std::int32_t Row(int row) { return S().settings.row[row]; }
-
-// Values outside the dialog's ranges are brought into them when read, so
-// the wave spread stays at least 1 and the palette interval positive.
+// A run starts from a fresh state. Values outside the dialog's ranges are
+// brought into them when read, so the wave spread stays at least 1 and the
+// palette interval positive.
 void ReadSettings() {
-  State& s = S();
+  State& s = host::Run<State>();
+  s = State{};
   s.settings = settings::Load(kPlasmaSettings, host::IniFile());
   for (int i = 0; i < settings::kRowCount; ++i) {
     const settings::Row& row = kPlasmaSettings.rows[i];
@@ -66,7 +56,7 @@ void ReadSettings() {
 }
 
 void FreeBuffers() {
-  State& s = S();
+  State& s = host::Run<State>();
   if (s.header != nullptr) GlobalFree(s.header);
   if (s.field_block != nullptr) {
     GlobalUnlock(s.field_block);
@@ -81,14 +71,14 @@ void FreeBuffers() {
 
 // The field, its subdivision stack and the bitmap header, once per run.
 bool AllocateBuffers() {
-  State& s = S();
+  State& s = host::Run<State>();
   const int w = host::Width(), h = host::Height();
   if (w > 0 && h > 0) {
-    s.field_block = Allocate(GHND, FieldBytes(w, h));
+    s.field_block = GlobalAlloc(GHND, FieldBytes(w, h));
     if (s.field_block != nullptr) s.field = static_cast<std::uint8_t*>(GlobalLock(s.field_block));
     s.stack = static_cast<Rect*>(
-        Allocate(GPTR, sizeof(Rect) * static_cast<std::size_t>(StackCapacity(w, h))));
-    s.header = static_cast<BITMAPINFO*>(Allocate(GPTR, host::kPaletteBitmapHeaderBytes));
+        GlobalAlloc(GPTR, sizeof(Rect) * static_cast<std::size_t>(StackCapacity(w, h))));
+    s.header = static_cast<BITMAPINFO*>(GlobalAlloc(GPTR, host::kPaletteBitmapHeaderBytes));
   }
   if (s.field == nullptr || s.stack == nullptr || s.header == nullptr) {
     FreeBuffers();
@@ -100,7 +90,7 @@ bool AllocateBuffers() {
 }
 
 void ShowField() {
-  State& s = S();
+  State& s = host::Run<State>();
   SetDIBitsToDevice(host::DC(), 0, 0, static_cast<DWORD>(host::Width()),
                     static_cast<DWORD>(host::Height()), 0, 0, 0, static_cast<UINT>(host::Height()),
                     s.field, s.header, DIB_PAL_COLORS);
@@ -109,11 +99,8 @@ void ShowField() {
 
 // Starts a cloud: at set-up, and whenever the cloud on screen is replaced.
 void StartCloud() {
-  State& s = S();
-  if (!s.engine_created) {
-    s.engine = CreatePaletteEngine(host::DC());
-    s.engine_created = true;
-  }
+  State& s = host::Run<State>();
+  host::MakeEngineOnce(s);
   int roughness = Row(kRoughness);
   if (roughness == 100) roughness = rand15() % 60 + 20;
   s.factor = static_cast<float>(roughness) * 0.05f;
@@ -149,7 +136,7 @@ void StartCloud() {
 }
 
 void FrameStep() {
-  State& s = S();
+  State& s = host::Run<State>();
   PaletteTick(s.engine, s.interval);
   // Without buffers the window stays black; the palette still runs.
   if (s.field == nullptr) return;
@@ -176,31 +163,16 @@ void FrameStep() {
   if (now > s.next_cloud_time) StartCloud();
 }
 
-void TearDownHook() {
-  State& s = S();
+void TearDown() {
+  State& s = host::Run<State>();
   FreeBuffers();
-  DestroyPaletteEngine(s.engine);
-  s = State{};
+  host::EndRun(s);
 }
-
-void ReadSettingsHook() {
-  S() = State{};
-  ReadSettings();
-}
-
-void NoAllocation() {}
-
-const StringResource kStrings[] = {
-    {kStringDisplayName, "Orvo Plasma"},
-    {kStringPasswordKey, "PWProtected"},
-    {kStringIniFile, "control.ini"},
-    {kStringSection, kPlasmaSettings.section},
-};
 
 }  // namespace
 
 RunView View() {
-  const State& s = S();
+  const State& s = host::Run<State>();
   return RunView{s.field != nullptr ? &s.cloud : nullptr,
                  s.engine,
                  host::Width(),
@@ -224,12 +196,13 @@ RunView View() {
 }  // namespace orvo::plasma
 
 const orvo::SaverModule kPlasmaSaver = {
-    "plasma",
-    orvo::plasma::kStrings,
-    sizeof orvo::plasma::kStrings / sizeof orvo::plasma::kStrings[0],
-    &kPlasmaSettings,
-    {orvo::plasma::ReadSettingsHook, orvo::plasma::NoAllocation, orvo::plasma::StartCloud,
-     orvo::plasma::FrameStep, orvo::plasma::TearDownHook},
-    5,
-    true,
+    .program = "plasma",
+    .display_name = "Orvo Plasma",
+    .settings = &kPlasmaSettings,
+    .hooks = {.read_settings = orvo::plasma::ReadSettings,
+              .new_image = orvo::plasma::StartCloud,
+              .frame_step = orvo::plasma::FrameStep,
+              .tear_down = orvo::plasma::TearDown},
+    .frames_per_timer = 5,
+    .clears_at_teardown = true,
 };

@@ -1,11 +1,9 @@
-// The plasma saver as the framework sees it: strings, settings and hooks.
+// The plasma saver as the framework sees it: names, settings and hooks.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 
 #include "framework/host/saver_module.h"
-#include "orvo/win_types.h"
 
 namespace orvo {
 struct PaletteEngine;
@@ -34,6 +32,5 @@ struct RunView {
   std::uint8_t seeds[4];          // corner values of the current cloud, in seeding order
 };
 RunView View();
-
 
 }  // namespace orvo::plasma

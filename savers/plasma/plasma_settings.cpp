@@ -13,19 +13,19 @@ constexpr const char* kPresets[] = {
 
 // The palette duration is kept under "PaletteDuration" and written before "Effect".
 const orvo::settings::SaverSettings kPlasmaSettings = {
-    "Screen Saver.Plasma",
-    "Plasma Setup",
-    {
-        {"Roughness", "Roughness", 50, 1, 100, false},
-        {"Speed", "Animation Speed", 30, 1, 100, false},
-        {"Gradient", "Color Gradient", 30, 1, 30, false},
-        {"ImageDuration", "Image Duration", 30, 1, 600, false},
-        {"PaletteDuration", "Palette Duration", 15, 1, 600, false},
+    .section = "Screen Saver.Plasma",
+    .dialog_caption = "Plasma Setup",
+    .rows = {
+        {.key = "Roughness", .label = "Roughness", .default_value = 50, .min = 1, .max = 100},
+        {.key = "Speed", .label = "Animation Speed", .default_value = 30, .min = 1, .max = 100},
+        {.key = "Gradient", .label = "Color Gradient", .default_value = 30, .min = 1, .max = 30},
+        {.key = "ImageDuration", .label = "Image Duration", .default_value = 30, .min = 1,
+         .max = 600},
+        {.key = "PaletteDuration", .label = "Palette Duration", .default_value = 15,
+         .min = 1, .max = 600},
     },
-    4,
-    false,
-    1,
-    orvo::settings::StoreOrder::kPaletteDurationFirst,
-    kPresets,
-    std::size(kPresets),
+    .shifted_default = 1,
+    .store_order = orvo::settings::StoreOrder::kPaletteDurationFirst,
+    .presets = kPresets,
+    .preset_count = std::size(kPresets),
 };

@@ -1,7 +1,7 @@
 #include "savers/polygon/polygon_saver.h"
 
 #include "framework/host/host.h"
-#include "framework/palette/palette_engine.h"
+#include "framework/host/saver_run.h"
 #include "framework/settings/store.h"
 #include "savers/polygon/polygon_figure.h"
 #include "savers/polygon/polygon_settings.h"
@@ -12,30 +12,20 @@ namespace {
 // Settings rows, top to bottom.
 enum Row { kVertices, kSymmetry, kSpeed, kType, kTweak };
 
-struct State {
-  settings::Values settings{};
-  PaletteEngine* engine = nullptr;
-  bool engine_made = false;
+struct State : host::RunState {
   Figure figure;
   long images_started = 0;
 };
 
-State& St() {
-  static State state;
-  return state;
+// Values are read as stored; the figure holds the ones that would break it.
+void ReadSettings() {
+  host::Run<State>().settings = settings::Load(kPolygonSettings, host::IniFile());
 }
 
-// Values are read as stored; the figure holds the ones that would break it.
-void ReadSettings() { St().settings = settings::Load(kPolygonSettings, host::IniFile()); }
-
-// The vertex and velocity tables are fixed.
-void Allocate() {}
-
 void StartImage() {
-  State& s = St();
-  PatBlt(host::DC(), 0, 0, host::Width(), host::Height(), BLACKNESS);
-  if (!s.engine_made) s.engine = CreatePaletteEngine(host::DC());
-  s.engine_made = true;
+  State& s = host::Run<State>();
+  host::ClearWindow();
+  host::MakeEngineOnce(s);
   const settings::Values& v = s.settings;
   const Config config{host::Width(), host::Height(), v.row[kVertices], v.row[kSymmetry],
                       v.row[kSpeed], v.row[kType],   v.row[kTweak],    v.effect,
@@ -45,41 +35,31 @@ void StartImage() {
 }
 
 void FrameStep() {
-  State& s = St();
+  State& s = host::Run<State>();
   Step(s.figure, host::DC(), s.engine);
   if (ImageOver(s.figure, GetTickCount())) StartImage();
 }
 
 // The host has already cleared the window.
-void TearDown() {
-  State& s = St();
-  DestroyPaletteEngine(s.engine);
-  s = State{};
-}
-
-const StringResource kStrings[] = {
-    {kStringDisplayName, "Orvo Poly"},
-    {kStringPasswordKey, "PWProtected"},
-    {kStringIniFile, "control.ini"},
-    {kStringSection, kPolygonSettings.section},
-};
+void TearDown() { host::EndRun(host::Run<State>()); }
 
 }  // namespace
 
 RunView View() {
-  const State& s = St();
+  const State& s = host::Run<State>();
   return RunView{s.engine_made ? &s.figure : nullptr, s.engine, s.images_started};
 }
 
 }  // namespace orvo::polygon
 
 const orvo::SaverModule kPolygonSaver = {
-    "polygon",
-    orvo::polygon::kStrings,
-    sizeof orvo::polygon::kStrings / sizeof orvo::polygon::kStrings[0],
-    &kPolygonSettings,
-    {orvo::polygon::ReadSettings, orvo::polygon::Allocate, orvo::polygon::StartImage,
-     orvo::polygon::FrameStep, orvo::polygon::TearDown},
-    5,
-    true,
+    .program = "polygon",
+    .display_name = "Orvo Poly",
+    .settings = &kPolygonSettings,
+    .hooks = {.read_settings = orvo::polygon::ReadSettings,
+              .new_image = orvo::polygon::StartImage,
+              .frame_step = orvo::polygon::FrameStep,
+              .tear_down = orvo::polygon::TearDown},
+    .frames_per_timer = 5,
+    .clears_at_teardown = true,
 };

@@ -11,21 +11,20 @@ constexpr const char* kPresets[] = {
 
 }  // namespace
 
-// Vertices, Symmetry and Speed are held as 16-bit values.
 const orvo::settings::SaverSettings kPolygonSettings = {
-    "Screen Saver.Polygon",
-    "Polygon Setup",
-    {
-        {"Vertices", "Vertices", 3, 2, 99, true},
-        {"Symetry", "Symmetry", 10, 1, 50, true},
-        {"Speed", "Speed", 4, 1, 30, true},
-        {"Type", "Mirroring/Border", 0, 0, 1, false},
-        {"Tweak", "Palette Duration", 3, 1, 1000, false},
+    .section = "Screen Saver.Polygon",
+    .dialog_caption = "Polygon Setup",
+    .rows = {
+        {.key = "Vertices", .label = "Vertices", .default_value = 3, .min = 2, .max = 99,
+         .held_16bit = true},
+        {.key = "Symetry", .label = "Symmetry", .default_value = 10, .min = 1, .max = 50,
+         .held_16bit = true},
+        {.key = "Speed", .label = "Speed", .default_value = 4, .min = 1, .max = 30,
+         .held_16bit = true},
+        {.key = "Type", .label = "Mirroring/Border", .default_value = 0, .min = 0, .max = 1},
+        {.key = "Tweak", .label = "Palette Duration", .default_value = 3, .min = 1, .max = 1000},
     },
-    4,
-    false,
-    0,
-    orvo::settings::StoreOrder::kEffectFirst,
-    kPresets,
-    std::size(kPresets),
+    .shifted_default = 0,
+    .presets = kPresets,
+    .preset_count = std::size(kPresets),
 };

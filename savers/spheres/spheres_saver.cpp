@@ -1,7 +1,7 @@
 #include "savers/spheres/spheres_saver.h"
 
 #include "framework/host/host.h"
-#include "framework/palette/palette_engine.h"
+#include "framework/host/saver_run.h"
 #include "framework/settings/store.h"
 #include "savers/spheres/sphere_figure.h"
 #include "savers/spheres/spheres_settings.h"
@@ -12,40 +12,33 @@ namespace {
 // Settings rows, top to bottom.
 enum Row { kSize, kSymmetry, kType, kDuration, kTweak };
 
-struct State {
-  settings::Values settings{};
-  PaletteEngine* engine = nullptr;
-  bool engine_made = false;
+struct State : host::RunState {
   Figure figure;
   long images_started = 0;
 };
 
-State& St() {
-  static State state;
-  return state;
+void ReadSettings() {
+  host::Run<State>().settings = settings::Load(kSpheresSettings, host::IniFile());
 }
 
-void ReadSettings() { St().settings = settings::Load(kSpheresSettings, host::IniFile()); }
-
-void AllocateHook() { Allocate(St().figure, host::DC()); }
+void AllocateHook() { Allocate(host::Run<State>().figure, host::DC()); }
 
 void NewImageHook() {
-  State& s = St();
-  PatBlt(host::DC(), 0, 0, host::Width(), host::Height(), BLACKNESS);
+  State& s = host::Run<State>();
+  host::ClearWindow();
   const settings::Values& v = s.settings;
   const Config config{v.row[kSize], v.row[kSymmetry], v.row[kType], v.row[kDuration],
                       v.row[kTweak], v.effect, v.shifted};
   // k is drawn before the engine exists on the first image.
   const int k = rand15() % 8;
-  if (!s.engine_made) s.engine = CreatePaletteEngine(host::DC());
-  s.engine_made = true;
+  host::MakeEngineOnce(s);
   NewImage(s.figure, config, host::DC(), host::Width(), host::Height(), GetTickCount(), s.engine,
            k);
   ++s.images_started;
 }
 
 void FrameStep() {
-  State& s = St();
+  State& s = host::Run<State>();
   Step(s.figure, host::DC(), s.engine);
   if (DeadlinePassed(s.figure, GetTickCount())) {
     FreeImages(s.figure);
@@ -53,37 +46,33 @@ void FrameStep() {
   }
 }
 
-// The host has already cleared the window.
+// The host has already cleared the window. Unlike host::EndRun, the sphere
+// images are released after the palette engine is destroyed.
 void TearDown() {
-  State& s = St();
+  State& s = host::Run<State>();
   DestroyPaletteEngine(s.engine);
   Release(s.figure);
   s = State{};
 }
 
-const StringResource kStrings[] = {
-    {kStringDisplayName, "Orvo Spheres"},
-    {kStringPasswordKey, "PWProtected"},
-    {kStringIniFile, "control.ini"},
-    {kStringSection, kSpheresSettings.section},
-};
-
 }  // namespace
 
 RunView View() {
-  const State& s = St();
+  const State& s = host::Run<State>();
   return RunView{s.engine_made ? &s.figure : nullptr, s.engine, s.images_started};
 }
 
 }  // namespace orvo::spheres
 
 const orvo::SaverModule kSpheresSaver = {
-    "spheres",
-    orvo::spheres::kStrings,
-    sizeof orvo::spheres::kStrings / sizeof orvo::spheres::kStrings[0],
-    &kSpheresSettings,
-    {orvo::spheres::ReadSettings, orvo::spheres::AllocateHook, orvo::spheres::NewImageHook,
-     orvo::spheres::FrameStep, orvo::spheres::TearDown},
-    1,
-    true,
+    .program = "spheres",
+    .display_name = "Orvo Spheres",
+    .settings = &kSpheresSettings,
+    .hooks = {.read_settings = orvo::spheres::ReadSettings,
+              .allocate = orvo::spheres::AllocateHook,
+              .new_image = orvo::spheres::NewImageHook,
+              .frame_step = orvo::spheres::FrameStep,
+              .tear_down = orvo::spheres::TearDown},
+    .frames_per_timer = 1,
+    .clears_at_teardown = true,
 };

@@ -13,21 +13,21 @@ constexpr const char* kPresets[] = {
 
 }  // namespace
 
-// Size, Symmetry, Type and Duration are held as 16-bit values.
 const orvo::settings::SaverSettings kSpheresSettings = {
-    "Screen Saver.Spheres",
-    "Sphere Setup",
-    {
-        {"Size", "Size", 100, 10, 250, true},
-        {"Symetry", "Symmetry", 8, 2, 128, true},
-        {"Type", "Type", 0, 0, 8, true},
-        {"Duration", "Image Duration", 20, 1, 600, true},
-        {"Tweak", "Palette Duration", 3, 1, 1000, false},
+    .section = "Screen Saver.Spheres",
+    .dialog_caption = "Sphere Setup",
+    .rows = {
+        {.key = "Size", .label = "Size", .default_value = 100, .min = 10, .max = 250,
+         .held_16bit = true},
+        {.key = "Symetry", .label = "Symmetry", .default_value = 8, .min = 2, .max = 128,
+         .held_16bit = true},
+        {.key = "Type", .label = "Type", .default_value = 0, .min = 0, .max = 8,
+         .held_16bit = true},
+        {.key = "Duration", .label = "Image Duration", .default_value = 20, .min = 1, .max = 600,
+         .held_16bit = true},
+        {.key = "Tweak", .label = "Palette Duration", .default_value = 3, .min = 1, .max = 1000},
     },
-    4,
-    false,
-    0,
-    orvo::settings::StoreOrder::kEffectFirst,
-    kPresets,
-    std::size(kPresets),
+    .shifted_default = 0,
+    .presets = kPresets,
+    .preset_count = std::size(kPresets),
 };

@@ -4,7 +4,7 @@
 
 #include "framework/host/host.h"
 #include "framework/host/palette_bitmap.h"
-#include "framework/palette/palette_engine.h"
+#include "framework/host/saver_run.h"
 #include "framework/settings/store.h"
 #include "orvo/platform.h"
 #include "savers/stain/stain_image.h"
@@ -16,15 +16,8 @@ namespace {
 // Settings rows, top to bottom.
 enum Row { kNumPts, kDensity, kType, kDelay, kTweak };
 
-struct State {
-  settings::Values settings{};
-  PaletteEngine* engine = nullptr;
-  bool engine_exists = false;
-  std::int32_t* columns = nullptr;
-  std::int32_t* rows = nullptr;
-  std::uint8_t* row_buffer = nullptr;
-  BITMAPINFO* header = nullptr;
-  bool buffers = false;
+struct State : host::RunState {
+  host::RowBuffers buffers;  // the column and row tables, the row and its header
   Image image;
   int y = 0;
   bool new_image = false;
@@ -35,16 +28,7 @@ struct State {
   long images_started = 0;
 };
 
-State& S() {
-  static State state;
-  return state;
-}
-
-void* Allocate(std::size_t bytes) {
-  return GlobalAlloc(GPTR, bytes);
-}
-
-std::int32_t Row(int row) { return S().settings.row[row]; }
+std::int32_t Row(int row) { return host::Run<State>().settings.row[row]; }
 
 // Node count, density and the durations are brought into the dialog's
 // ranges when read: more than four nodes would overrun the node table, and
@@ -52,7 +36,7 @@ std::int32_t Row(int row) { return S().settings.row[row]; }
 // random type choice. "Type" is used as read: above 5 it picks a formula
 // per image, below 0 it paints nothing new.
 void ReadSettings() {
-  State& s = S();
+  State& s = host::Run<State>();
   s = State{};
   s.settings = settings::Load(kStainSettings, host::IniFile());
   for (int row : {kNumPts, kDensity, kDelay, kTweak}) {
@@ -61,52 +45,29 @@ void ReadSettings() {
   }
 }
 
-void FreeBuffers() {
-  State& s = S();
-  GlobalFree(s.columns);
-  GlobalFree(s.rows);
-  GlobalFree(s.row_buffer);
-  GlobalFree(s.header);
-  s.columns = nullptr;
-  s.rows = nullptr;
-  s.row_buffer = nullptr;
-  s.header = nullptr;
-  s.buffers = false;
-}
-
 void AllocateBuffers() {
-  State& s = S();
+  State& s = host::Run<State>();
   const int w = host::Width(), h = host::Height();
-  s.columns = static_cast<std::int32_t*>(Allocate(ColumnTableBytes(w)));
-  s.rows = static_cast<std::int32_t*>(Allocate(RowTableBytes(h)));
-  s.row_buffer = static_cast<std::uint8_t*>(Allocate(RowBufferBytes(w)));
-  s.header = static_cast<BITMAPINFO*>(Allocate(host::kPaletteBitmapHeaderBytes));
-  if (s.columns != nullptr && s.rows != nullptr && s.row_buffer != nullptr && s.header != nullptr) {
-    s.image.Attach(s.columns, s.rows, w, h);
-    host::FillPaletteBitmapHeader(s.header, s.image.w1 + 1, 1);
-    s.buffers = true;
+  host::RowBuffers& b = s.buffers;
+  if (host::AllocateRowBuffers(b, ColumnTableBytes(w), RowTableBytes(h), RowBufferBytes(w))) {
+    s.image.Attach(static_cast<std::int32_t*>(b.columns), static_cast<std::int32_t*>(b.rows), w, h);
+    host::FillPaletteBitmapHeader(b.header, s.image.w1 + 1, 1);
     s.image_end = GetTickCount();
-  } else {
-    FreeBuffers();
-    OutputDebugStringA("Could not allocate buffers");
   }
 }
 
 // Starts an image over the one on screen (the window is not cleared).
 // Without buffers only the palette is set up: nothing is ever painted.
 void StartImage() {
-  State& s = S();
+  State& s = host::Run<State>();
   s.image_duration = static_cast<DWORD>(Row(kDelay)) * 1000u;
-  if (!s.engine_exists) {
-    s.engine = CreatePaletteEngine(host::DC());
-    s.engine_exists = true;
-  }
+  host::MakeEngineOnce(s);
   if (s.engine != nullptr) {
     s.engine->palette_duration = static_cast<std::uint32_t>(Row(kTweak)) * 1000u;
     s.engine->shifted = s.settings.shifted;
   }
   int density = Row(kDensity);
-  if (s.buffers) {
+  if (s.buffers.Allocated()) {
     s.image.Start(Row(kNumPts), density, Row(kType));
     density = s.image.d;
   }
@@ -123,15 +84,15 @@ void StartImage() {
 }
 
 void ShowRow(int dest_y) {
-  State& s = S();
+  State& s = host::Run<State>();
   SetDIBitsToDevice(host::DC(), 0, dest_y, static_cast<DWORD>(s.image.w1), 1, 0, 0, 0, 1,
-                    s.row_buffer, s.header, DIB_PAL_COLORS);
+                    s.buffers.indices, s.buffers.header, DIB_PAL_COLORS);
 }
 
 void FrameStep() {
-  State& s = S();
+  State& s = host::Run<State>();
   const DWORD now = GetTickCount();
-  if (!s.buffers || now < s.image_end) {
+  if (!s.buffers.Allocated() || now < s.image_end) {
     if (s.engine != nullptr) s.engine->keep_wave = 0;
     PaletteTick(s.engine, s.interval);
     return;
@@ -143,7 +104,7 @@ void FrameStep() {
   // A window 1 pixel wide or high has no painted area: the image passes
   // through its rows without drawing.
   if (s.image.w1 > 0 && h1 > 0) {
-    s.image.ComputeRow(s.y, s.row_buffer);
+    s.image.ComputeRow(s.y, s.buffers.indices);
     ShowRow(s.y);
     if (s.y < h1 / 2) ShowRow(h1 - s.y);
     ++s.rows_painted;
@@ -156,24 +117,16 @@ void FrameStep() {
 }
 
 void TearDown() {
-  State& s = S();
-  FreeBuffers();
-  DestroyPaletteEngine(s.engine);
-  s = State{};
+  State& s = host::Run<State>();
+  host::FreeRowBuffers(s.buffers);
+  host::EndRun(s);
 }
-
-const StringResource kStrings[] = {
-    {kStringDisplayName, "Orvo Stain"},
-    {kStringPasswordKey, "PWProtected"},
-    {kStringIniFile, "control.ini"},
-    {kStringSection, kStainSettings.section},
-};
 
 }  // namespace
 
 RunView View() {
-  const State& s = S();
-  return RunView{s.buffers ? &s.image : nullptr,
+  const State& s = host::Run<State>();
+  return RunView{s.buffers.Allocated() ? &s.image : nullptr,
                  s.engine,
                  s.settings.row[kNumPts],
                  s.settings.row[kDensity],
@@ -191,12 +144,14 @@ RunView View() {
 }  // namespace orvo::stain
 
 const orvo::SaverModule kStainSaver = {
-    "stain",
-    orvo::stain::kStrings,
-    sizeof orvo::stain::kStrings / sizeof orvo::stain::kStrings[0],
-    &kStainSettings,
-    {orvo::stain::ReadSettings, orvo::stain::AllocateBuffers, orvo::stain::StartImage,
-     orvo::stain::FrameStep, orvo::stain::TearDown},
-    5,
-    true,
+    .program = "stain",
+    .display_name = "Orvo Stain",
+    .settings = &kStainSettings,
+    .hooks = {.read_settings = orvo::stain::ReadSettings,
+              .allocate = orvo::stain::AllocateBuffers,
+              .new_image = orvo::stain::StartImage,
+              .frame_step = orvo::stain::FrameStep,
+              .tear_down = orvo::stain::TearDown},
+    .frames_per_timer = 5,
+    .clears_at_teardown = true,
 };

@@ -1,7 +1,6 @@
-// The stain saver as the framework sees it: strings, settings and hooks.
+// The stain saver as the framework sees it: names, settings and hooks.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 
 #include "framework/host/saver_module.h"
@@ -30,6 +29,5 @@ struct RunView {
   long images_started;
 };
 RunView View();
-
 
 }  // namespace orvo::stain

@@ -12,19 +12,16 @@ constexpr const char* kPresets[] = {
 }  // namespace
 
 const orvo::settings::SaverSettings kStainSettings = {
-    "Screen Saver.Stain",
-    "Stain Setup",
-    {
-        {"NumPts", "Number of Nodes", 2, 2, 4, false},
-        {"Density", "Color Density", 27, 1, 100, false},
-        {"Type", "Stain Type", 4, 0, 6, false},
-        {"Delay", "Image Duration", 20, 0, 1000, false},
-        {"Tweak", "Palette Duration", 5, 0, 1000, false},
+    .section = "Screen Saver.Stain",
+    .dialog_caption = "Stain Setup",
+    .rows = {
+        {.key = "NumPts", .label = "Number of Nodes", .default_value = 2, .min = 2, .max = 4},
+        {.key = "Density", .label = "Color Density", .default_value = 27, .min = 1, .max = 100},
+        {.key = "Type", .label = "Stain Type", .default_value = 4, .min = 0, .max = 6},
+        {.key = "Delay", .label = "Image Duration", .default_value = 20, .min = 0, .max = 1000},
+        {.key = "Tweak", .label = "Palette Duration", .default_value = 5, .min = 0, .max = 1000},
     },
-    4,
-    false,
-    0,
-    orvo::settings::StoreOrder::kEffectFirst,
-    kPresets,
-    std::size(kPresets),
+    .shifted_default = 0,
+    .presets = kPresets,
+    .preset_count = std::size(kPresets),
 };

@@ -1,7 +1,7 @@
 #include "savers/stars/stars_saver.h"
 
 #include "framework/host/host.h"
-#include "framework/palette/palette_engine.h"
+#include "framework/host/saver_run.h"
 #include "framework/settings/store.h"
 #include "savers/stars/star_field.h"
 #include "savers/stars/stars_settings.h"
@@ -12,16 +12,9 @@ namespace {
 // Settings rows, top to bottom.
 enum Row { kStars, kSize, kSpeed, kType, kTweak };
 
-struct State {
-  settings::Values settings{};
-  PaletteEngine* engine = nullptr;
+struct State : host::RunState {
   bool camera_made = false;
 };
-
-State& St() {
-  static State state;
-  return state;
-}
 
 // The star table lives in static storage.
 Field& TheField() {
@@ -29,22 +22,24 @@ Field& TheField() {
   return field;
 }
 
-void ReadSettings() { St().settings = settings::Load(kStarsSettings, host::IniFile()); }
+void ReadSettings() {
+  host::Run<State>().settings = settings::Load(kStarsSettings, host::IniFile());
+}
 
 // A program shows one run, so the sway phases start at zero with it; resetting
 // them here also makes repeated runs in one process alike.
 void Allocate() {
-  State& s = St();
+  State& s = host::Run<State>();
   Field& f = TheField();
   f.sway_a = f.sway_b = f.sway_c = 0.0;
   f.camera = Camera{};
-  s.engine = CreatePaletteEngine(host::DC());
+  host::MakeEngineOnce(s);
   s.camera_made = true;
 }
 
 void NewImage() {
-  State& s = St();
-  PatBlt(host::DC(), 0, 0, host::Width(), host::Height(), BLACKNESS);
+  State& s = host::Run<State>();
+  host::ClearWindow();
   const settings::Values& v = s.settings;
   const Config config{v.row[kStars], v.row[kSize], v.row[kSpeed], v.row[kType],
                       v.row[kTweak], v.effect,     v.shifted};
@@ -53,36 +48,29 @@ void NewImage() {
   Start(TheField(), config, host::DC(), client.right, client.bottom, s.engine);
 }
 
-void FrameStep() { Step(TheField(), host::DC(), St().engine); }
+void FrameStep() { Step(TheField(), host::DC(), host::Run<State>().engine); }
 
 // The window keeps its streaks: nothing is cleared here.
-void TearDown() {
-  State& s = St();
-  DestroyPaletteEngine(s.engine);
-  s.engine = nullptr;
-  s.camera_made = false;
-}
-
-const StringResource kStrings[] = {
-    {kStringDisplayName, "Orvo Stars"},
-    {kStringPasswordKey, "PWProtected"},
-    {kStringIniFile, "control.ini"},
-    {kStringSection, kStarsSettings.section},
-};
+void TearDown() { host::EndRun(host::Run<State>()); }
 
 }  // namespace
 
-RunView View() { return RunView{St().camera_made ? &TheField() : nullptr, St().engine}; }
+RunView View() {
+  const State& s = host::Run<State>();
+  return RunView{s.camera_made ? &TheField() : nullptr, s.engine};
+}
 
 }  // namespace orvo::stars
 
 const orvo::SaverModule kStarsSaver = {
-    "stars",
-    orvo::stars::kStrings,
-    sizeof orvo::stars::kStrings / sizeof orvo::stars::kStrings[0],
-    &kStarsSettings,
-    {orvo::stars::ReadSettings, orvo::stars::Allocate, orvo::stars::NewImage,
-     orvo::stars::FrameStep, orvo::stars::TearDown},
-    5,
-    false,
+    .program = "stars",
+    .display_name = "Orvo Stars",
+    .settings = &kStarsSettings,
+    .hooks = {.read_settings = orvo::stars::ReadSettings,
+              .allocate = orvo::stars::Allocate,
+              .new_image = orvo::stars::NewImage,
+              .frame_step = orvo::stars::FrameStep,
+              .tear_down = orvo::stars::TearDown},
+    .frames_per_timer = 5,
+    .clears_at_teardown = false,
 };

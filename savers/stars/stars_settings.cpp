@@ -12,19 +12,16 @@ constexpr const char* kPresets[] = {
 }  // namespace
 
 const orvo::settings::SaverSettings kStarsSettings = {
-    "Screen Saver.Star",
-    "Star Setup",
-    {
-        {"Stars", "Number of Stars", 80, 2, 99, false},
-        {"Size", "Star Size", 1, 1, 50, false},
-        {"Speed", "Speed", 4, 1, 30, false},
-        {"Type", "Rotation", 0, 0, 15, false},
-        {"Tweak", "Palette Duration", 20, 0, 1000, false},
+    .section = "Screen Saver.Star",
+    .dialog_caption = "Star Setup",
+    .rows = {
+        {.key = "Stars", .label = "Number of Stars", .default_value = 80, .min = 2, .max = 99},
+        {.key = "Size", .label = "Star Size", .default_value = 1, .min = 1, .max = 50},
+        {.key = "Speed", .label = "Speed", .default_value = 4, .min = 1, .max = 30},
+        {.key = "Type", .label = "Rotation", .default_value = 0, .min = 0, .max = 15},
+        {.key = "Tweak", .label = "Palette Duration", .default_value = 20, .min = 0, .max = 1000},
     },
-    4,
-    false,
-    0,
-    orvo::settings::StoreOrder::kEffectFirst,
-    kPresets,
-    std::size(kPresets),
+    .shifted_default = 0,
+    .presets = kPresets,
+    .preset_count = std::size(kPresets),
 };

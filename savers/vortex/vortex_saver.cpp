@@ -1,7 +1,7 @@
 #include "savers/vortex/vortex_saver.h"
 
 #include "framework/host/host.h"
-#include "framework/palette/palette_engine.h"
+#include "framework/host/saver_run.h"
 #include "framework/settings/store.h"
 #include "savers/vortex/vortex_ring.h"
 #include "savers/vortex/vortex_settings.h"
@@ -12,80 +12,60 @@ namespace {
 // Settings rows, top to bottom.
 enum Row { kPoints, kScale, kAmplitude, kDuration, kTweak };
 
-struct State {
-  settings::Values settings{};
-  PaletteEngine* engine = nullptr;
-  bool engine_made = false;
+struct State : host::RunState {
   Ring ring;
   long images_started = 0;
 };
 
-State& St() {
-  static State state;
-  return state;
-}
-
 // Values are read as stored; the ring holds the ones that would break it.
-void ReadSettings() { St().settings = settings::Load(kVortexSettings, host::IniFile()); }
-
-// The ring is a fixed array.
-void Allocate() {}
+void ReadSettings() {
+  host::Run<State>().settings = settings::Load(kVortexSettings, host::IniFile());
+}
 
 // The window is black here: cleared by the host at set-up, by FrameStep
 // later. The twist scale is drawn before the first image creates the
 // palette engine.
 void NewImage() {
-  State& s = St();
+  State& s = host::Run<State>();
   const settings::Values& v = s.settings;
   const Config config{host::Width(),    host::Height(), v.row[kPoints], v.row[kScale],
                       v.row[kAmplitude], v.row[kDuration], v.row[kTweak], v.effect,
                       v.shifted};
   BeginImage(s.ring, config);
-  if (!s.engine_made) s.engine = CreatePaletteEngine(host::DC());
-  s.engine_made = true;
+  host::MakeEngineOnce(s);
   FinishImage(s.ring, config, GetTickCount(), s.engine);
   ++s.images_started;
 }
 
 void FrameStep() {
-  State& s = St();
+  State& s = host::Run<State>();
   Step(s.ring, host::DC(), GetTickCount(), s.engine);
   if (s.ring.restart) {
-    PatBlt(host::DC(), 0, 0, host::Width(), host::Height(), BLACKNESS);
+    host::ClearWindow();
     NewImage();
   }
 }
 
 // The host has already cleared the window.
-void TearDown() {
-  State& s = St();
-  DestroyPaletteEngine(s.engine);
-  s = State{};
-}
-
-const StringResource kStrings[] = {
-    {kStringDisplayName, "Orvo Vortex"},
-    {kStringPasswordKey, "PWProtected"},
-    {kStringIniFile, "control.ini"},
-    {kStringSection, kVortexSettings.section},
-};
+void TearDown() { host::EndRun(host::Run<State>()); }
 
 }  // namespace
 
 RunView View() {
-  const State& s = St();
+  const State& s = host::Run<State>();
   return RunView{s.engine_made ? &s.ring : nullptr, s.engine, s.images_started};
 }
 
 }  // namespace orvo::vortex
 
 const orvo::SaverModule kVortexSaver = {
-    "vortex",
-    orvo::vortex::kStrings,
-    sizeof orvo::vortex::kStrings / sizeof orvo::vortex::kStrings[0],
-    &kVortexSettings,
-    {orvo::vortex::ReadSettings, orvo::vortex::Allocate, orvo::vortex::NewImage,
-     orvo::vortex::FrameStep, orvo::vortex::TearDown},
-    5,
-    true,
+    .program = "vortex",
+    .display_name = "Orvo Vortex",
+    .settings = &kVortexSettings,
+    .hooks = {.read_settings = orvo::vortex::ReadSettings,
+              .new_image = orvo::vortex::NewImage,
+              .frame_step = orvo::vortex::FrameStep,
+              .tear_down = orvo::vortex::TearDown},
+    .frames_per_timer = 5,
+    .clears_at_teardown = true,
 };

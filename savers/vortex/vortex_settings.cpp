@@ -11,21 +11,18 @@ constexpr const char* kPresets[] = {
 
 }  // namespace
 
-// The point count is held as a 16-bit value.
 const orvo::settings::SaverSettings kVortexSettings = {
-    "Screen Saver.Vortex",
-    "Vortex Setup",
-    {
-        {"Vortex", "Points on edge", 60, 2, 100, true},
-        {"Scale", "Spasticity", 300, 1, 300, false},
-        {"Amplitude", "Amplitude", 20, 1, 200, false},
-        {"Duration", "Image Duration", 20, 0, 600, false},
-        {"Tweak", "Palette Duration", 15, 1, 1000, false},
+    .section = "Screen Saver.Vortex",
+    .dialog_caption = "Vortex Setup",
+    .rows = {
+        {.key = "Vortex", .label = "Points on edge", .default_value = 60, .min = 2, .max = 100,
+         .held_16bit = true},
+        {.key = "Scale", .label = "Spasticity", .default_value = 300, .min = 1, .max = 300},
+        {.key = "Amplitude", .label = "Amplitude", .default_value = 20, .min = 1, .max = 200},
+        {.key = "Duration", .label = "Image Duration", .default_value = 20, .min = 0, .max = 600},
+        {.key = "Tweak", .label = "Palette Duration", .default_value = 15, .min = 1, .max = 1000},
     },
-    4,
-    false,
-    1,
-    orvo::settings::StoreOrder::kEffectFirst,
-    kPresets,
-    std::size(kPresets),
+    .shifted_default = 1,
+    .presets = kPresets,
+    .preset_count = std::size(kPresets),
 };

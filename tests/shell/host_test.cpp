@@ -121,5 +121,14 @@ TEST_F(HostTest, TearDownPresentsABlackWindowBeforeItGoes) {
   EXPECT_EQ(Counts().tear_down, 1);
 }
 
+// A table without a display name (as tests make) goes by its program's name.
+TEST(SaverModule, DisplayNameFallsBackToTheProgramName) {
+  SaverModule module{};
+  module.program = "counting";
+  EXPECT_STREQ(DisplayName(module), "counting");
+  module.display_name = "Orvo Test";
+  EXPECT_STREQ(DisplayName(module), "Orvo Test");
+}
+
 }  // namespace
 }  // namespace orvo::testing

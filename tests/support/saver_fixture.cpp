@@ -27,16 +27,25 @@ void FrameStep() {
 }
 void TearDownHook() { ++g_counts.tear_down; }
 
-const StringResource kStrings[] = {
-    {kStringDisplayName, "Orvo Test"},
-    {kStringPasswordKey, "PWProtected"},
-    {kStringIniFile, "control.ini"},
-    {kStringSection, "Screen Saver.Test"},
-};
+// The Plasma table under a section of its own.
+const settings::SaverSettings kTestSettings = [] {
+  settings::SaverSettings table = kPlasmaSettings;
+  table.section = "Screen Saver.Test";
+  return table;
+}();
 
 const SaverModule kCounting = {
-    "counting", kStrings, 4, &kPlasmaSettings,
-    {ReadSettings, Allocate, NewImage, FrameStep, TearDownHook}, 5, true};
+    .program = "counting",
+    .display_name = "Orvo Test",
+    .settings = &kTestSettings,
+    .hooks = {.read_settings = ReadSettings,
+              .allocate = Allocate,
+              .new_image = NewImage,
+              .frame_step = FrameStep,
+              .tear_down = TearDownHook},
+    .frames_per_timer = 5,
+    .clears_at_teardown = true,
+};
 
 }  // namespace
 

@@ -28,12 +28,6 @@ constexpr std::uint32_t kExitMs = 20000;
 
 std::string Program(const std::string& name) { return probe::OwnFolder() + "\\..\\bin\\" + name + ".scr"; }
 
-std::string DisplayName(const orvo::SaverModule& module) {
-  for (std::size_t i = 0; i < module.string_count; ++i)
-    if (module.strings[i].id == orvo::kStringDisplayName) return module.strings[i].text;
-  return std::string();
-}
-
 // Fraction of pixels that are not black.
 double Lit(const probe::Image& image) {
   if (image.pixels.empty()) return 0;
@@ -84,7 +78,7 @@ TEST_F(ProgramsTest, ResourcesNameTheSaverAndCarryItsIcon) {
     const std::string program = Program(entry.module->program);
     SCOPED_TRACE(program);
     ASSERT_TRUE(fs::exists(program));
-    const std::string name = DisplayName(*entry.module);
+    const std::string name = entry.module->display_name;
     EXPECT_FALSE(name.empty());
     EXPECT_EQ(probe::ProgramString(program, 1), name);
     EXPECT_EQ(probe::ProgramDescription(program), name);

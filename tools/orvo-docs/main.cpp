@@ -12,13 +12,6 @@ namespace {
 
 using orvo::catalog::Entry;
 
-const char* DisplayName(const Entry& e) {
-  for (std::size_t i = 0; i < e.module->string_count; ++i) {
-    if (e.module->strings[i].id == orvo::kStringDisplayName) return e.module->strings[i].text;
-  }
-  return e.module->program;
-}
-
 // Escapes text for troff: backslashes and a leading dot or quote.
 std::string Roff(const std::string& text) {
   std::string out;
@@ -79,7 +72,7 @@ void ManPage(const Entry& e, const std::string& libexec) {
   std::printf(".SH DESCRIPTION\n%s (%s). %s\n.PP\nAll colour movement comes from a palette of "
               "235 animated colours that scrolls, rotates and cross-fades to a new palette every "
               "palette duration; the picture itself is drawn once.\n",
-              Roff(DisplayName(e)).c_str(), Roff(e.summary).c_str(), Roff(e.description).c_str());
+              Roff(e.module->display_name).c_str(), Roff(e.summary).c_str(), Roff(e.description).c_str());
   std::printf(".SH OPTIONS\nThe switch letter may follow any mix of blanks, \\- and /, in either case; "
               "only the first letter counts, so \\fB/save\\fR is \\fB/s\\fR and \\fB\\-h\\fR is an unknown "
               "switch.\n");
@@ -119,7 +112,7 @@ void ManPage(const Entry& e, const std::string& libexec) {
 void DesktopEntry(const Entry& e, const std::string& libexec) {
   std::printf("[Desktop Entry]\nType=Application\nName=%s\nComment=%s\nExec=%s/%s --root\n"
               "TryExec=%s/%s\nStartupNotify=false\nTerminal=false\nCategories=Screensaver;\n",
-              DisplayName(e), e.summary, libexec.c_str(), e.module->program, libexec.c_str(),
+              e.module->display_name, e.summary, libexec.c_str(), e.module->program, libexec.c_str(),
               e.module->program);
 }
 
@@ -141,7 +134,7 @@ void ManagerDescription(const Entry& e, const std::string& libexec) {
               "  <command arg=\"--root\"/>\n"
               "  <_description>\n%s\n\nProgram: %s/%s. Settings: run it with /c.\n"
               "  </_description>\n</screensaver>\n",
-              e.module->program, Xml(DisplayName(e)).c_str(), Xml(e.description).c_str(),
+              e.module->program, Xml(e.module->display_name).c_str(), Xml(e.description).c_str(),
               Xml(libexec).c_str(), e.module->program);
 }
 

@@ -42,13 +42,6 @@ void PrintHelp() {
       kSelf);
 }
 
-const char* DisplayName(const orvo::catalog::Entry& e) {
-  for (std::size_t i = 0; i < e.module->string_count; ++i) {
-    if (e.module->strings[i].id == orvo::kStringDisplayName) return e.module->strings[i].text;
-  }
-  return e.module->program;
-}
-
 std::string ProgramsIn(const std::string& dir) {
   return dir + "/" + orvo::catalog::Savers().front().module->program;
 }
@@ -207,7 +200,7 @@ int main(int argc, char** argv) {
   std::vector<orvo::xss::Program> programs;
   for (const orvo::catalog::Entry& e : orvo::catalog::Savers()) {
     const std::string path = libexec + "/" + e.module->program;
-    programs.push_back({DisplayName(e), path, path + " --root"});
+    programs.push_back({e.module->display_name, path, path + " --root"});
     if (!remove && ::access(path.c_str(), X_OK) != 0) {
       std::fprintf(stderr, "%s: %s is not an installed program\n", kSelf, path.c_str());
       return 1;

@@ -1,6 +1,7 @@
 // The palette engine: wave generation, palette computation, scrolling,
 // rotation, cross-fades and the animation step.
 #include "framework/palette/palette_engine.h"
+#include "orvo/ticks.h"
 
 #include <algorithm>
 #include <array>
@@ -133,7 +134,7 @@ void CopyColours(std::uint8_t (&to)[3][kPaletteEntries],
 }
 
 void AnimationStep(PaletteEngine& e) {
-  if (GetTickCount() > e.next_palette_time) {
+  if (TickPassed(GetTickCount(), e.next_palette_time)) {
     CopyColours(e.fade_from, e.current);
     SelectEffect(&e, kKeepEffect, e.shifted);
     NewPalette(&e);
@@ -424,7 +425,7 @@ void NewPalette(PaletteEngine* engine) {
 
 void PaletteTick(PaletteEngine* engine, int interval_ms) {
   if (!IsEngine(engine)) return;
-  if (GetTickCount() > engine->next_step_time) {
+  if (TickPassed(GetTickCount(), engine->next_step_time)) {
     AnimationStep(*engine);
     RandomEvents(*engine);
     engine->next_step_time =

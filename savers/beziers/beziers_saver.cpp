@@ -5,6 +5,7 @@
 #include "framework/settings/store.h"
 #include "savers/beziers/beziers_figure.h"
 #include "savers/beziers/beziers_settings.h"
+#include "orvo/ticks.h"
 
 namespace orvo::beziers {
 namespace {
@@ -47,7 +48,7 @@ void NewImage() {
 void FrameStep() {
   State& s = host::Run<State>();
   Step(s.figure, host::DC(), s.engine);
-  if (GetTickCount() > s.figure.change_time) {
+  if (TickPassed(GetTickCount(), s.figure.change_time)) {
     host::ClearWindow();
     NewImage();
   }

@@ -9,6 +9,7 @@
 #include "orvo/platform.h"
 #include "savers/pattern/pattern_image.h"
 #include "savers/pattern/pattern_settings.h"
+#include "orvo/ticks.h"
 
 namespace orvo::pattern {
 namespace {
@@ -79,7 +80,10 @@ void NewImage() {
   if (!s.first_image_done) SetUpRun();
   int n = std::clamp(Row(kWaves), 1, kMaxWaves);
   if (s.engine != nullptr) {
-    s.engine->palette_duration = static_cast<std::uint32_t>(Row(kTweak)) * 1000u;
+    // Tweak is at least 1 s: a duration beyond what a deadline can hold
+    // (24.8 days) is held there.
+    s.engine->palette_duration =
+        TickAfter(0, static_cast<std::uint32_t>(Row(kTweak)) * 1000u);
     if (!s.first_image_done) SelectEffect(s.engine, s.settings.effect, s.settings.shifted);
   }
   // In 32-bit arithmetic that wraps, as the desktop's does: a stored
@@ -143,7 +147,7 @@ void DrawBand(int y) {
 void FrameStep() {
   State& s = host::Run<State>();
   PaletteTick(s.engine, s.interval);
-  if (GetTickCount() < s.hold_until || !s.drawing) {
+  if (!TickReached(GetTickCount(), s.hold_until) || !s.drawing) {
     if (s.engine != nullptr) s.engine->keep_wave = 0;
     return;
   }
@@ -159,10 +163,7 @@ void FrameStep() {
     s.row = 0;
     return;
   }
-  // The hold saturates at the largest tick rather than wrapping past 0,
-  // which would end it at once.
-  const DWORD now = GetTickCount();
-  s.hold_until = now > 0xFFFFFFFFu - s.image_duration ? 0xFFFFFFFFu : now + s.image_duration;
+  s.hold_until = TickAfter(GetTickCount(), s.image_duration);
   NewImage();
 }
 
@@ -177,7 +178,7 @@ void TearDown() {
 RunView View() {
   const State& s = host::Run<State>();
   return RunView{s.drawing ? &s.image : nullptr, s.block, s.row, s.hold_until, s.low_colour,
-                 s.images_started, s.bands_drawn};
+                 s.images_started, s.engine, s.bands_drawn};
 }
 
 void ForceImageForTesting(int type, int mode) {

@@ -4,6 +4,10 @@
 #include "framework/host/saver_module.h"
 #include "orvo/win_types.h"
 
+namespace orvo {
+struct PaletteEngine;
+}
+
 extern const orvo::SaverModule kPatternSaver;
 
 namespace orvo::pattern {
@@ -18,6 +22,7 @@ struct RunView {
   DWORD hold_until;
   bool low_colour;
   long images_started;
+  const PaletteEngine* engine;  // nullptr outside a run
   long bands_drawn;
 };
 RunView View();

@@ -9,6 +9,7 @@
 #include "orvo/platform.h"
 #include "savers/plasma/plasma_cloud.h"
 #include "savers/plasma/plasma_settings.h"
+#include "orvo/ticks.h"
 
 namespace orvo::plasma {
 namespace {
@@ -140,7 +141,7 @@ void FrameStep() {
   PaletteTick(s.engine, s.interval);
   // Without buffers the window stays black; the palette still runs.
   if (s.field == nullptr) return;
-  if (!s.first_cloud_shown && GetTickCount() > s.next_progressive_time) {
+  if (!s.first_cloud_shown && TickPassed(GetTickCount(), s.next_progressive_time)) {
     ShowField();
     s.next_progressive_time = GetTickCount() + kProgressivePeriodMs;
   }
@@ -157,10 +158,10 @@ void FrameStep() {
     s.rectangles_in_cloud = 0;
   }
   const DWORD now = GetTickCount();
-  if (s.first_cloud_shown && now <= s.next_cloud_time) return;
+  if (s.first_cloud_shown && !TickPassed(now, s.next_cloud_time)) return;
   ShowField();
   s.first_cloud_shown = true;
-  if (now > s.next_cloud_time) StartCloud();
+  if (TickPassed(now, s.next_cloud_time)) StartCloud();
 }
 
 void TearDown() {

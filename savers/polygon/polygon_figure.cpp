@@ -5,6 +5,7 @@
 
 #include "framework/palette/palette_engine.h"
 #include "orvo/float_int.h"
+#include "orvo/ticks.h"
 
 namespace orvo::polygon {
 
@@ -110,7 +111,7 @@ void MoveVertices(Figure& f) {
 }
 
 bool ImageOver(const Figure& f, DWORD now) {
-  return static_cast<std::int32_t>(now - f.end_time) > 0;
+  return TickPassed(now, f.end_time);
 }
 
 void Step(Figure& f, HDC dc, PaletteEngine* engine) {

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "orvo/float_int.h"
+#include "orvo/ticks.h"
 
 namespace orvo::spheres {
 namespace {
@@ -170,7 +171,7 @@ void Step(Figure& f, HDC dc, PaletteEngine* engine) {
 }
 
 bool DeadlinePassed(const Figure& f, std::uint32_t now) {
-  return static_cast<std::int32_t>(now - f.deadline) > 0;
+  return TickPassed(now, f.deadline);
 }
 
 }  // namespace orvo::spheres

@@ -9,6 +9,7 @@
 #include "orvo/platform.h"
 #include "savers/stain/stain_image.h"
 #include "savers/stain/stain_settings.h"
+#include "orvo/ticks.h"
 
 namespace orvo::stain {
 namespace {
@@ -92,7 +93,7 @@ void ShowRow(int dest_y) {
 void FrameStep() {
   State& s = host::Run<State>();
   const DWORD now = GetTickCount();
-  if (!s.buffers.Allocated() || now < s.image_end) {
+  if (!s.buffers.Allocated() || !TickReached(now, s.image_end)) {
     if (s.engine != nullptr) s.engine->keep_wave = 0;
     PaletteTick(s.engine, s.interval);
     return;

@@ -5,6 +5,7 @@
 
 #include "framework/palette/palette_engine.h"
 #include "orvo/float_int.h"
+#include "orvo/ticks.h"
 
 namespace orvo::vortex {
 namespace {
@@ -120,7 +121,7 @@ void Step(Ring& r, HDC dc, DWORD now, PaletteEngine* engine) {
   // Strictly past, compared wrap-safe, so a deadline beyond the tick
   // count's wrap is not taken as already past. With a hold time of 0 the
   // finished vortex stays up until the tick count moves on.
-  if (static_cast<std::int32_t>(now - r.deadline) > 0) r.restart = true;
+  if (TickPassed(now, r.deadline)) r.restart = true;
 }
 
 }  // namespace orvo::vortex

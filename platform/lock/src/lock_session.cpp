@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "orvo/ticks.h"
+
 namespace orvo::platform::lock {
 namespace {
 
@@ -9,12 +11,8 @@ namespace {
 // was pressed, and which one would tell it something about what is typed.
 constexpr std::uint32_t kAnonymousKey = 0xFF;
 
-bool Reached(std::uint32_t now, std::uint32_t when) {
-  return static_cast<std::int32_t>(now - when) >= 0;
-}
-
 std::uint32_t Until(std::uint32_t now, std::uint32_t when) {
-  return Reached(now, when) ? 0 : when - now;
+  return TickReached(now, when) ? 0 : when - now;
 }
 
 }  // namespace
@@ -300,7 +298,7 @@ void LockSession::Tick(std::uint32_t now) {
       }
       return;
     case Phase::kHolding:
-      if (Reached(now, hold_until_)) {
+      if (TickReached(now, hold_until_)) {
         if (unlock_after_hold_) {
           Approve();
         } else {

@@ -4,12 +4,13 @@
 
 #include <cstdint>
 
+#include "orvo/ticks.h"
 #include "orvo/win_types.h"
 
 namespace orvo::platform {
 
 // Whether the tick count `now` has reached `when`, across the wrap.
-inline bool Due(DWORD now, DWORD when) { return static_cast<std::int32_t>(now - when) >= 0; }
+inline bool Due(DWORD now, DWORD when) { return TickReached(now, when); }
 
 // The first system tick (multiples of 15.625 ms) at or after `when`.
 inline DWORD OnSystemTick(DWORD when) {

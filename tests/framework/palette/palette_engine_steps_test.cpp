@@ -280,7 +280,7 @@ TEST_F(EngineTest, PaletteChangeDuringACrossFadeStartsFromTheBlendedColours) {
   EXPECT_EQ(changes, 2);
 }
 
-TEST_F(EngineTest, TicksCompareUnsignedTimes) {
+TEST_F(EngineTest, StepAndPaletteTimesAreReachedAcrossTheWrap) {
   PaletteEngine* e = Start(orvo::kEffectSmooth, 0, 8);
   const Colours before = Current(*e);
 
@@ -300,20 +300,30 @@ TEST_F(EngineTest, TicksCompareUnsignedTimes) {
   Step(e, -25);
   EXPECT_EQ(e->next_step_time, orvo::headless::Clock());
 
-  // After the counter wraps, a step time just below the wrap lies far ahead.
+  // A step time just below the wrap is passed 21 ms later, after the wrap;
+  // one just after it still lies ahead before the wrap.
   e->next_step_time = 0xFFFFFFF0u;
   orvo::headless::SetClock(5);
   const int phase = e->channels[0].phase;
   orvo::PaletteTick(e, 40);
-  EXPECT_EQ(e->channels[0].phase, phase);
+  EXPECT_EQ(e->channels[0].phase, phase + 1);
+  e->next_step_time = 0x10u;
+  orvo::headless::SetClock(0xFFFFFFF0u);
+  orvo::PaletteTick(e, 40);
+  EXPECT_EQ(e->channels[0].phase, phase + 1);
 
-  // The same holds for the palette time: no change although 0x20 "passed".
+  // The same for the palette time: set before the wrap, reached after it
+  // (a new palette starts fading in); set after it, not reached before it.
+  e->next_palette_time = 0x10u;
+  e->next_step_time = 0xFFFFFF00u;
+  orvo::headless::SetClock(0xFFFFFF80u);
+  orvo::PaletteTick(e, 40);
+  EXPECT_EQ(e->fading, 0);
   e->next_palette_time = 0xFFFFFF00u;
   e->next_step_time = 0;
   orvo::headless::SetClock(0x10);
   orvo::PaletteTick(e, 40);
-  EXPECT_EQ(e->fading, 0);
-  EXPECT_EQ(e->channels[0].phase, phase + 1);
+  EXPECT_EQ(e->fading, 1);
 }
 
 TEST_F(EngineTest, WithoutAPaletteDisplayOnlyTheFirstStepIsShown) {

@@ -6,6 +6,7 @@
 // Our headers first: Xlib's macros would rewrite names in them.
 #include "orvo/lock_contract.h"
 #include "orvo/password.h"
+#include "orvo/ticks.h"
 #include "guardian_process.h"
 
 #include "cursor.h"
@@ -155,7 +156,7 @@ void Guardian::ReadWorker() {
 std::uint32_t Guardian::NextWake(std::uint32_t now) const {
   std::uint32_t wait = session_.NextDeadline(now);
   auto until = [now](std::uint32_t when) {
-    return static_cast<std::int32_t>(when - now) <= 0 ? 0u : when - now;
+    return TickReached(now, when) ? 0u : when - now;
   };
   wait = std::min(wait, until(next_grab_));
   if (restart_due_) wait = std::min(wait, until(restart_at_));

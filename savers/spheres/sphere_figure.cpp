@@ -25,18 +25,21 @@ POINT Place(const Figure& f, double theta, float d) {
 
 }  // namespace
 
-int SafeSize(int stored) { return std::clamp(stored, 1, kMaxSize); }
+int SafeSize(int stored) { return std::clamp(stored, kMinSize, kMaxSize); }
 int SafeSymmetry(int stored) { return std::clamp(stored, 1, kMaxSymmetry); }
 
+// The central z x z square of the image, its corner at (x - h, y - h),
+// clipped to the disc inscribed in the box (x - h, y - h)..(x + h, y + h).
+// As an Ellipse, an elliptic region leaves out its box's right and bottom
+// edges, so the clip is exactly the image's largest copied disc, and the
+// image's centre point (c, c) lands on (x, y).
 void Stamp(const Figure& f, HDC dc, int x, int y, int image, int z, HRGN wedge) {
   const int h = z / 2;
-  const int side = 2 * h + 1;
-  const HRGN clip = CreateEllipticRgn(x - h, y - h, x - h + side, y - h + side);
+  const HRGN clip = CreateEllipticRgn(x - h, y - h, x + h, y + h);
   if (wedge != nullptr) CombineRgn(clip, clip, wedge, RGN_AND);
   SelectClipRgn(dc, clip);
-  const int half = f.size / 2;
-  BitBlt(dc, x - h, y - h, side, side, f.surface, image * (f.size + 2) + half - h, half - h,
-         SRCCOPY);
+  const int c = f.size / 2;
+  BitBlt(dc, x - h, y - h, z, z, f.surface, image * (f.size + 2) + c - h, c - h, SRCCOPY);
   SelectClipRgn(dc, nullptr);
   DeleteObject(Obj(clip));
 }
@@ -88,16 +91,19 @@ void RenderImages(Figure& f, HDC dc) {
   if (f.images == nullptr) return;
   f.old_bitmap = SelectObject(f.surface, Obj(f.images));
   const HGDIOBJ old_pen = SelectObject(f.surface, GetStockObject(NULL_PEN));
-  const int rings = side / 2;
+  // rho0 discs, largest first: disc t has the box (c - q, c - q)..(c + q,
+  // c + q), q = rho0 - 1 - t, whose right and bottom edges an Ellipse
+  // leaves out.
+  const int rho0 = side / 2;
   const int c = f.size / 2;
   for (int i = 0; i < kImages; ++i) {
     const int ox = i * side;
-    for (int t = 0; t < rings; ++t) {
-      const int r = rings - 1 - t;
+    for (int t = 0; t < rho0; ++t) {
+      const int q = rho0 - 1 - t;
       const HBRUSH brush =
           CreateSolidBrush(PALETTEINDEX(static_cast<WORD>((20 * i + t) % kPaletteEntries)));
       const HGDIOBJ old_brush = SelectObject(f.surface, Obj(brush));
-      Ellipse(f.surface, ox + c - r, c - r, ox + c + r + 1, c + r + 1);
+      Ellipse(f.surface, ox + c - q, c - q, ox + c + q, c + q);
       SelectObject(f.surface, old_brush);
       DeleteObject(Obj(brush));
     }

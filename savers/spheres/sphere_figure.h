@@ -11,6 +11,7 @@
 namespace orvo::spheres {
 
 inline constexpr int kImages = 10;
+inline constexpr int kMinSize = 2;  // the smallest whose disc has pixels (2 x 2)
 inline constexpr int kMaxSize = 1000;
 inline constexpr int kMaxSymmetry = 128;
 
@@ -27,8 +28,9 @@ struct Config {
 };
 
 // Stored values held where they would break the figure:
-// - Size 0 or below at 1 (0 divides by zero in the random size draw, and
-//   below -2 the images would have a negative size), above 1000 at 1000
+// - Size below 2 at 2 (0 divides by zero in the random size draw, below
+//   -2 the images would have a negative size, and the disc of Size 1 has
+//   no pixels: every sphere would be invisible), above 1000 at 1000
 //   (ten images of Size + 2 squared bytes: 10 MB at 1000);
 // - Symmetry 0 or below at 1, one sector for the whole circle (0 divides
 //   the sector angle by zero and draws nothing), above 128 at 128, the

@@ -17,10 +17,6 @@ namespace {
 
 using namespace orvo::spheres;
 
-int SurfaceSlot(const Figure& f, int x, int y) {
-  return orvo::platform::FindBitmap(reinterpret_cast<HGDIOBJ>(f.images))->surface.row(y)[x];
-}
-
 Config Settings(int size, int symmetry, int type) {
   Config c;
   c.size = size;
@@ -39,9 +35,9 @@ struct EngineCanvas {
 
 TEST(SphereSettings, StoredValuesThatWouldBreakTheFigureAreHeld) {
   EXPECT_EQ(SafeSize(100), 100);
-  EXPECT_EQ(SafeSize(1), 1);
-  EXPECT_EQ(SafeSize(0), 1);
-  EXPECT_EQ(SafeSize(-20), 1);
+  EXPECT_EQ(SafeSize(2), 2);
+  EXPECT_EQ(SafeSize(1), 2);
+  EXPECT_EQ(SafeSize(-20), 2);
   EXPECT_EQ(SafeSize(30000), kMaxSize);
   EXPECT_EQ(SafeSymmetry(8), 8);
   EXPECT_EQ(SafeSymmetry(1), 1);
@@ -105,30 +101,6 @@ TEST(SphereImage, FlagsAndWedgeNeedThreeSectors) {
   EXPECT_FALSE(DeadlinePassed(f, 21000));
   EXPECT_TRUE(DeadlinePassed(f, 21001));
   Release(f);
-}
-
-TEST(SphereImage, RingsCentredAtHalfSizeForOddAndEvenSizes) {
-  EngineCanvas ec(64, 48);
-  SlotCanvas& canvas = ec.canvas;
-  for (int size : {11, 12}) {
-    Figure f;
-    Allocate(f, canvas.dc());
-    NewImage(f, Settings(size, 8, 0), canvas.dc(), 64, 48, 0, ec.engine, 0);
-    const int side = size + 2;
-    const int rings = side / 2;
-    const int c = size / 2;
-    for (int i : {0, 1, 9}) {
-      const int ox = i * side;
-      // The centre pixel holds the innermost ring; the index falls by one per
-      // pixel of radius outwards, image i starting 20 entries after i - 1.
-      EXPECT_EQ(SurfaceSlot(f, ox + c, c), 10 + (20 * i + rings - 1) % 235) << size << " " << i;
-      EXPECT_EQ(SurfaceSlot(f, ox + c + 3, c), 10 + (20 * i + rings - 4) % 235);
-      EXPECT_EQ(SurfaceSlot(f, ox + c, c - 3), 10 + (20 * i + rings - 4) % 235);
-      EXPECT_EQ(SurfaceSlot(f, ox + c - (rings - 1), c), 10 + (20 * i) % 235);
-      EXPECT_EQ(SurfaceSlot(f, ox + c + (rings - 1), c), 10 + (20 * i) % 235);
-    }
-    Release(f);
-  }
 }
 
 TEST(SphereChoice, MultiplierZeroAlwaysUsesImageZero) {
@@ -215,17 +187,18 @@ TEST(SphereStep, WedgeClippingKeepsEachStampInsideItsSector) {
   EXPECT_GT(inside[1], 0);
 }
 
-// One stamp on a white window: the copy is centred on the sphere's centre
-// pixel and clipped to a disc concentric with the image's discs. So no
-// never-drawn pixel of the image shows, the shown disc is symmetric about
-// the stamp's centre, the ring at the clip radius shows on all four sides,
-// and the pixels just beyond it keep the background.
-TEST(SphereStep, OneStampShowsConcentricRingsOnly) {
+// One stamp on a white window, pixel for pixel against the three boxes:
+// disc t of image i is an Ellipse on (c - q, c - q)..(c + q, c + q),
+// q = rho0 - 1 - t, in index (20 i + t) mod 235; the clip is the elliptic
+// region (x - h, y - h)..(x + h, y + h); the copy takes z x z pixels from
+// (c - h, c - h) to (x - h, y - h). The expected picture is drawn with the
+// same three boxes on a plain canvas; no pixel the image never drew shows.
+TEST(SphereStep, OneStampIsTheImagesDiscsThroughTheClipDisc) {
   struct Case {
     int size, z, image;
   };
   for (const Case c : {Case{100, 100, 0}, Case{250, 250, 3}, Case{21, 21, 9}, Case{20, 20, 1},
-                       Case{100, 37, 5}, Case{31, 10, 2}, Case{10, 10, 7}}) {
+                       Case{100, 37, 5}, Case{31, 10, 2}, Case{10, 10, 7}, Case{11, 10, 4}}) {
     SCOPED_TRACE(testing::Message() << "size " << c.size << " z " << c.z);
     EngineCanvas ec(300, 300);
     SlotCanvas& canvas = ec.canvas;
@@ -236,46 +209,54 @@ TEST(SphereStep, OneStampShowsConcentricRingsOnly) {
     const int x = 150, y = 149;
     Stamp(f, canvas.dc(), x, y, c.image, c.z, nullptr);
 
-    const int rho0 = (c.size + 2) / 2;  // discs of radius rho0 - 1 down to 0
+    // The image by the boxes: the slot of each pixel, -1 where no disc
+    // drew. Each disc is drawn alone in white on a black scratch bitmap.
+    const int rho0 = (c.size + 2) / 2;
+    const int cc = c.size / 2;
     const int h = c.z / 2;
-    const auto ring_slot = [&](int radius) { return 10 + (20 * c.image + rho0 - 1 - radius) % 235; };
-    int never_drawn = 0;
-    for (int py = 0; py < 300; ++py) {
-      for (int px = 0; px < 300; ++px) never_drawn += canvas.Slot(px, py) == 0;
+    const int side = c.size + 2;
+    std::vector<int> image(static_cast<std::size_t>(side * side), -1);
+    HDC scratch = CreateCompatibleDC(canvas.dc());
+    HBITMAP bits = CreateCompatibleBitmap(canvas.dc(), side, side);
+    HGDIOBJ old_bits = SelectObject(scratch, reinterpret_cast<HGDIOBJ>(bits));
+    SelectObject(scratch, GetStockObject(NULL_PEN));
+    SelectObject(scratch, GetStockObject(WHITE_BRUSH));
+    for (int t = 0; t < rho0; ++t) {
+      const int q = rho0 - 1 - t;
+      PatBlt(scratch, 0, 0, side, side, BLACKNESS);
+      Ellipse(scratch, cc - q, cc - q, cc + q, cc + q);
+      for (int v = 0; v < side; ++v) {
+        for (int u = 0; u < side; ++u) {
+          if (GetPixel(scratch, u, v) != 0) image[v * side + u] = 10 + (20 * c.image + t) % 235;
+        }
+      }
     }
-    EXPECT_EQ(never_drawn, 0) << "pixels the image never drew show";
+    SelectObject(scratch, old_bits);
+    DeleteObject(reinterpret_cast<HGDIOBJ>(bits));
+    DeleteDC(scratch);
+    HRGN clip = CreateEllipticRgn(x - h, y - h, x + h, y + h);
     int shown = 0;
     for (int py = 0; py < 300; ++py) {
       for (int px = 0; px < 300; ++px) {
-        const int v = canvas.Slot(px, py);
-        if (v == 255) continue;
-        ++shown;
-        ASSERT_LE(std::abs(px - x), h);
-        ASSERT_LE(std::abs(py - y), h);
-        // Concentric: the mirror images about the centre show the same ring.
-        ASSERT_EQ(canvas.Slot(2 * x - px, py), v) << px << "," << py;
-        ASSERT_EQ(canvas.Slot(px, 2 * y - py), v) << px << "," << py;
-        ASSERT_EQ(canvas.Slot(x + (py - y), y + (px - x)), v) << px << "," << py;
+        const int u = px - (x - h) + (cc - h), v = py - (y - h) + (cc - h);
+        const bool copied = PtInRegion(clip, px, py) && px >= x - h && px < x - h + c.z &&
+                            py >= y - h && py < y - h + c.z;
+        const int want = copied ? image[v * side + u] : 255;
+        ASSERT_NE(want, -1) << "a pixel no disc drew shows at " << px << "," << py;
+        ASSERT_EQ(canvas.Slot(px, py), want) << px << "," << py;
+        shown += copied;
       }
     }
+    DeleteObject(reinterpret_cast<HGDIOBJ>(clip));
     EXPECT_GT(shown, (h * h * 3) - 1);  // about pi h^2
-    EXPECT_EQ(canvas.Slot(x, y), ring_slot(0));
-    EXPECT_EQ(canvas.Slot(x - h, y), ring_slot(h));
-    EXPECT_EQ(canvas.Slot(x + h, y), ring_slot(h));
-    EXPECT_EQ(canvas.Slot(x, y - h), ring_slot(h));
-    EXPECT_EQ(canvas.Slot(x, y + h), ring_slot(h));
-    EXPECT_EQ(canvas.Slot(x - h - 1, y), 255);
-    EXPECT_EQ(canvas.Slot(x + h + 1, y), 255);
-    EXPECT_EQ(canvas.Slot(x, y - h - 1), 255);
-    EXPECT_EQ(canvas.Slot(x, y + h + 1), 255);
     Release(f);
   }
 }
 
-// Size 0 or below is held at 1 (one-pixel spheres) and Symmetry 0 or
-// below at 1 (one sector, the whole circle): every step still stamps its
-// copies, each a single pixel of an image's only ring.
-TEST(SphereStep, ZeroAndNegativeSettingsStampOnePixelSpheres) {
+// Size below 2 is held at 2 (the smallest whose disc has pixels: 2 x 2)
+// and Symmetry 0 or below at 1 (one sector, the whole circle): every step
+// still stamps its copies, each of an image's only ring.
+TEST(SphereStep, ZeroAndNegativeSettingsStampTheSmallestSpheres) {
   struct Case {
     int size, symmetry, type, copies_per_step;
   };
@@ -286,7 +267,7 @@ TEST(SphereStep, ZeroAndNegativeSettingsStampOnePixelSpheres) {
     Figure f;
     Allocate(f, canvas.dc());
     NewImage(f, Settings(c.size, c.symmetry, c.type), canvas.dc(), 64, 48, 0, ec.engine, 5);
-    EXPECT_EQ(f.size, 1);
+    EXPECT_EQ(f.size, 2);
     EXPECT_EQ(f.n, 1);
     PatBlt(canvas.dc(), 0, 0, 64, 48, BLACKNESS);
     constexpr int kSteps = 20;
@@ -303,7 +284,7 @@ TEST(SphereStep, ZeroAndNegativeSettingsStampOnePixelSpheres) {
       }
     }
     EXPECT_GT(painted, kSteps / 2);
-    EXPECT_LE(painted, kSteps * c.copies_per_step);
+    EXPECT_LE(painted, 4 * kSteps * c.copies_per_step);
     Release(f);
   }
 }

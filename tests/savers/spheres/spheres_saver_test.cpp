@@ -178,9 +178,11 @@ TEST_F(SpheresSaverTest, ImageStartAndFirstStepFollowTheRandomSequence) {
       };
       const bool inside = x - h >= 0 && x + h < c.width && y - h >= 0 && y + h < c.height;
       if (!wedge && inside) {
-        // Its centre shows the innermost ring, its rim the ring at radius h.
-        EXPECT_EQ(at(x, y), 10 + (20 * image + rho0 - 1) % 235);
-        EXPECT_EQ(at(x + h, y), 10 + (20 * image + rho0 - 1 - h) % 235);
+        // The image's point (c, c) lands on (x, y): the disc of the box
+        // (c - 1, c - 1)..(c + 1, c + 1) shows there; the disc of half
+        // width h reaches the copy's left and top edges.
+        EXPECT_EQ(at(x, y), 10 + (20 * image + rho0 - 2) % 235);
+        EXPECT_EQ(at(x - h, y), 10 + (20 * image + rho0 - 1 - h) % 235);
         EXPECT_EQ(at(x, y - h), 10 + (20 * image + rho0 - 1 - h) % 235);
         ++ring_checks;
       } else if (x >= 0 && x < c.width && y >= 0 && y < c.height) {

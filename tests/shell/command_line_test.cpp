@@ -69,6 +69,25 @@ TEST(ParseCommandLine, FirstSignificantCharacterAndTheLinuxWordsChooseTheMode) {
   }
 }
 
+TEST(ParseCommandLine, IdleManagersAskForALockAndMayDetach) {
+  struct Case {
+    const char* tail;
+    RunMode mode;
+    bool lock, detach;
+  } cases[] = {
+      {"--lock", RunMode::kFullScreen, true, false},         {"--lock --detach", RunMode::kFullScreen, true, true},
+      {"--detach /s", RunMode::kFullScreen, false, true},    {"-lock", RunMode::kBadSwitch, false, false},
+      {"/p 42 --detach", RunMode::kBadSwitch, false, true},  {"--detached", RunMode::kBadSwitch, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.tail);
+    const shell::CommandLine line = shell::ParseCommandLine(c.tail, nullptr);
+    EXPECT_EQ(static_cast<int>(line.mode), static_cast<int>(c.mode));
+    EXPECT_EQ(line.lock, c.lock);
+    EXPECT_EQ(line.detach, c.detach);
+  }
+}
+
 TEST(ParseCommandLine, OnlyHelpVersionAndBadSwitchesRunWithoutADisplayAndOnlyDesktopModesHaveAHotCorner) {
   struct Case {
     RunMode mode;
@@ -181,7 +200,8 @@ TEST_F(ProgramMainTest, HelpAndVersionGoToStandardOutputWithoutTheDisplay) {
     EXPECT_EQ(o.out.rfind("Orvo Test, a screen saver.\n", 0), 0u) << o.out;
     for (const char* form : {"usage: counting ", "/c", "/s", "/p ID", "/l ID", "/a [ID]", "--root", "-root",
                              "XSCREENSAVER_WINDOW", "--window-id ID", "-window-id ID", "--window", "-window",
-                             "--help", "--version", "control.ini", "255", "30 columns"}) {
+                             "--lock", "--detach", "--help", "--version", "control.ini", "255",
+                             "30 columns"}) {
       EXPECT_NE(o.out.find(form), std::string::npos) << form;
     }
   }

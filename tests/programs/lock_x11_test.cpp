@@ -536,6 +536,14 @@ TEST_F(LockTest, ASaverWindowAlreadyThereDoesNotEndTheRunWithoutALock) {
   }
 }
 
+TEST_F(LockTest, ASecondLockDefersToTheOneHoldingTheScreenWithCode3) {
+  auto first = StartLocked();
+  auto second = Start({"plasma", "/s"});
+  EXPECT_EQ(second->WaitExit(8s), 3);
+  EXPECT_EQ(first->WaitExit(0ms), -1);
+  EndLock(*first);
+}
+
 TEST_F(LockTest, TheSleepLockIsClosedOnlyOnceLocked) {
   int ends[2];
   ASSERT_EQ(pipe(ends), 0);

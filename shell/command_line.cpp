@@ -221,8 +221,9 @@ std::string HelpText(std::string_view program, std::string_view display_name) {
          "$XDG_CONFIG_HOME/orvo, else in ~/.config/orvo.\n"
          "Exit status: 255 for an unknown switch or a window that does not exist;\n"
          "1 when the X display cannot be opened. A locked run exits with 0 only after\n"
-         "the right password or SIGTERM; 2 when it could not lock (the reason on\n"
-         "standard error); 3 when another lock of these savers holds the screen.\n";
+         "the right password or SIGTERM while locked; 2 when it could not lock (the\n"
+         "reason on standard error); 3 when another lock of these savers holds the\n"
+         "screen.\n";
 #endif
   return out;
 }

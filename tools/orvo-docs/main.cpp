@@ -110,10 +110,11 @@ void ManPage(const Entry& e, const std::string& libexec) {
               "1 for OK in the setup dialog, or when a mode that shows something cannot open the X "
               "display; 255 for an unknown switch, a preview whose window handle is 0, or a window that "
               "does not exist. The switches are read before the display is opened.\n.PP\nA locked run "
-              "exits with 0 only after the right password, or on SIGTERM; every other catchable signal "
-              "is ignored while it runs. It exits with 2 when it could not lock (another program holds "
-              "the keyboard or the pointer, or the pointer rests in the hot corner; the reason on "
-              "standard error), and with 3 when another lock of these savers holds the screen.\n");
+              "exits with 0 only after the right password, or on SIGTERM while locked; every other "
+              "catchable signal is ignored while it runs. It exits with 2 when it could not lock "
+              "(another program holds the keyboard or the pointer, the pointer rests in the hot corner, "
+              "or SIGTERM came before the screen was locked; the reason on standard error), and with 3 "
+              "when another lock of these savers holds the screen.\n");
 }
 
 void DesktopEntry(const Entry& e, const std::string& libexec) {

@@ -58,6 +58,14 @@ int Guardian::End(int code) {
   return code;
 }
 
+// SIGTERM ends a locked run cleanly with 0; before the screen was locked,
+// the run did not lock.
+int Guardian::EndOnTerm() {
+  if (ever_covered_) return End(0);
+  std::fprintf(stderr, "%s: cannot lock: ended by SIGTERM before the screen was locked\n", program_.c_str());
+  return End(kCouldNotLock);
+}
+
 void Guardian::HandleEvent(XEvent& event) {
   const std::uint32_t now = Now();
   switch (event.type) {
@@ -201,7 +209,8 @@ int Guardian::Run() {
     std::fprintf(stderr, "%s: cannot lock: the pointer rests in the hot corner\n", program_.c_str());
     return End(kCouldNotLock);
   }
-  if (const int code = LockOrGiveUp(); code != 0 || Terminating()) return code;
+  if (const int code = LockOrGiveUp(); code != 0) return code;
+  if (Terminating()) return EndOnTerm();
   CreateWindows();
   OpenInputMethod();
   UpdateCapsLock();
@@ -215,7 +224,7 @@ int Guardian::Run() {
       HandleEvent(event);
     }
     XFlush(display_);
-    if (Terminating()) return End(0);
+    if (Terminating()) return EndOnTerm();
     const std::uint32_t now = Now();
     pollfd fds[4] = {{ConnectionNumber(display_), POLLIN, 0}, {x11::SignalDescriptor(), POLLIN, 0},
                      {worker_.descriptor(), POLLIN, 0}, {link_, POLLIN, 0}};
@@ -223,7 +232,7 @@ int Guardian::Run() {
     const std::uint32_t wait = NextWake(now);
     poll(fds, count, wait == ~0u ? -1 : static_cast<int>(std::min<std::uint32_t>(wait, 60000)));
     x11::DrainSignalPipe();
-    if (Terminating()) return End(0);
+    if (Terminating()) return EndOnTerm();
     Reap();
     if (link_ >= 0) ReadLink();
     ReadWorker();

@@ -34,7 +34,7 @@ int Guardian::LockOrGiveUp() {
   const std::uint32_t start = Now();
   bool keyboard = false, pointer = false;
   while (!TakeGrabs(&keyboard, &pointer)) {
-    if (Terminating()) return End(0);
+    if (Terminating()) return EndOnTerm();
     if (Now() - start >= kGrabLimit) {
       XUngrabKeyboard(display_, CurrentTime);
       XUngrabPointer(display_, CurrentTime);

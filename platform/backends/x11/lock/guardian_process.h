@@ -125,6 +125,7 @@ class Guardian final : public SessionEffects {
   void UpdateCapsLock();
   std::uint32_t NextWake(std::uint32_t now) const;
   int End(int code);
+  int EndOnTerm();
 
   ::Display* display_;
   int screen_;

@@ -29,6 +29,10 @@ constexpr OptionHelp kLinuxOptions[] = {
                       "the root window; the screen-saver manager owns input and locking."},
     {"--window-id ID, -window-id ID", "Draw into the window ID (0x... or decimal), as a preview."},
     {"--window, -window", "Run in an ordinary 1280 x 720 window; Escape, q or the close button end it."},
+    {"--lock", "Run full screen locked, whatever the password switch says (for idle managers: "
+               "xss-lock -- plasma --lock); the hot corner does not hold it."},
+    {"--detach", "With /s or --lock: return to the caller with 0 once the screen is locked, the lock "
+                 "staying behind; non-zero with the reason when it cannot lock."},
     {"--help", "Print the run modes and options and exit."},
     {"--version", "Print the version and exit."},
 };
@@ -62,12 +66,41 @@ CommandLine Mode(RunMode mode, HWND window = nullptr) {
   return c;
 }
 
+CommandLine ParseSwitch(const char* tail, const char* manager_window);
+
 }  // namespace
 
 CommandLine ParseCommandLine(const char* tail, const char* manager_window) {
-  const char* p = tail != nullptr ? tail : "";
+  // --detach may come before or after the full-screen switch.
+  std::string rest;
+  bool detach = false;
+  for (const char* t = tail != nullptr ? tail : ""; *t != '\0';) {
+    const char* word = t;
+    if (Word(word, "detach", 2) && (*word == '\0' || *word == ' ')) {
+      detach = true;
+      t = word;
+      continue;
+    }
+    while (*t == ' ') rest += *t++;
+    while (*t != '\0' && *t != ' ') rest += *t++;
+  }
+  CommandLine line = ParseSwitch(rest.c_str(), manager_window);
+  if (detach) line = line.mode == RunMode::kFullScreen ? line : Mode(RunMode::kBadSwitch);
+  line.detach = detach;
+  return line;
+}
+
+namespace {
+
+CommandLine ParseSwitch(const char* tail, const char* manager_window) {
+  const char* p = tail;
   if (Word(p, "help", 2)) return Mode(RunMode::kHelp);
   if (Word(p, "version", 2)) return Mode(RunMode::kVersion);
+  if (Word(p, "lock", 2)) {
+    CommandLine c = Mode(RunMode::kFullScreen);
+    c.lock = true;
+    return c;
+  }
   if (Word(p, "root", 1)) {
     if (manager_window == nullptr || *manager_window == '\0') return Mode(RunMode::kRoot);
     HWND named = ParseWindowId(manager_window);
@@ -114,6 +147,8 @@ CommandLine ParseCommandLine(const char* tail, const char* manager_window) {
   }
 }
 
+}  // namespace
+
 bool NeedsDisplay(RunMode mode) {
   return mode != RunMode::kHelp && mode != RunMode::kVersion && mode != RunMode::kBadSwitch;
 }
@@ -124,8 +159,8 @@ bool AppliesHotCorner(RunMode mode) {
 
 std::string UsageLine(std::string_view program) {
   return "usage: " + std::string(program) +
-         " [/s | /c | /p ID | /l ID | /a [ID] | --root | --window-id ID | --window | --help | "
-         "--version]\n";
+         " [/s | /c | /p ID | /l ID | /a [ID] | --root | --window-id ID | --window | --lock | --help | "
+         "--version] [--detach]\n";
 }
 
 namespace {
@@ -185,7 +220,10 @@ std::string HelpText(std::string_view program, std::string_view display_name) {
   out += "\nSettings and presets live in control.ini in $ORVO_CONFIG_DIR, else in\n"
          "$XDG_CONFIG_HOME/orvo, else in ~/.config/orvo.\n"
          "Exit status: 255 for an unknown switch or a window that does not exist;\n"
-         "1 when the X display cannot be opened.\n";
+         "1 when the X display cannot be opened. A locked run exits with 0 only after\n"
+         "the right password or SIGTERM while locked; 2 when it could not lock (the\n"
+         "reason on standard error); 3 when another lock of these savers holds the\n"
+         "screen.\n";
 #endif
   return out;
 }

@@ -13,7 +13,7 @@ enum class RunMode {
   kConfigure,       // nothing, or only blanks, '-' and '/': the dialog without owner
   kConfigureOwned,  // C: the dialog owned by the foreground window, or by the
                     // window after "C:" where the desktop names its page so
-  kFullScreen,      // S
+  kFullScreen,      // S, or --lock
   kPreview,         // P or L with a non-zero window handle
   kChangePassword,  // A, with an optional window handle
   kRoot,            // --root: the manager's window, or the root window
@@ -32,6 +32,10 @@ struct CommandLine {
   // kBadSwitch: the one-line reason when it is not the switch itself (an
   // unusable XSCREENSAVER_WINDOW); empty otherwise.
   std::string problem;
+  // kFullScreen: --lock asked for a locked run whatever the password switch
+  // says; --detach, to return to the caller once the screen is locked.
+  bool lock = false;
+  bool detach = false;
 };
 
 // Reads the command-line tail as the entry does; touches no display.

@@ -78,7 +78,9 @@ int RunInside(HWND target, const std::string& what) {
 }  // namespace
 
 int RunCommandLine(const CommandLine& line) {
-  if (!AppliesHotCorner(line.mode)) host::ApplyHotCorner(false);
+  // A locked run that an idle manager asked for starts wherever the pointer rests.
+  State().lock = line.lock;
+  if (!AppliesHotCorner(line.mode) || line.lock) host::ApplyHotCorner(false);
   switch (line.mode) {
     case RunMode::kConfigure:
       return ConfigurationMode(nullptr);

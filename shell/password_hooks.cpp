@@ -15,7 +15,7 @@ void TellScreenSaverRunning(BOOL running) {
 void LoadPasswordHook() {
   ShellState& s = State();
   if (s.password_module != nullptr) UnloadPasswordHook();
-  if (!platform::lock::PasswordSwitchOn()) return;
+  if (!s.lock && !platform::lock::PasswordSwitchOn()) return;
   s.password_module = LoadLibraryA("PASSWORD.CPL");
   if (s.password_module == nullptr) return;
   s.verify = reinterpret_cast<VerifyFunction>(GetProcAddress(s.password_module, "VerifyScreenSavePwd"));

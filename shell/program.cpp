@@ -38,10 +38,6 @@ int ProgramMain(const SaverModule& module, const std::string& tail, OpenDisplayF
   return SaverEntry(platform::ProgramInstance(), line) & 0xFF;
 }
 
-bool AsksForFullScreen(const std::string& tail) {
-  return ParseCommandLine(tail.c_str(), nullptr).mode == RunMode::kFullScreen;
-}
-
 std::string CommandTail(int argc, char** argv) {
   std::string tail;
   for (int i = 1; i < argc; ++i) {

@@ -26,10 +26,6 @@ using OpenDisplayFunction = bool (*)(std::string* error);
 // process's exit code (the low 8 bits of the mode's).
 int ProgramMain(const SaverModule& module, const std::string& tail, OpenDisplayFunction open_display);
 
-// Whether the command-line tail asks for the full-screen saver (before any
-// display is opened: a protected run must be set up before that).
-bool AsksForFullScreen(const std::string& tail);
-
 // The command-line tail made of the program's arguments, joined by blanks.
 std::string CommandTail(int argc, char** argv);
 

@@ -6,6 +6,7 @@
 
 #include ORVO_SAVER_HEADER
 #include "orvo/x11_backend.h"
+#include "shell/command_line.h"
 #include "shell/program.h"
 #ifdef ORVO_HAVE_FLTK_VIEW
 #include "orvo/fltk_dialog_view.h"
@@ -47,8 +48,11 @@ int main(int argc, char** argv) {
 #ifdef ORVO_HAVE_GUARDIAN
   // A protected full-screen run: this process guards the screen and runs the
   // saver in a child process of its own.
-  if (orvo::shell::AsksForFullScreen(tail)) {
-    if (const auto code = orvo::platform::GuardScreen(argc, argv, orvo::DisplayName(ORVO_SAVER_MODULE))) return *code;
+  const orvo::shell::CommandLine line = orvo::shell::ParseCommandLine(tail.c_str(), nullptr);
+  if (line.mode == orvo::shell::RunMode::kFullScreen) {
+    if (const auto code = orvo::platform::GuardScreen(argc, argv, orvo::DisplayName(ORVO_SAVER_MODULE),
+                                                      {line.lock, line.detach}))
+      return *code;
   }
 #endif
   return orvo::shell::ProgramMain(ORVO_SAVER_MODULE, tail, OpenDisplay);

@@ -7,9 +7,9 @@
 
 namespace orvo::shell {
 
-// The full-screen window's names, which the screen lock looks for.
-inline constexpr const char* kSaverClass = platform::lock::kSaverClass;
-inline constexpr const char* kFullScreenTitle = platform::lock::kSaverTitle;
+// The full-screen window's names; a screen lock's animation draws in one.
+inline constexpr const char* kSaverClass = "WindowsScreenSaverClass";
+inline constexpr const char* kFullScreenTitle = "Screen Saver";
 inline constexpr const char* kPreviewTitle = "Preview";
 inline constexpr UINT kVerifyPasswordMessage = WM_APP;  // 0x8000
 inline constexpr DWORD kMouseMoveThreshold = 4;
@@ -35,6 +35,7 @@ struct ShellState {
   DWORD mouse_threshold = kMouseMoveThreshold;
   DWORD last_verification = kNoVerificationYet;
   bool window_destroyed = false;  // WM_DESTROY was seen (creation refused or run ended)
+  bool lock = false;              // --lock: password protection whatever the switch says
 };
 
 ShellState& State();

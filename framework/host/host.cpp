@@ -5,12 +5,12 @@
 
 #include <cstdio>
 
+#include "orvo/lock_contract.h"
 #include "orvo/platform.h"
 
 namespace orvo::host {
 namespace {
 
-constexpr int kHotCornerSize = 31;
 
 struct HostState {
   const SaverModule* module = nullptr;
@@ -46,7 +46,7 @@ bool InHotCorner() {
   const int width = GetDeviceCaps(screen, HORZRES);
   const int height = GetDeviceCaps(screen, VERTRES);
   ReleaseDC(nullptr, screen);
-  return p.x > width - kHotCornerSize && p.y > height - kHotCornerSize;
+  return platform::lock::InHotCorner(p.x, p.y, width, height);
 }
 
 LRESULT SetUp(HWND hwnd) {

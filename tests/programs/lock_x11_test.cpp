@@ -4,15 +4,18 @@
 // its test wrapper, never a real account) opens the screen.
 // gtest before Xlib: Xlib's macros (None, Bool, ...) clash with its names.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <pwd.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <X11/Xft/Xft.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
 #include <chrono>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -168,6 +171,15 @@ class LockTest : public ::testing::Test {
     return false;
   }
 
+  // Whether another client holds the keyboard (this one cannot take it).
+  bool KeyboardTaken() {
+    Display* d = x_.get();
+    const bool taken = XGrabKeyboard(d, DefaultRootWindow(d), False, GrabModeAsync, GrabModeAsync, CurrentTime) != GrabSuccess;
+    XUngrabKeyboard(d, CurrentTime);
+    x_.Sync();
+    return taken;
+  }
+
   Window OtherClientWindow() {
     const Window other = x_.CreateWindow(120, 80);
     XSelectInput(x_.get(), other, KeyPressMask);
@@ -311,7 +323,7 @@ TEST_F(LockTest, AGrabHeldByAnotherProgramMeansNoLockAtAll) {
       code = saver->WaitExit(50ms);
     }
     const auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_NE(code, 0);
+    EXPECT_EQ(code, 2) << "could not lock";
     EXPECT_NE(code, -1) << "gave up within about 5 s";
     EXPECT_GE(took, 4500ms);
     EXPECT_LE(took, 7000ms);
@@ -488,19 +500,79 @@ TEST_F(LockTest, ThePasswordChangedWithSwitchAUnlocksTheNextLock) {
   EXPECT_EQ(saver->WaitExit(5s), 0);
 }
 
-TEST_F(LockTest, HangUpAndInterruptDoNotUnlock) {
+TEST_F(LockTest, NoSignalButTermEndsOrStopsALock) {
   const Window other = OtherClientWindow();
   auto saver = StartLocked();
-  saver->Signal(SIGHUP);
-  saver->Signal(SIGINT);
-  std::this_thread::sleep_for(500ms);
-  EXPECT_EQ(saver->WaitExit(0ms), -1);
-  EXPECT_TRUE(x_.Viewable(Cover()));
-  x_.PressKey("b");
-  EXPECT_FALSE(KeyArrives(other, 500ms));
+  for (const int number : {SIGHUP, SIGINT, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGTSTP}) {
+    SCOPED_TRACE(strsignal(number));
+    saver->Signal(number);
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(saver->WaitExit(0ms), -1);
+    EXPECT_TRUE(x_.Viewable(Cover()));
+    x_.PressKey("b");
+    EXPECT_FALSE(KeyArrives(other, 300ms));
+  }
   x_.PressKey("Escape");
   std::this_thread::sleep_for(300ms);
   EndLock(*saver);
+}
+
+TEST_F(LockTest, ASaverWindowAlreadyThereDoesNotEndTheRunWithoutALock) {
+  for (const char* window_class : {kCoverClass, kSaverClass}) {
+    SCOPED_TRACE(window_class);
+    const Window foreign = x_.CreateWindow(64, 64);
+    std::string name = window_class;
+    XClassHint hint{name.data(), name.data()};
+    XSetClassHint(x_.get(), foreign, &hint);
+    XStoreName(x_.get(), foreign, "Screen Saver");
+    x_.Sync();
+    auto saver = Start({"plasma", "/s"});
+    int code = -1;
+    for (int i = 0; i < 100 && code == -1 && !KeyboardTaken(); ++i) code = saver->WaitExit(20ms);
+    ASSERT_EQ(code, -1) << "ended without a lock";
+    std::this_thread::sleep_for(1s);
+    EndLock(*saver);
+    XDestroyWindow(x_.get(), foreign);
+  }
+}
+
+TEST_F(LockTest, ASecondLockDefersToTheOneHoldingTheScreenWithCode3) {
+  auto first = StartLocked();
+  auto second = Start({"plasma", "/s"});
+  EXPECT_EQ(second->WaitExit(8s), 3);
+  EXPECT_EQ(first->WaitExit(0ms), -1);
+  EndLock(*first);
+}
+
+TEST_F(LockTest, TheSleepLockIsClosedOnlyOnceLocked) {
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  setenv("XSS_SLEEP_LOCK_FD", std::to_string(ends[1]).c_str(), 1);
+  auto saver = Start({"plasma", "/s"});
+  unsetenv("XSS_SLEEP_LOCK_FD");
+  close(ends[1]);
+  pollfd closed{ends[0], POLLIN, 0};
+  ASSERT_EQ(poll(&closed, 1, 8000), 1) << "closed while the lock goes on";
+  EXPECT_TRUE(KeyboardTaken());
+  EXPECT_TRUE(x_.Viewable(Cover()));
+  close(ends[0]);
+  std::this_thread::sleep_for(300ms);
+  EndLock(*saver);
+}
+
+TEST_F(LockTest, LockWithTheSwitchOffAndDetachReturnsOnceLocked) {
+  std::ofstream(dir_ / "registry.ini") << "[HKEY_CURRENT_USER\\Control Panel\\Desktop]\nScreenSaveUsePassword=0\n";
+  auto caller = Start({"plasma", "--lock", "--detach"});
+  ASSERT_EQ(caller->WaitExit(8s), 0);
+  EXPECT_TRUE(KeyboardTaken()) << "locked when the caller is told";
+  EXPECT_TRUE(x_.Viewable(Cover()));
+  const pid_t guardian = static_cast<pid_t>(x_.WindowPid(Cover()));
+  std::this_thread::sleep_for(300ms);
+  if (pam_) TypePassword("s3cret");
+  else kill(guardian, SIGTERM);
+  for (int i = 0; i < 250 && Cover() != 0; ++i) std::this_thread::sleep_for(20ms);
+  EXPECT_EQ(Cover(), 0u) << "the lock stayed behind until unlocked";
+  if (Cover() != 0 && guardian > 0) kill(guardian, SIGKILL);
 }
 
 }  // namespace

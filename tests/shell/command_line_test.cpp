@@ -69,6 +69,17 @@ TEST(ParseCommandLine, FirstSignificantCharacterAndTheLinuxWordsChooseTheMode) {
   }
 }
 
+TEST(ParseCommandLine, IdleManagersAskForALockAndMayDetach) {
+  const shell::CommandLine lock = shell::ParseCommandLine("--lock", nullptr);
+  EXPECT_TRUE(lock.mode == RunMode::kFullScreen && lock.lock && !lock.detach);
+  const shell::CommandLine both = shell::ParseCommandLine("--detach --lock", nullptr);
+  EXPECT_TRUE(both.mode == RunMode::kFullScreen && both.lock && both.detach);
+  const shell::CommandLine saver = shell::ParseCommandLine("/s --detach", nullptr);
+  EXPECT_TRUE(saver.mode == RunMode::kFullScreen && !saver.lock && saver.detach);
+  for (const char* bad : {"-lock", "/p 42 --detach", "--detached"})
+    EXPECT_TRUE(shell::ParseCommandLine(bad, nullptr).mode == RunMode::kBadSwitch) << bad;
+}
+
 TEST(ParseCommandLine, OnlyHelpVersionAndBadSwitchesRunWithoutADisplayAndOnlyDesktopModesHaveAHotCorner) {
   struct Case {
     RunMode mode;
@@ -181,7 +192,8 @@ TEST_F(ProgramMainTest, HelpAndVersionGoToStandardOutputWithoutTheDisplay) {
     EXPECT_EQ(o.out.rfind("Orvo Test, a screen saver.\n", 0), 0u) << o.out;
     for (const char* form : {"usage: counting ", "/c", "/s", "/p ID", "/l ID", "/a [ID]", "--root", "-root",
                              "XSCREENSAVER_WINDOW", "--window-id ID", "-window-id ID", "--window", "-window",
-                             "--help", "--version", "control.ini", "255", "30 columns"}) {
+                             "--lock", "--detach", "--help", "--version", "control.ini", "255",
+                             "30 columns"}) {
       EXPECT_NE(o.out.find(form), std::string::npos) << form;
     }
   }

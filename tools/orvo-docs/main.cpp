@@ -68,7 +68,8 @@ void ManPage(const Entry& e, const std::string& libexec) {
   std::printf(".SH NAME\n%s \\- %s\n", name.c_str(), Roff(e.summary).c_str());
   std::printf(".SH SYNOPSIS\n.B %s\n[\\fB/s\\fR | \\fB/c\\fR | \\fB/p\\fR \\fIID\\fR | \\fB/l\\fR \\fIID\\fR | "
               "\\fB/a\\fR [\\fIID\\fR] | \\fB\\-\\-root\\fR | \\fB\\-\\-window\\-id\\fR \\fIID\\fR | "
-              "\\fB\\-\\-window\\fR | \\fB\\-\\-help\\fR | \\fB\\-\\-version\\fR]\n", name.c_str());
+              "\\fB\\-\\-window\\fR | \\fB\\-\\-lock\\fR | \\fB\\-\\-help\\fR | \\fB\\-\\-version\\fR] "
+              "[\\fB\\-\\-detach\\fR]\n", name.c_str());
   std::printf(".SH DESCRIPTION\n%s (%s). %s\n.PP\nAll colour movement comes from a palette of "
               "235 animated colours that scrolls, rotates and cross-fades to a new palette every "
               "palette duration; the picture itself is drawn once.\n",
@@ -102,11 +103,18 @@ void ManPage(const Entry& e, const std::string& libexec) {
               ".TP\n\\fI%s/%s\\fR\nThe program.\n", libexec.c_str(), name.c_str());
   std::printf(".SH ENVIRONMENT\n.TP\n\\fBDISPLAY\\fR\nThe X display.\n.TP\n\\fBXSCREENSAVER_WINDOW\\fR\n"
               "The window to draw into with \\fB\\-\\-root\\fR.\n.TP\n\\fBORVO_DISPLAY_BITS\\fR\n"
-              "4, 8, 16, 24 or 32: the colour depth the emulated display reports (8 animates).\n");
+              "4, 8, 16, 24 or 32: the colour depth the emulated display reports (8 animates).\n"
+              ".TP\n\\fBXSS_SLEEP_LOCK_FD\\fR\nA descriptor an idle manager holds off suspending with: a "
+              "locked run closes it as soon as the screen is locked.\n");
   std::printf(".SH EXIT STATUS\n0 after a run, and for \\fB\\-\\-help\\fR and \\fB\\-\\-version\\fR; "
               "1 for OK in the setup dialog, or when a mode that shows something cannot open the X "
               "display; 255 for an unknown switch, a preview whose window handle is 0, or a window that "
-              "does not exist. The switches are read before the display is opened.\n");
+              "does not exist. The switches are read before the display is opened.\n.PP\nA locked run "
+              "exits with 0 only after the right password, or on SIGTERM while locked; every other "
+              "catchable signal is ignored while it runs. It exits with 2 when it could not lock "
+              "(another program holds the keyboard or the pointer, the pointer rests in the hot corner, "
+              "or SIGTERM came before the screen was locked; the reason on standard error), and with 3 "
+              "when another lock of these savers holds the screen.\n");
 }
 
 void DesktopEntry(const Entry& e, const std::string& libexec) {

@@ -1,8 +1,6 @@
 // What the saver shell and the screen lock agree on, defined once: the
-// password switch, the names of the full-screen saver window (the shell
-// gives them; a guardian looks for them, as only one full-screen saver runs
-// at a time) and how long a password prompt waits for a key. Header-only,
-// so the shell has it on every system.
+// password switch, the hot corner, and how long a password prompt waits for
+// a key. Header-only, so the shell has it on every system.
 #pragma once
 
 #include <cstdint>
@@ -11,8 +9,13 @@
 
 namespace orvo::platform::lock {
 
-inline constexpr const char* kSaverClass = "WindowsScreenSaverClass";
-inline constexpr const char* kSaverTitle = "Screen Saver";
+// Whether the pointer at (x, y) rests in the hot corner of a screen this
+// size: its last 30 columns and rows, where the desktop's own full-screen
+// and preview runs do not start.
+inline bool InHotCorner(int x, int y, int width, int height) {
+  constexpr int kSize = 31;
+  return x > width - kSize && y > height - kSize;
+}
 
 // A password prompt left without a key this long is cancelled.
 inline constexpr std::uint32_t kIdleLimit = 30000;

@@ -11,16 +11,20 @@
 
 #include "cursor.h"
 #include "errors.h"
-#include "window_search.h"
 
+#include <fcntl.h>
 #include <langinfo.h>
 #include <poll.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <clocale>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace orvo::platform {
@@ -53,6 +57,14 @@ int Guardian::End(int code) {
   cover_ = stage_ = 0;
   XSync(display_, False);
   return code;
+}
+
+// SIGTERM ends a locked run cleanly with 0; before the screen was locked,
+// the run did not lock.
+int Guardian::EndOnTerm() {
+  if (ever_covered_) return End(0);
+  std::fprintf(stderr, "%s: cannot lock: ended by SIGTERM before the screen was locked\n", program_.c_str());
+  return End(kCouldNotLock);
 }
 
 void Guardian::HandleEvent(XEvent& event) {
@@ -165,18 +177,28 @@ std::uint32_t Guardian::NextWake(std::uint32_t now) const {
   return wait;
 }
 
+bool Guardian::PointerInHotCorner() {
+  Window root = 0, child = 0;
+  int x = 0, y = 0, wx = 0, wy = 0;
+  unsigned mask = 0;
+  return XQueryPointer(display_, root_, &root, &child, &x, &y, &wx, &wy, &mask) &&
+         InHotCorner(x, y, DisplayWidth(display_, screen_), DisplayHeight(display_, screen_));
+}
+
 int Guardian::Run() {
   // Nothing typed here may end up in a core file or be read by a debugger.
   prctl(PR_SET_DUMPABLE, 0);
   rlimit none{0, 0};
   setrlimit(RLIMIT_CORE, &none);
 
-  // SIGTERM ends the lock; SIGCHLD tells of the animation's end.
+  // A session of its own: no terminal's keys or hang-up reach it (this fails
+  // harmlessly for the leader of a process group, which a terminal's
+  // signals would still find ignored).
+  setsid();
+  // SIGTERM ends the lock; SIGCHLD tells of the animation's end; any other
+  // signal that would end or stop it is ignored.
   x11::CatchSignals(kWakingSignals);
-  // A closed terminal or an interrupt key does not unlock the screen.
-  struct sigaction ignore {};
-  ignore.sa_handler = SIG_IGN;
-  for (int s : {SIGHUP, SIGINT, SIGPIPE}) sigaction(s, &ignore, nullptr);
+  IgnoreEndingSignals();
 
   // The server gone takes every grab and window with it: nothing is left
   // to guard. (The animation lost its display too and ends by itself.)
@@ -184,7 +206,12 @@ int Guardian::Run() {
   XSetErrorHandler(x11::RecordError);
   blank_ = x11::CreateInvisibleCursor(display_, root_);
 
-  if (const int code = LockOrGiveUp(); code != 0 || Terminating()) return code;
+  if (hot_corner_ && PointerInHotCorner()) {
+    std::fprintf(stderr, "%s: cannot lock: the pointer rests in the hot corner\n", program_.c_str());
+    return End(kCouldNotLock);
+  }
+  if (const int code = LockOrGiveUp(); code != 0) return code;
+  if (Terminating()) return EndOnTerm();
   CreateWindows();
   OpenInputMethod();
   UpdateCapsLock();
@@ -198,7 +225,7 @@ int Guardian::Run() {
       HandleEvent(event);
     }
     XFlush(display_);
-    if (Terminating()) return End(0);
+    if (Terminating()) return EndOnTerm();
     const std::uint32_t now = Now();
     pollfd fds[4] = {{ConnectionNumber(display_), POLLIN, 0}, {x11::SignalDescriptor(), POLLIN, 0},
                      {worker_.descriptor(), POLLIN, 0}, {link_, POLLIN, 0}};
@@ -206,7 +233,7 @@ int Guardian::Run() {
     const std::uint32_t wait = NextWake(now);
     poll(fds, count, wait == ~0u ? -1 : static_cast<int>(std::min<std::uint32_t>(wait, 60000)));
     x11::DrainSignalPipe();
-    if (Terminating()) return End(0);
+    if (Terminating()) return EndOnTerm();
     Reap();
     if (link_ >= 0) ReadLink();
     ReadWorker();
@@ -238,28 +265,79 @@ int Guardian::Run() {
 
 }  // namespace lock::guardian
 
-std::optional<int> GuardScreen(int argc, char** argv, const char* saver_name) {
+namespace {
+
+// XSS_SLEEP_LOCK_FD, when it names an open descriptor: closed once locked,
+// never inherited by the animation. -1 otherwise.
+int SleepLockDescriptor() {
+  const char* text = std::getenv("XSS_SLEEP_LOCK_FD");
+  if (text == nullptr || *text == '\0') return -1;
+  char* end = nullptr;
+  const long fd = std::strtol(text, &end, 10);
+  unsetenv("XSS_SLEEP_LOCK_FD");
+  if (*end != '\0' || fd < 0 || fd > 65535) return -1;
+  const int flags = fcntl(static_cast<int>(fd), F_GETFD);
+  if (flags < 0) return -1;
+  fcntl(static_cast<int>(fd), F_SETFD, flags | FD_CLOEXEC);
+  return static_cast<int>(fd);
+}
+
+// A detached run: the guardian goes on in a child process; this one waits
+// until it is locked (0) or has given up (its exit code).
+std::optional<int> Detach(int* told, int sleep_lock) {
+  int pipe_fds[2];
+  if (pipe2(pipe_fds, O_CLOEXEC) != 0) {
+    std::perror("cannot lock: pipe");
+    return kCouldNotLock;
+  }
+  const pid_t pid = fork();
+  if (pid == 0) {
+    close(pipe_fds[0]);
+    *told = pipe_fds[1];
+    return std::nullopt;
+  }
+  close(pipe_fds[1]);
+  if (sleep_lock >= 0) close(sleep_lock);
+  if (pid < 0) {
+    close(pipe_fds[0]);
+    std::perror("cannot lock: fork");
+    return kCouldNotLock;
+  }
+  char byte = 0;
+  ssize_t n = 0;
+  do {
+    n = read(pipe_fds[0], &byte, 1);
+  } while (n < 0 && errno == EINTR);
+  close(pipe_fds[0]);
+  if (n == 1) return 0;  // locked; the guardian stays behind
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) != 0 ? WEXITSTATUS(status) : kCouldNotLock;
+}
+
+}  // namespace
+
+std::optional<int> GuardScreen(int argc, char** argv, const char* saver_name, GuardRequest request) {
   if (lock::LinkToGuardian().active()) return std::nullopt;  // this is the animation
-  if (!lock::PasswordSwitchOn()) return std::nullopt;
+  if (!request.lock && !lock::PasswordSwitchOn()) return std::nullopt;
+  const int sleep_lock = SleepLockDescriptor();
+  int told = -1;
+  if (request.detach) {
+    if (const auto code = Detach(&told, sleep_lock)) return code;
+  }
   // The locale decides how keys become text: UTF-8 whatever the environment.
   std::setlocale(LC_ALL, "");
   if (std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0) std::setlocale(LC_CTYPE, "C.UTF-8");
   ::Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) return std::nullopt;  // the program says why it cannot run
-  const Window root = DefaultRootWindow(display);
   XSetErrorHandler(x11::RecordError);
-  // Only one full-screen saver at a time: one that runs already (locked or
-  // not) is brought to the front, and this run ends with 0.
-  Window running = x11::FindWindowByClass(display, root, lock::guardian::kCoverClass, nullptr, 0);
-  if (running == 0) running = x11::FindWindowByClass(display, root, lock::kSaverClass, lock::kSaverTitle, 1);
-  if (running != 0) {
-    XRaiseWindow(display, running);
-    XCloseDisplay(display);
-    return 0;
-  }
+  // Windows of another saver (locked or not) do not stop this run: it takes
+  // the grabs first, and only a lock of ours that holds them ends it.
   int code = 0;
   {
     lock::guardian::Guardian guardian(display, argc, argv, saver_name != nullptr ? saver_name : "Screen saver");
+    guardian.Prepare(!request.lock, sleep_lock, told);
     code = guardian.Run();
   }
   XCloseDisplay(display);

@@ -42,9 +42,7 @@ bool Guardian::StartAnimation() {
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != guardian) _exit(1);
     fcntl(pair[1], F_SETFD, 0);
-    struct sigaction plain {};
-    plain.sa_handler = SIG_DFL;
-    for (int s : {SIGHUP, SIGINT, SIGTERM, SIGCHLD, SIGPIPE}) sigaction(s, &plain, nullptr);
+    DefaultEndingSignals();
     execve("/proc/self/exe", argv.data(), envp.data());
     _exit(127);
   }
@@ -61,6 +59,34 @@ bool Guardian::StartAnimation() {
   return true;
 }
 
+namespace {
+
+// Ignoring them all at once leaves SIGTERM's handler and SIGCHLD's alone.
+bool Ending(int number) {
+  return number != SIGKILL && number != SIGSTOP && number != SIGTERM && number != SIGCHLD && number != SIGCONT &&
+         number != SIGURG && number != SIGWINCH;
+}
+
+void SetEndingSignals(void (*handler)(int)) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  // The C library's own signals (below SIGRTMIN) refuse a change.
+  for (int number = 1; number < NSIG; ++number) {
+    if (Ending(number)) sigaction(number, &action, nullptr);
+  }
+}
+
+}  // namespace
+
+void IgnoreEndingSignals() { SetEndingSignals(SIG_IGN); }
+
+void DefaultEndingSignals() {
+  SetEndingSignals(SIG_DFL);
+  struct sigaction plain {};
+  plain.sa_handler = SIG_DFL;
+  for (int number : {SIGTERM, SIGCHLD}) sigaction(number, &plain, nullptr);
+}
+
 void Guardian::Reap() {
   if (animation_ <= 0) return;
   int status = 0;
@@ -75,13 +101,7 @@ void Guardian::Reap() {
     exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : 0;
     return;
   }
-  if (!ever_covered_ && WIFEXITED(status)) {
-    // The saver ended before it showed anything (it does not start while the
-    // pointer rests in the hot corner, say): nothing was ever locked.
-    finished_ = true;
-    exit_code_ = WEXITSTATUS(status);
-    return;
-  }
+  // Before its first frame or after, the lock stays.
   if (!covered_) MapCover();
   // A few fresh starts a minute; beyond that the screen stays black.
   while (!restarts_.empty() && now - restarts_.front() >= kRestartWindow) restarts_.pop_front();

@@ -2,15 +2,18 @@
 // anything looks locked, the covering window with the stage for the
 // animation and the prompt above it, and the cover made again when another
 // client destroys it.
+#include "orvo/guardian.h"
 #include "guardian_process.h"
 
 #include "cursor.h"
+#include "window_search.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <poll.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 
 namespace orvo::platform::lock::guardian {
@@ -31,14 +34,20 @@ int Guardian::LockOrGiveUp() {
   const std::uint32_t start = Now();
   bool keyboard = false, pointer = false;
   while (!TakeGrabs(&keyboard, &pointer)) {
-    if (Terminating()) return End(0);
+    if (Terminating()) return EndOnTerm();
     if (Now() - start >= kGrabLimit) {
       XUngrabKeyboard(display_, CurrentTime);
       XUngrabPointer(display_, CurrentTime);
       XSync(display_, False);
+      // A lock of ours in its wind-down lets go within kEndWait; one that
+      // still holds the grabs is locked, and this run defers to it.
+      if (x11::FindWindowByClass(display_, root_, kCoverClass, nullptr, 0) != 0) {
+        std::fprintf(stderr, "%s: cannot lock: another screen lock of these savers is active\n", program_.c_str());
+        return End(kAnotherLock);
+      }
       std::fprintf(stderr, "%s: cannot lock: another program holds the %s\n", program_.c_str(),
                    keyboard ? "pointer" : "keyboard");
-      return End(1);
+      return End(kCouldNotLock);
     }
     pollfd fd{x11::SignalDescriptor(), POLLIN, 0};
     poll(&fd, 1, static_cast<int>(kGrabRetry));
@@ -83,7 +92,24 @@ void Guardian::MapCover() {
   XMapRaised(display_, cover_);
   if (prompt_ && prompt_->visible()) XRaiseWindow(display_, prompt_->window());
   XFlush(display_);
+  const bool first = !ever_covered_;
   covered_ = ever_covered_ = true;
+  if (first) TellLocked();
+}
+
+// The grabs are held and the cover is mapped: whoever waits for the lock
+// (an idle manager's sleep lock, the caller of a detached run) hears of it.
+void Guardian::TellLocked() {
+  XSync(display_, False);
+  if (sleep_lock_ >= 0) close(sleep_lock_);
+  sleep_lock_ = -1;
+  if (told_ >= 0) {
+    const char byte = 1;
+    while (write(told_, &byte, 1) < 0 && errno == EINTR) {
+    }
+    close(told_);
+  }
+  told_ = -1;
 }
 
 // Another client destroyed the cover (and with it the stage, the prompt and

@@ -5,6 +5,8 @@
 #pragma once
 
 // Our headers first: Xlib's macros would rewrite names in them.
+#include "orvo/guardian.h"
+#include "orvo/lock_contract.h"
 #include "orvo/lock_link.h"
 #include "orvo/lock_session.h"
 #include "orvo/pam_worker.h"
@@ -41,6 +43,13 @@ inline constexpr long kPointerEvents = ButtonPressMask | ButtonReleaseMask | Poi
 // SIGTERM ends the lock; SIGCHLD tells of the animation's end.
 inline constexpr int kWakingSignals[] = {SIGTERM, SIGCHLD};
 
+// Every catchable signal that would end or stop the guardian, but SIGTERM
+// (which ends a locked run cleanly) and SIGCHLD: ignored while locked, back
+// to their defaults in the animation. A fault of its own still ends it: the
+// kernel delivers those whatever the disposition.
+void IgnoreEndingSignals();
+void DefaultEndingSignals();
+
 inline std::uint32_t Now() { return x11::MonotonicMs(); }
 
 inline bool Terminating() { return x11::SignalCaught(SIGTERM); }
@@ -65,6 +74,14 @@ class Guardian final : public SessionEffects {
   }
   ~Guardian() override;
 
+  // `hot_corner`: whether the pointer in the hot corner means no lock;
+  // `sleep_lock` (XSS_SLEEP_LOCK_FD) is closed and `told` gets one byte
+  // and is closed as soon as the screen is locked (-1: none).
+  void Prepare(bool hot_corner, int sleep_lock, int told) {
+    hot_corner_ = hot_corner;
+    sleep_lock_ = sleep_lock;
+    told_ = told;
+  }
   int Run();
 
   // SessionEffects.
@@ -91,9 +108,11 @@ class Guardian final : public SessionEffects {
 
  private:
   bool TakeGrabs(bool* keyboard, bool* pointer);
+  bool PointerInHotCorner();
   int LockOrGiveUp();
   void CreateWindows();
   void MapCover();
+  void TellLocked();
   void RebuildWindows();
   void OpenInputMethod();
   bool StartAnimation();
@@ -106,6 +125,7 @@ class Guardian final : public SessionEffects {
   void UpdateCapsLock();
   std::uint32_t NextWake(std::uint32_t now) const;
   int End(int code);
+  int EndOnTerm();
 
   ::Display* display_;
   int screen_;
@@ -124,6 +144,9 @@ class Guardian final : public SessionEffects {
   XIC ic_ = nullptr;
   int width_ = 0, height_ = 0;
   bool covered_ = false;
+  bool hot_corner_ = true;
+  int sleep_lock_ = -1;
+  int told_ = -1;
   bool caps_lock_ = false;
 
   pid_t animation_ = -1;

@@ -10,13 +10,24 @@
 
 namespace orvo::platform {
 
+// What the command line asked of a full-screen run.
+struct GuardRequest {
+  bool lock = false;    // --lock: lock whatever the password switch says
+  bool detach = false;  // --detach: return to the caller once the screen is locked
+};
+
+// Exit codes of a run that never locked; 0 comes only after the right
+// password (or SIGTERM while locked).
+inline constexpr int kCouldNotLock = 2;  // the reason goes to standard error
+inline constexpr int kAnotherLock = 3;   // another lock of these savers holds the screen
+
 // Called for a full-screen run (the program's command line asks for one).
 // When this process should guard the screen (the desktop's password switch
-// is on, no saver runs full screen yet, and this process is not itself a
+// is on or the request says lock, and this process is not itself a
 // guardian's animation), runs the whole protected run and returns its exit
 // code. Otherwise does nothing and returns nothing: the program goes on as
 // usual. The arguments are handed to the animation unchanged; `saver_name`
 // is the saver's display name, shown on the prompt.
-std::optional<int> GuardScreen(int argc, char** argv, const char* saver_name);
+std::optional<int> GuardScreen(int argc, char** argv, const char* saver_name, GuardRequest request);
 
 }  // namespace orvo::platform

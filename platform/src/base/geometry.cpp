@@ -249,6 +249,8 @@ class ChordTable {
   Coord reach() const { return reach_; }
   // The table from offset -reach to +reach.
   const double* data() const { return half_.data(); }
+  // Whether the chord at each offset needs a second look (see Check).
+  const char* checks() const { return check_.data(); }
   // The half-width at offset rows below the vertex, negative when the
   // disc does not reach that row.
   double At(Coord offset) const {
@@ -335,12 +337,9 @@ PieceRows Prepare(const Piece& piece, double radius) {
   q.whole1 = OnWholeRow(q.p1.y);
   q.row0 = q.whole0 ? static_cast<Coord>(q.p0.y) : 0;
   q.row1 = q.whole1 ? static_cast<Coord>(q.p1.y) : 0;
-  q.band_hair_exact = false;
-  if (q.len2 < 4.0e15 && std::abs(q.dy) <= kHairExactExtent) {
-    const auto len2 = static_cast<Coord>(q.len2);
-    const auto root = static_cast<Coord>(std::llround(std::sqrt(q.len2)));
-    q.band_hair_exact = root * root == len2;
-  }
+  // The square root of a whole square below 2^52 is exact.
+  q.band_hair_exact = q.len2 < 4.0e15 && std::abs(q.dy) <= kHairExactExtent &&
+                      static_cast<double>(static_cast<Coord>(len)) == len;
   return q;
 }
 
@@ -483,11 +482,21 @@ void AddDisc(DPoint p, bool whole, Coord row, Coord top, Coord bottom, double r2
     const Coord last = std::min(bottom, row + chords.reach() + 1);
     const double* half = chords.data();  // from offset -reach
     const Coord base = chords.reach() - row;
+    if (!pen.on) {
+      for (Coord y = first; y < last; ++y) {
+        const double h = half[y + base];
+        if (h >= 0) cover.Add(y, p.x - h, p.x + h);
+      }
+      return;
+    }
+    const char* check = chords.checks();  // from offset -reach
     for (Coord y = first; y < last; ++y) {
       const double h = half[y + base];
-      if (h >= 0) {
-        const bool check = chords.Check(y - row);
-        AddPart(cover, pen, part, y, p.x - h, p.x + h, check, check);
+      if (h < 0) continue;
+      if (check[y + base] != 0) {
+        AddExactPart(cover, pen, part, y, p.x - h, p.x + h, true, true);
+      } else {
+        cover.Add(y, p.x - h, p.x + h);
       }
     }
     return;
@@ -533,6 +542,7 @@ void AddBand(const PieceRows& q, const ExactPen& pen, RowCover& cover) {
   // within [0, len2] and the distance from the line within the radius.
   const bool flip1 = q.dx < 0;
   const bool flip2 = -q.dy < 0;
+  const bool second_look = pen.on && !q.band_hair_exact;
   for (Coord y = first; y < last; ++y) {
     const double v0 = (static_cast<double>(y) + kRowBias) - q.p0.y;
     const double a1 = (-v0 * q.dy) * q.inv_dx;
@@ -543,14 +553,20 @@ void AddBand(const PieceRows& q, const ExactPen& pen, RowCover& cover) {
     const double dist_hi = flip2 ? a2 : b2;
     const double u_lo = std::max(flip1 ? b1 : a1, dist_lo);
     const double u_hi = std::min(flip1 ? a1 : b1, dist_hi);
-    // An end set by the projection lies on the perpendicular through a
-    // vertex, inside that vertex's disc, which decides it: only ends at or
-    // near the distance bound need a second look.
-    const bool check_lo = !q.band_hair_exact && u_lo - dist_lo < kTieReach;
-    const bool check_hi = !q.band_hair_exact && dist_hi - u_hi < kTieReach;
     if (u_lo <= u_hi) {
-      AddPart(cover, pen, part, y, q.p0.x + u_lo, q.p0.x + u_hi, check_lo, check_hi);
-    } else if (pen.on && u_lo - u_hi < kTieReach) {
+      const double lo = q.p0.x + u_lo;
+      const double hi = q.p0.x + u_hi;
+      // An end set by the projection lies on the perpendicular through a
+      // vertex, inside that vertex's disc, which decides it: only ends set
+      // by the distance bound need a second look.
+      const bool check_lo = second_look && u_lo == dist_lo && NearCentre(lo);
+      const bool check_hi = second_look && u_hi == dist_hi && NearCentre(hi);
+      if (check_lo || check_hi) {
+        AddExactPart(cover, pen, part, y, lo, hi, check_lo, check_hi);
+      } else {
+        cover.Add(y, lo, hi);
+      }
+    } else if (second_look && u_lo - u_hi < kTieReach) {
       // Empty by a hair: a pixel centre on the boundary may still count.
       const double mid = q.p0.x + (u_lo + u_hi) / 2;
       AddPart(cover, pen, part, y, mid, mid);
@@ -606,12 +622,12 @@ void WidePathSpans(const std::vector<DPoint>& path, bool closed, double radius, 
   const double r2 = radius * radius;
   ExactPen pen;
   const double w = 2 * radius;
-  pen.on = w == std::floor(w) && w < kMaxExactCoord;
-  for (std::size_t i = 0; pen.on && i < n; ++i) {
-    const DPoint p = path[i];
-    pen.on = p.x == std::floor(p.x) && p.y == std::floor(p.y) && std::abs(p.x) < kMaxExactCoord &&
-             std::abs(p.y) < kMaxExactCoord;
-  }
+  // Whole numbers below 2^28: a cast keeps them.
+  auto whole = [](double v) {
+    return std::abs(v) < kMaxExactCoord && static_cast<double>(static_cast<Coord>(v)) == v;
+  };
+  pen.on = whole(w);
+  for (std::size_t i = 0; pen.on && i < n; ++i) pen.on = whole(path[i].x) && whole(path[i].y);
   if (pen.on) pen.w2 = Wide{static_cast<Coord>(w)} * static_cast<Coord>(w);
   for (const PieceRows& q : pieces) {
     AddDisc(q.p0, q.whole0, q.row0, q.top, q.bottom, r2, chords, pen, cover);

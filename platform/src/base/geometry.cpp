@@ -142,6 +142,53 @@ namespace {
 constexpr double kColumnBias = 1e-5;
 constexpr double kRowBias = 1e-10;
 
+// Integer paths (every vertex whole, as all paths of integer points are)
+// with a whole pen width are decided exactly where it matters: a part's
+// row interval whose end comes within kTieReach of a pixel centre has that
+// pixel decided again in integers, with the tie rule above taken as the
+// limit of the hair (the shape's distance test at (x + e, y + e^2) for a
+// vanishing e), instead of trusting the floating-point end and the hair.
+constexpr double kTieReach = 1e-4;
+constexpr double kMaxExactCoord = 268435456.0;  // 2^28: squared terms fit 128 bits
+// A rational bound with a denominator up to 2 * 1000 lies on a pixel
+// centre or at least 1 / 2000 from one: beyond kTieReach.
+constexpr double kHairExactExtent = 1000;
+
+struct ExactPen {
+  bool on = false;
+  Wide w2 = 0;  // the pen's width squared: a centre is inside when 4 d^2 < w2
+};
+
+// Pixel (x, y) against the disc of the pen around the whole point p.
+// Exact pens keep coordinates below 2^28: sums and single products fit 64
+// bits, and only the products of two such values need 128.
+bool InDiscExact(const ExactPen& pen, DPoint p, Coord x, Coord y) {
+  const Coord dx = x - static_cast<Coord>(p.x);
+  const Coord dy = y - static_cast<Coord>(p.y);
+  const Wide g = 4 * (Wide{dx} * dx + Wide{dy} * dy);
+  if (g != pen.w2) return g < pen.w2;
+  return dx != 0 ? dx < 0 : dy < 0;
+}
+
+// Pixel (x, y) against the band of the whole segment p0 -> p1: its
+// projection within the segment and its distance from the line within w/2.
+bool InBandExact(const ExactPen& pen, DPoint p0, DPoint p1, Coord x, Coord y) {
+  const Coord ux = static_cast<Coord>(p1.x) - static_cast<Coord>(p0.x);
+  const Coord uy = static_cast<Coord>(p1.y) - static_cast<Coord>(p0.y);
+  const Coord len2 = ux * ux + uy * uy;
+  if (len2 == 0) return false;
+  const Coord dx = x - static_cast<Coord>(p0.x);
+  const Coord dy = y - static_cast<Coord>(p0.y);
+  const Coord t = dx * ux + dy * uy;  // moves by e ux + e^2 uy
+  if (t < 0 || (t == 0 && !(ux > 0 || (ux == 0 && uy > 0)))) return false;
+  if (t > len2 || (t == len2 && !(ux < 0 || (ux == 0 && uy < 0)))) return false;
+  const Coord c = dx * uy - dy * ux;  // moves by e uy - e^2 ux
+  const Wide lhs = 4 * (Wide{c} * c);
+  const Wide rhs = pen.w2 * len2;
+  if (lhs != rhs) return lhs < rhs;
+  return uy != 0 ? (c < 0) == (uy > 0) : (c > 0) == (ux > 0);
+}
+
 // Restricts u to the values with a * u in [lo, hi]; inv_a is 1 / a.
 bool Restrict(double a, double inv_a, double lo, double hi, double& u_lo, double& u_hi) {
   if (a == 0) return lo <= 0 && 0 <= hi;
@@ -182,12 +229,28 @@ class ChordTable {
     tabled_ = radius <= kMaxTabledRadius;
     if (!tabled_) return;
     reach_ = static_cast<Coord>(std::ceil(radius)) + 1;
-    for (Coord k = -reach_; k <= reach_; ++k) half_.push_back(Compute(k));
+    check_.clear();
+    for (Coord k = -reach_; k <= reach_; ++k) {
+      const double h = Compute(k);
+      half_.push_back(h);
+      check_.push_back(NeedsCheck(k, h) ? 1 : 0);
+    }
+  }
+  // Whether the chord's ends at this offset need a second look for an
+  // exact pen: they come within a hair of a pixel centre without being
+  // whole or half numbers (a chord of a whole-width pen at a whole offset
+  // is rational only then, and the hair decides those exactly).
+  bool Check(Coord offset) const {
+    if (!tabled_) return true;
+    return offset >= -reach_ && offset <= reach_ &&
+           check_[static_cast<std::size_t>(offset + reach_)] != 0;
   }
   bool tabled() const { return tabled_; }
   Coord reach() const { return reach_; }
   // The table from offset -reach to +reach.
   const double* data() const { return half_.data(); }
+  // Whether the chord at each offset needs a second look (see Check).
+  const char* checks() const { return check_.data(); }
   // The half-width at offset rows below the vertex, negative when the
   // disc does not reach that row.
   double At(Coord offset) const {
@@ -203,10 +266,22 @@ class ChordTable {
     const double q = radius_ * radius_ - v * v;
     return q >= 0 ? std::sqrt(q) : -1.0;
   }
+  bool NeedsCheck(Coord offset, double h) const {
+    if (h < 0) return false;
+    const double twice = 2 * h;
+    if (std::abs(h - std::nearbyint(h)) >= kTieReach) return false;
+    // h^2 = r^2 - k^2 = (w^2 - 4 k^2) / 4: rational exactly when w^2 - 4 k^2
+    // is a square, and then h is a whole or half number.
+    const double w = 2 * radius_;
+    const double rest = w * w - 4.0 * static_cast<double>(offset) * static_cast<double>(offset);
+    const auto root = static_cast<Coord>(std::llround(twice));
+    return !(w == std::floor(w) && rest < 4.0e15 && static_cast<double>(root * root) == rest);
+  }
   bool tabled_ = false;
   double radius_ = 0;
   Coord reach_ = 0;
   std::vector<double> half_;
+  std::vector<char> check_;
 };
 
 bool OnWholeRow(double y) { return y == std::floor(y) && std::abs(y) < kFar; }
@@ -230,6 +305,11 @@ struct PieceRows {
   bool whole1;
   Coord row0;
   Coord row1;
+  // The band's distance bound falls on pixel centres only exactly, never
+  // within a hair of one, so the hair decides it alone: the segment's
+  // length is whole (a squared length that is a square) and its vertical
+  // extent small, so a bound off a centre is off by at least 1 / (2 |dy|).
+  bool band_hair_exact;
 };
 
 PieceRows Prepare(const Piece& piece, double radius) {
@@ -257,6 +337,9 @@ PieceRows Prepare(const Piece& piece, double radius) {
   q.whole1 = OnWholeRow(q.p1.y);
   q.row0 = q.whole0 ? static_cast<Coord>(q.p0.y) : 0;
   q.row1 = q.whole1 ? static_cast<Coord>(q.p1.y) : 0;
+  // The square root of a whole square below 2^52 is exact.
+  q.band_hair_exact = q.len2 < 4.0e15 && std::abs(q.dy) <= kHairExactExtent &&
+                      static_cast<double>(static_cast<Coord>(len)) == len;
   return q;
 }
 
@@ -340,18 +423,81 @@ class RowCover {
   std::vector<std::vector<Interval>> lists_;
 };
 
+// Whether v lies within a hair of a whole number (exact pens keep every
+// value far below 2^52, where a cast rounds exactly).
+inline bool NearCentre(double v) {
+  const auto n = static_cast<Coord>(v + (v < 0 ? -0.5 : 0.5));
+  return std::abs(v - static_cast<double>(n)) < kTieReach;
+}
+
+// One part of a stroke for the second look: the disc of the pen around p0,
+// or the band of the segment p0 -> p1.
+struct ExactPart {
+  bool disc;
+  DPoint p0;
+  DPoint p1;
+  bool Inside(const ExactPen& pen, Coord x, Coord y) const {
+    return disc ? InDiscExact(pen, p0, x, y) : InBandExact(pen, p0, p1, x, y);
+  }
+};
+
+// Adds [lo, hi] of row y, an end of which came within a hair of a pixel
+// centre: that pixel is decided exactly (check_lo and check_hi leave out
+// ends that need no second look), and the part is added as [x0 - 1/2,
+// x1 - 1/2], which the final rounding maps back to exactly [x0, x1). The
+// rounding of overlapping intervals is the union of their pixels either
+// way, so such a part merges with the others. Rare: kept out of line.
+[[gnu::noinline]] void AddExactPart(RowCover& cover, const ExactPen& pen, const ExactPart& part,
+                                    Coord y, double lo, double hi, bool check_lo, bool check_hi) {
+  Coord x0 = CeilCoord(lo - kColumnBias);
+  Coord x1 = FloorCoord(hi - kColumnBias) + 1;
+  if (check_lo && NearCentre(lo)) {
+    const auto n = static_cast<Coord>(std::nearbyint(lo));
+    x0 = part.Inside(pen, n, y) ? n : n + 1;
+  }
+  if (check_hi && NearCentre(hi)) {
+    const auto n = static_cast<Coord>(std::nearbyint(hi));
+    x1 = part.Inside(pen, n, y) ? n + 1 : n;
+  }
+  if (x0 < x1) cover.Add(y, static_cast<double>(x0) - 0.5, static_cast<double>(x1) - 0.5);
+}
+
+// Adds [lo, hi] of row y, with a second look at its ends for an exact pen.
+inline void AddPart(RowCover& cover, const ExactPen& pen, const ExactPart& part, Coord y,
+                    double lo, double hi, bool check_lo = true, bool check_hi = true) {
+  if (pen.on && ((check_lo && NearCentre(lo)) || (check_hi && NearCentre(hi)))) {
+    AddExactPart(cover, pen, part, y, lo, hi, check_lo, check_hi);
+  } else {
+    cover.Add(y, lo, hi);
+  }
+}
+
 // Adds what the disc of radius r around p covers on the piece's rows.
 void AddDisc(DPoint p, bool whole, Coord row, Coord top, Coord bottom, double r2,
-             const ChordTable& chords, RowCover& cover) {
+             const ChordTable& chords, const ExactPen& pen, RowCover& cover) {
+  const ExactPart part{true, p, p};
   if (whole && chords.tabled()) {
     // Offsets from the vertex's row within the table's reach.
     const Coord first = std::max(top, row - chords.reach());
     const Coord last = std::min(bottom, row + chords.reach() + 1);
     const double* half = chords.data();  // from offset -reach
     const Coord base = chords.reach() - row;
+    if (!pen.on) {
+      for (Coord y = first; y < last; ++y) {
+        const double h = half[y + base];
+        if (h >= 0) cover.Add(y, p.x - h, p.x + h);
+      }
+      return;
+    }
+    const char* check = chords.checks();  // from offset -reach
     for (Coord y = first; y < last; ++y) {
       const double h = half[y + base];
-      if (h >= 0) cover.Add(y, p.x - h, p.x + h);
+      if (h < 0) continue;
+      if (check[y + base] != 0) {
+        AddExactPart(cover, pen, part, y, p.x - h, p.x + h, true, true);
+      } else {
+        cover.Add(y, p.x - h, p.x + h);
+      }
     }
     return;
   }
@@ -364,15 +510,16 @@ void AddDisc(DPoint p, bool whole, Coord row, Coord top, Coord bottom, double r2
       const double rest = r2 - v * v;
       h = rest >= 0 ? std::sqrt(rest) : -1.0;
     }
-    if (h >= 0) cover.Add(y, p.x - h, p.x + h);
+    if (h >= 0) AddPart(cover, pen, part, y, p.x - h, p.x + h);
   }
 }
 
 // Adds the band around the piece's segment: the points whose projection
 // falls on the segment and whose distance from its line is within the
 // radius.
-void AddBand(const PieceRows& q, RowCover& cover) {
+void AddBand(const PieceRows& q, const ExactPen& pen, RowCover& cover) {
   const double inf = std::numeric_limits<double>::infinity();
+  const ExactPart part{false, q.p0, q.p1};
   const Coord first = std::max(q.top, q.band_top);
   const Coord last = std::min(q.bottom, q.band_bottom);
   if (q.dx == 0 || q.dy == 0) {
@@ -382,6 +529,8 @@ void AddBand(const PieceRows& q, RowCover& cover) {
       const double v0 = (static_cast<double>(y) + kRowBias) - q.p0.y;
       double u_lo = -inf;
       double u_hi = inf;
+      // Its ends are whole or half pixels, where the hair decides
+      // exactly: no second look.
       if (Restrict(q.dx, q.inv_dx, -v0 * q.dy, q.len2 - v0 * q.dy, u_lo, u_hi) &&
           Restrict(-q.dy, q.inv_ndy, -q.reach - q.dx * v0, q.reach - q.dx * v0, u_lo, u_hi)) {
         cover.Add(y, q.p0.x + u_lo, q.p0.x + u_hi);
@@ -393,15 +542,35 @@ void AddBand(const PieceRows& q, RowCover& cover) {
   // within [0, len2] and the distance from the line within the radius.
   const bool flip1 = q.dx < 0;
   const bool flip2 = -q.dy < 0;
+  const bool second_look = pen.on && !q.band_hair_exact;
   for (Coord y = first; y < last; ++y) {
     const double v0 = (static_cast<double>(y) + kRowBias) - q.p0.y;
     const double a1 = (-v0 * q.dy) * q.inv_dx;
     const double b1 = (q.len2 - v0 * q.dy) * q.inv_dx;
     const double a2 = (-q.reach - q.dx * v0) * q.inv_ndy;
     const double b2 = (q.reach - q.dx * v0) * q.inv_ndy;
-    const double u_lo = std::max(flip1 ? b1 : a1, flip2 ? b2 : a2);
-    const double u_hi = std::min(flip1 ? a1 : b1, flip2 ? a2 : b2);
-    if (u_lo <= u_hi) cover.Add(y, q.p0.x + u_lo, q.p0.x + u_hi);
+    const double dist_lo = flip2 ? b2 : a2;
+    const double dist_hi = flip2 ? a2 : b2;
+    const double u_lo = std::max(flip1 ? b1 : a1, dist_lo);
+    const double u_hi = std::min(flip1 ? a1 : b1, dist_hi);
+    if (u_lo <= u_hi) {
+      const double lo = q.p0.x + u_lo;
+      const double hi = q.p0.x + u_hi;
+      // An end set by the projection lies on the perpendicular through a
+      // vertex, inside that vertex's disc, which decides it: only ends set
+      // by the distance bound need a second look.
+      const bool check_lo = second_look && u_lo == dist_lo && NearCentre(lo);
+      const bool check_hi = second_look && u_hi == dist_hi && NearCentre(hi);
+      if (check_lo || check_hi) {
+        AddExactPart(cover, pen, part, y, lo, hi, check_lo, check_hi);
+      } else {
+        cover.Add(y, lo, hi);
+      }
+    } else if (second_look && u_lo - u_hi < kTieReach) {
+      // Empty by a hair: a pixel centre on the boundary may still count.
+      const double mid = q.p0.x + (u_lo + u_hi) / 2;
+      AddPart(cover, pen, part, y, mid, mid);
+    }
   }
 }
 
@@ -451,10 +620,19 @@ void WidePathSpans(const std::vector<DPoint>& path, bool closed, double radius, 
   static ChordTable chords(1.0);
   chords.Use(radius);
   const double r2 = radius * radius;
+  ExactPen pen;
+  const double w = 2 * radius;
+  // Whole numbers below 2^28: a cast keeps them.
+  auto whole = [](double v) {
+    return std::abs(v) < kMaxExactCoord && static_cast<double>(static_cast<Coord>(v)) == v;
+  };
+  pen.on = whole(w);
+  for (std::size_t i = 0; pen.on && i < n; ++i) pen.on = whole(path[i].x) && whole(path[i].y);
+  if (pen.on) pen.w2 = Wide{static_cast<Coord>(w)} * static_cast<Coord>(w);
   for (const PieceRows& q : pieces) {
-    AddDisc(q.p0, q.whole0, q.row0, q.top, q.bottom, r2, chords, cover);
-    AddBand(q, cover);
-    if (q.end_disc) AddDisc(q.p1, q.whole1, q.row1, q.top, q.bottom, r2, chords, cover);
+    AddDisc(q.p0, q.whole0, q.row0, q.top, q.bottom, r2, chords, pen, cover);
+    AddBand(q, pen, cover);
+    if (q.end_disc) AddDisc(q.p1, q.whole1, q.row1, q.top, q.bottom, r2, chords, pen, cover);
   }
   cover.ForEach([&](Coord y, const Interval& iv) {
     const Coord x0 = CeilCoord(iv.lo - kColumnBias);

@@ -8,6 +8,7 @@ namespace raster_test {
 namespace {
 
 const std::uint8_t kWhite = SlotOf(RGB(255, 255, 255));
+constexpr int kLongSegments = 20000;
 
 PixelSet Line(Canvas& c, int x0, int y0, int x1, int y1) {
   c.Clear();
@@ -152,27 +153,42 @@ TEST(RasterThinLine, DrawingMarksExactlyTheTilesOfThePaintedPixels) {
 // Pixels whose centre lies strictly within w/2 of the segment (exact
 // integer arithmetic; for odd w no centre lies exactly on the boundary of
 // segments with these directions, so strict and inclusive agree).
+// Whether pixel centre (x, y) belongs to a wide pen's segment a -> b (its
+// band and both end discs), decided in exact integer arithmetic. On a tie
+// (exactly w/2 away) the pixel counts where the shape lies to its right,
+// or on a horizontal boundary below it: the sign of the shape's distance
+// test at (x + e, y + e^2) for a vanishing e.
+bool InWideSegment(std::int64_t w, POINT a, POINT b, std::int64_t x, std::int64_t y) {
+  using Big = __int128;
+  const Big w2 = Big{w} * w;
+  auto in_disc = [&](POINT q) {
+    const Big dx = x - q.x, dy = y - q.y;
+    const Big g = 4 * (dx * dx + dy * dy);
+    if (g != w2) return g < w2;
+    return dx != 0 ? dx < 0 : dy < 0;
+  };
+  if (in_disc(a) || in_disc(b)) return true;
+  const Big ux = Big{b.x} - a.x, uy = Big{b.y} - a.y;
+  const Big len2 = ux * ux + uy * uy;
+  if (len2 == 0) return false;
+  const Big dx = x - a.x, dy = y - a.y;
+  const Big t = dx * ux + dy * uy;  // the projection, perturbed by e ux + e^2 uy
+  const bool after_a = t > 0 || (t == 0 && (ux > 0 || (ux == 0 && uy > 0)));
+  const bool before_b = t < len2 || (t == len2 && (ux < 0 || (ux == 0 && uy < 0)));
+  if (!after_a || !before_b) return false;
+  const Big c = dx * uy - dy * ux;  // perturbed by e uy - e^2 ux
+  const Big lhs = 4 * c * c, rhs = w2 * len2;
+  if (lhs != rhs) return lhs < rhs;
+  return uy != 0 ? c * uy < 0 : c * ux > 0;
+}
+
 PixelSet WideFootprint(int w, int width, int height,
                        const std::vector<std::pair<POINT, POINT>>& segments) {
   PixelSet out;
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       for (const auto& [a, b] : segments) {
-        const std::int64_t dx = b.x - a.x, dy = b.y - a.y;
-        const std::int64_t px = x - a.x, py = y - a.y;
-        const std::int64_t len2 = dx * dx + dy * dy;
-        const std::int64_t dot = px * dx + py * dy;
-        bool inside;
-        if (len2 == 0 || dot <= 0) {
-          inside = 4 * (px * px + py * py) < std::int64_t{w} * w;
-        } else if (dot >= len2) {
-          const std::int64_t qx = x - b.x, qy = y - b.y;
-          inside = 4 * (qx * qx + qy * qy) < std::int64_t{w} * w;
-        } else {
-          const std::int64_t cross = px * dy - py * dx;
-          inside = 4 * cross * cross < std::int64_t{w} * w * len2;
-        }
-        if (inside) {
+        if (InWideSegment(w, a, b, x, y)) {
           out.insert({x, y});
           break;
         }
@@ -251,6 +267,66 @@ TEST(RasterWideLine, HugeCoordinatesKeepTheShape) {
   EXPECT_EQ(drawn.count({0, 11}), 1u);
   EXPECT_EQ(drawn.count({29, 19}), 1u);
   EXPECT_EQ(drawn.count({0, 10}), 0u);
+}
+
+// Ties worked out by hand: centres exactly w/2 from the stroke count only
+// where the stroke lies to their right, or below them on a horizontal
+// boundary, so a stroke w wide covers exactly w rows and w columns.
+TEST(RasterWideLine, TiesFollowTheFilledShapeRule) {
+  const struct {
+    const char* name;
+    int w;
+    POINT a, b;
+    std::vector<std::string> picture;
+  } cases[] = {
+      {"width 2 at 45 degrees", 2, {2, 2}, {7, 7},
+       {"", "..#", ".###", "..###", "...###", "....###", ".....###", "......##"}},
+      {"width 4, a single point: its disc", 4, {4, 4}, {4, 4},
+       {"", "", "....#", "...###", "..####", "...###"}},
+      {"width 4 horizontal: the end discs", 4, {3, 4}, {7, 4},
+       {"", "", "...#####", "..#######", ".########", "..#######"}},
+      {"width 2 along a 6-8-10 segment", 2, {2, 2}, {8, 10},
+       {"", "..#", ".###", "..##", "...##", "...###", "....###", ".....##", "......##",
+        "......###", ".......##"}},
+  };
+  Canvas c(12, 13);
+  for (const auto& t : cases) {
+    c.Pen(t.w, RGB(255, 255, 255));
+    EXPECT_EQ(Line(c, t.a.x, t.a.y, t.b.x, t.b.y), FromPicture(t.picture)) << t.name << "\n"
+                                                                            << c.Picture();
+  }
+}
+
+// Long segments passing a small canvas at every angle, with even and odd
+// widths: every pixel follows the exact rule, ties included. Boundaries
+// that pass within a hair of a pixel centre are where an approximate
+// decision goes wrong.
+TEST(RasterWideLine, LongSegmentsFollowTheExactRule) {
+  Canvas c(48, 40);
+  std::uint32_t state = 12345;
+  auto next = [&state](int range) {
+    state = state * 1664525u + 1013904223u;
+    return static_cast<int>((state >> 8) % static_cast<std::uint32_t>(range));
+  };
+  int mismatched = 0;
+  for (int i = 0; i < kLongSegments && mismatched < 3; ++i) {
+    const int w = 2 + next(40);
+    const POINT a{next(6000) - 3000, next(6000) - 3000};
+    const POINT b{48 - a.x + next(9) - 4, 40 - a.y + next(9) - 4};  // through the canvas
+    c.Pen(w, RGB(255, 255, 255));
+    const PixelSet drawn = Line(c, a.x, a.y, b.x, b.y);
+    const PixelSet want = WideFootprint(w, 48, 40, {{a, b}});
+    if (drawn != want) {
+      ++mismatched;
+      std::string diff;
+      for (const auto& p : drawn)
+        if (!want.count(p)) diff += " +" + std::to_string(p.first) + "," + std::to_string(p.second);
+      for (const auto& p : want)
+        if (!drawn.count(p)) diff += " -" + std::to_string(p.first) + "," + std::to_string(p.second);
+      ADD_FAILURE() << "width " << w << ": " << a.x << "," << a.y << " -> " << b.x << "," << b.y
+                    << " painted (+) or missed (-):" << diff;
+    }
+  }
 }
 
 TEST(RasterPen, NullPenAndInvalidHandlesDrawNothing) {

@@ -341,6 +341,27 @@ TEST_F(LockTest, AGrabHeldByAnotherProgramMeansNoLockAtAll) {
   }
 }
 
+// A protected run that never locks says so with 2, never 0: with the
+// pointer resting in the hot corner, and on SIGTERM while it still waits
+// for a grab that another program holds.
+TEST_F(LockTest, ARunThatNeverLockedExitsWithTwo) {
+  x_.MovePointer(width_ - 5, height_ - 5);
+  auto corner = Start({"plasma", "/s"});
+  EXPECT_EQ(corner->WaitExit(5s), 2) << "the hot corner";
+  x_.MovePointer(100, 100);
+
+  const Window root = DefaultRootWindow(x_.get());
+  ASSERT_EQ(XGrabKeyboard(x_.get(), root, False, GrabModeAsync, GrabModeAsync, CurrentTime), GrabSuccess);
+  x_.Sync();
+  auto waiting = Start({"plasma", "/s"});
+  EXPECT_EQ(waiting->WaitExit(1s), -1) << "still waiting for the keyboard";
+  waiting->Signal(SIGTERM);
+  EXPECT_EQ(waiting->WaitExit(3s), 2) << "SIGTERM before the lock";
+  EXPECT_EQ(Cover(), 0u);
+  XUngrabKeyboard(x_.get(), CurrentTime);
+  x_.Sync();
+}
+
 TEST_F(LockTest, AnUnmappedOrDestroyedCoverComesBackWithItsGrabs) {
   const Window other = OtherClientWindow();
   auto saver = StartLocked();

@@ -10,7 +10,7 @@
 #include <cmath>
 #include <vector>
 
-#include "canvas.h"
+#include "tests/support/slot_canvas.h"
 #include "gdi/gdi_objects.h"
 
 namespace {

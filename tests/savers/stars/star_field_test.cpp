@@ -6,7 +6,7 @@
 #include <cmath>
 #include <utility>
 
-#include "canvas.h"
+#include "tests/support/slot_canvas.h"
 
 namespace {
 

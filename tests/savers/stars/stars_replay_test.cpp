@@ -15,7 +15,7 @@
 #include "orvo/headless.h"
 #include "savers/stars/star_field.h"
 #include "savers/stars/stars_saver.h"
-#include "tests/savers/stars/canvas.h"
+#include "tests/support/slot_canvas.h"
 #include "tests/support/palette_replay.h"
 #include "tests/support/recording_test.h"
 #include "tests/support/saver_probe.h"

@@ -82,8 +82,7 @@ void NewImage() {
   if (s.engine != nullptr) {
     // Tweak is at least 1 s: a duration beyond what a deadline can hold
     // (24.8 days) is held there.
-    s.engine->palette_duration =
-        TickAfter(0, static_cast<std::uint32_t>(Row(kTweak)) * 1000u);
+    s.engine->palette_duration = HeldWait(static_cast<std::uint32_t>(Row(kTweak)) * 1000u);
     if (!s.first_image_done) SelectEffect(s.engine, s.settings.effect, s.settings.shifted);
   }
   // In 32-bit arithmetic that wraps, as the desktop's does: a stored

@@ -19,12 +19,11 @@ inline bool TickReached(DWORD now, DWORD deadline) { return TicksPast(now, deadl
 // now > deadline.
 inline bool TickPassed(DWORD now, DWORD deadline) { return TicksPast(now, deadline) > 0; }
 
-// The deadline `ms` after `now`, for a wait that is never negative: one
-// longer than the distance the comparison can see (2^31 - 1 ms, 24.8 days)
-// is held at that distance. (A duration read from a signed setting is
+// A wait that is never negative, held at the distance the comparison can
+// see (2^31 - 1 ms, 24.8 days). (A duration read from a signed setting is
 // added as is: a negative one means a deadline already past.)
-inline DWORD TickAfter(DWORD now, DWORD ms) {
-  return now + (ms > 0x7FFFFFFFu ? 0x7FFFFFFFu : ms);
-}
+inline DWORD HeldWait(DWORD ms) { return ms > 0x7FFFFFFFu ? 0x7FFFFFFFu : ms; }
+// The deadline such a wait after `now`.
+inline DWORD TickAfter(DWORD now, DWORD ms) { return now + HeldWait(ms); }
 
 }  // namespace orvo

@@ -236,20 +236,14 @@ class ChordTable {
       check_.push_back(NeedsCheck(k, h) ? 1 : 0);
     }
   }
-  // Whether the chord's ends at this offset need a second look for an
-  // exact pen: they come within a hair of a pixel centre without being
-  // whole or half numbers (a chord of a whole-width pen at a whole offset
-  // is rational only then, and the hair decides those exactly).
-  bool Check(Coord offset) const {
-    if (!tabled_) return true;
-    return offset >= -reach_ && offset <= reach_ &&
-           check_[static_cast<std::size_t>(offset + reach_)] != 0;
-  }
   bool tabled() const { return tabled_; }
   Coord reach() const { return reach_; }
   // The table from offset -reach to +reach.
   const double* data() const { return half_.data(); }
-  // Whether the chord at each offset needs a second look (see Check).
+  // Whether the chord's ends at each offset need a second look for an
+  // exact pen: they come within a hair of a pixel centre without being
+  // whole or half numbers (a chord of a whole-width pen at a whole offset
+  // is rational only then, and the hair decides those exactly).
   const char* checks() const { return check_.data(); }
   // The half-width at offset rows below the vertex, negative when the
   // disc does not reach that row.

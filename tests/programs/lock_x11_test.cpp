@@ -596,5 +596,39 @@ TEST_F(LockTest, LockWithTheSwitchOffAndDetachReturnsOnceLocked) {
   if (Cover() != 0 && guardian > 0) kill(guardian, SIGKILL);
 }
 
+// Never locked out: a stopped animation never asks for the prompt, so the
+// guardian opens its own with the keys typed so far; a PAM check that hangs
+// gives way to Escape within a second, and the next attempt works.
+TEST_F(LockTest, AStoppedAnimationOrAHangingCheckDoesNotLockTheUserOut) {
+  if (!pam_) GTEST_SKIP() << "needs PAM's test wrapper (libpam-wrapper), which sanitizer builds cannot load";
+  auto stopped = StartLocked();
+  const pid_t animation = static_cast<pid_t>(x_.WindowPid(Animation()));
+  ASSERT_GT(animation, 0);
+  kill(animation, SIGSTOP);
+  TypePassword("s3cret");
+  EXPECT_EQ(stopped->WaitExit(10s), 0) << "the password typed for a stopped animation unlocks";
+  kill(animation, SIGCONT);
+
+  ASSERT_TRUE(fs::exists(ORVO_PAM_EXEC_MODULE));
+  const std::string matrix = std::string(ORVO_PAM_MATRIX_MODULE) + " passdb=" + (dir_ / "passdb").string();
+  std::ofstream(dir_ / "pam" / "orvo-saver") << "auth optional " << ORVO_PAM_EXEC_MODULE << " /bin/sleep 60\n"
+                                             << "auth required " << matrix << "\naccount required " << matrix << "\n";
+  auto saver = StartLocked();
+  TypePassword("s3cret");
+  std::this_thread::sleep_for(1s);
+  ASSERT_EQ(saver->WaitExit(0ms), -1) << "PAM sleeps";
+  ASSERT_EQ(Find(x_.Capture(0, 0, width_, height_), width_, lock::kErrorColour).count, 0);
+  x_.PressKey("Escape");
+  const auto escaped = std::chrono::steady_clock::now();
+  bool said = false;
+  while (!said && std::chrono::steady_clock::now() - escaped < 1s)
+    said = Find(x_.Capture(0, 0, width_, height_), width_, lock::kErrorColour).count > 50;
+  EXPECT_TRUE(said) << "the prompt says within a second that the check was abandoned";
+  std::ofstream(dir_ / "pam" / "orvo-saver") << "auth required " << matrix << "\naccount required " << matrix << "\n";
+  for (const char* key : {"s", "3", "c", "r", "e", "t"}) x_.PressKey(key);
+  x_.PressKey("Return");
+  EXPECT_EQ(saver->WaitExit(8s), 0) << "the prompt works again";
+}
+
 }  // namespace
 }  // namespace orvo::testing

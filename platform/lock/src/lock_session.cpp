@@ -78,9 +78,11 @@ void LockSession::Key(std::uint32_t now, const KeyInput& key) {
       TypeKey(now, key);
       return;
     case Phase::kChecking:
+      if (key.kind == KeyInput::Kind::kEscape) Abandon(now, "Password check abandoned");
+      return;  // the field is closed meanwhile
     case Phase::kHolding:
     case Phase::kUnlocking:
-      return;  // the field is closed meanwhile
+      return;
   }
 }
 
@@ -217,6 +219,18 @@ void LockSession::ClosePrompt(std::uint32_t now) {
   Refresh();
 }
 
+// PAM is stopped where it hangs; the field opens again for a new attempt.
+void LockSession::Abandon(std::uint32_t now, const char* why) {
+  effects_.AbandonCheck();
+  phase_ = Phase::kTyping;
+  last_key_ = now;
+  echo_ = false;
+  typed_.Clear();
+  prompt_.label = "Password";
+  prompt_.lines.assign(1, {PromptLine::Tone::kError, why});
+  Refresh();
+}
+
 void LockSession::Approve() {
   phase_ = Phase::kUnlocking;
   Refresh();
@@ -279,12 +293,12 @@ void LockSession::CheckDone(std::uint32_t now, CheckVerdict verdict, const std::
 void LockSession::Tick(std::uint32_t now) {
   switch (phase_) {
     case Phase::kPending:
-      if (now - pending_since_ >= kPendingLimit) {
-        // The animation asked nothing: what was typed goes.
-        typed_.Clear();
-        submit_pending_ = cancel_pending_ = false;
-        phase_ = Phase::kIdle;
-      }
+      // The animation asked nothing in time (stopped, hung, or starting
+      // again and again): the guardian's own prompt takes what was typed.
+      if (now - pending_since_ >= kPendingLimit) OpenPrompt(now, false, 0);
+      return;
+    case Phase::kChecking:
+      if (now - last_key_ >= kCheckLimit) Abandon(now, "The password check took too long and was abandoned");
       return;
     case Phase::kTyping:
       if (now - last_key_ >= kIdleLimit) ClosePrompt(now);
@@ -294,6 +308,7 @@ void LockSession::Tick(std::uint32_t now) {
         typed_.Clear();
         effects_.Answer(nullptr);
         phase_ = Phase::kChecking;
+        last_key_ = now;
         Refresh();
       }
       return;
@@ -314,6 +329,7 @@ void LockSession::Tick(std::uint32_t now) {
 std::uint32_t LockSession::NextDeadline(std::uint32_t now) const {
   switch (phase_) {
     case Phase::kPending: return Until(now, pending_since_ + kPendingLimit);
+    case Phase::kChecking: return Until(now, last_key_ + kCheckLimit);
     case Phase::kTyping:
     case Phase::kAnswering: return Until(now, last_key_ + kIdleLimit);
     case Phase::kHolding: return Until(now, hold_until_);

@@ -95,6 +95,7 @@ class LockTest : public ::testing::Test {
     x_.MovePointer(100, 100);
   }
   void TearDown() override {
+    if (breaking_keys_) Keyboard("");
     RestoreKeys();
     XUngrabKeyboard(x_.get(), CurrentTime);
     XUngrabPointer(x_.get(), CurrentTime);
@@ -254,6 +255,23 @@ class LockTest : public ::testing::Test {
   int width_ = 0, height_ = 0;
   std::vector<KeyCode> bound_;
   bool pam_ = false;
+  bool breaking_keys_ = false;
+
+  // The server's keymap with these XKB options (empty: none), as a user sets them.
+  void Keyboard(const std::string& options) {
+    breaking_keys_ = !options.empty();
+    ASSERT_EQ(std::system(("setxkbmap -option '' -option '" + options + "'").c_str()), 0);
+    x_.Sync();
+  }
+  // Whether `text` appears in `file` within `limit`.
+  static bool Says(const fs::path& file, const std::string& text, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (ReadFile(file).find(text) == std::string::npos) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      std::this_thread::sleep_for(20ms);
+    }
+    return true;
+  }
 };
 
 TEST_F(LockTest, TheLockOutlivesItsAnimation) {
@@ -628,6 +646,45 @@ TEST_F(LockTest, AStoppedAnimationOrAHangingCheckDoesNotLockTheUserOut) {
   for (const char* key : {"s", "3", "c", "r", "e", "t"}) x_.PressKey(key);
   x_.PressKey("Return");
   EXPECT_EQ(saver->WaitExit(8s), 0) << "the prompt works again";
+}
+
+// Keys that make the server drop every grab or close the lock's connection
+// (keyboard option grab:break_actions): a run refuses to lock with 2 while
+// they are there; set while locked, they are switched off and the lock holds
+// against Ctrl+Alt+KP_Multiply, which closes the grabbing client.
+TEST_F(LockTest, GrabBreakingKeysAreRefusedOrSwitchedOff) {
+  const fs::path errors = dir_ / "stderr";
+  Keyboard("grab:break_actions");
+  auto refused = Start({"plasma", "/s"}, errors.string());
+  int code = -1;
+  bool ever_covered = false;
+  for (int i = 0; i < 400 && code == -1; ++i) {
+    ever_covered = ever_covered || Cover() != 0;
+    code = refused->WaitExit(20ms);
+  }
+  EXPECT_EQ(code, 2);
+  EXPECT_FALSE(ever_covered) << "nothing was covered";
+  EXPECT_NE(ReadFile(errors).find("cannot lock: the keyboard has keys that break grabs (keyboard option grab:break_actions)"),
+            std::string::npos)
+      << ReadFile(errors);
+
+  Keyboard("");
+  auto saver = Start({"plasma", "/s"}, errors.string());
+  for (int i = 0; i < 400 && (Animation() == 0 || !x_.Viewable(Cover())); ++i) std::this_thread::sleep_for(20ms);
+  ASSERT_TRUE(x_.Viewable(Cover()));
+  Keyboard("grab:break_actions");
+  EXPECT_TRUE(Says(errors, "switched off while the screen is locked", 5s)) << ReadFile(errors);
+  const KeyCode chord[] = {XKeysymToKeycode(x_.get(), XK_Control_L), XKeysymToKeycode(x_.get(), XK_Alt_L),
+                           XKeysymToKeycode(x_.get(), XK_KP_Multiply)};
+  for (KeyCode k : chord) XTestFakeKeyEvent(x_.get(), k, True, CurrentTime);
+  for (KeyCode k : chord) XTestFakeKeyEvent(x_.get(), k, False, CurrentTime);
+  x_.Sync();
+  EXPECT_EQ(saver->WaitExit(1s), -1) << "the lock goes on";
+  EXPECT_TRUE(x_.Viewable(Cover()));
+  EXPECT_TRUE(KeyboardTaken());
+  x_.PressKey("Escape");
+  std::this_thread::sleep_for(300ms);
+  EndLock(*saver);
 }
 
 }  // namespace

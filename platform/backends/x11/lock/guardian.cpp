@@ -50,6 +50,7 @@ Guardian::~Guardian() {
 
 int Guardian::End(int code) {
   StopAnimation(true);
+  RestoreKeymap();
   XUngrabKeyboard(display_, CurrentTime);
   XUngrabPointer(display_, CurrentTime);
   prompt_.reset();
@@ -134,8 +135,10 @@ void Guardian::HandleEvent(XEvent& event) {
       return;
     case MappingNotify:
       XRefreshKeyboardMapping(&event.xmapping);
+      if (event.xmapping.request == MappingKeyboard) CheckKeymap();
       return;
     default:
+      if (xkb_event_ >= 0 && event.type == xkb_event_) CheckKeymap();
       return;
   }
 }
@@ -210,7 +213,10 @@ int Guardian::Run() {
     std::fprintf(stderr, "%s: cannot lock: the pointer rests in the hot corner\n", program_.c_str());
     return End(kCouldNotLock);
   }
+  if (!WatchKeymap()) return End(kCouldNotLock);
   if (const int code = LockOrGiveUp(); code != 0) return code;
+  // The keymap may have changed while the grabs were taken.
+  CheckKeymap();
   if (Terminating()) return EndOnTerm();
   CreateWindows();
   OpenInputMethod();

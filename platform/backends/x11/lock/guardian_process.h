@@ -38,6 +38,7 @@ inline constexpr std::uint32_t kRestartDelay = 250;
 inline constexpr std::uint32_t kEndWait = 3000;        // for the animation to finish its tear-down
 inline constexpr const char* kCoverClass = "OrvoScreenLock";
 inline constexpr const char* kCoverTitle = "Screen Lock";
+inline constexpr const char* kGrabBreakOption = "grab:break_actions";
 inline constexpr long kPointerEvents = ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
 
 // SIGTERM ends the lock; SIGCHLD tells of the animation's end.
@@ -124,6 +125,9 @@ class Guardian final : public SessionEffects {
   void ReadLink();
   void ReadWorker();
   void UpdateCapsLock();
+  bool WatchKeymap();
+  void CheckKeymap();
+  void RestoreKeymap();
   std::uint32_t NextWake(std::uint32_t now) const;
   int End(int code);
   int EndOnTerm();
@@ -149,6 +153,8 @@ class Guardian final : public SessionEffects {
   int sleep_lock_ = -1;
   int told_ = -1;
   bool caps_lock_ = false;
+  int xkb_event_ = -1;  // the XKB extension's event code, -1 without it
+  bool disarmed_ = false;  // grab-breaking keys were switched off while locked
 
   pid_t animation_ = -1;
   int link_ = -1;

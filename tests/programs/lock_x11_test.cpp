@@ -12,6 +12,8 @@
 #include <X11/Xft/Xft.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/Xcomposite.h>
+#include <sys/wait.h>
 #include <X11/keysym.h>
 
 #include <chrono>
@@ -72,6 +74,52 @@ Box Find(const std::vector<std::uint32_t>& pixels, int width, std::uint32_t colo
   return box;
 }
 
+Window Parent(Display* d, Window w) {
+  Window root = 0, parent = 0, *children = nullptr;
+  unsigned count = 0;
+  if (!XQueryTree(d, w, &root, &parent, &children, &count)) return 0;
+  if (children != nullptr) XFree(children);
+  return parent;
+}
+
+// An X server of the test's own with these screens (Xvfb's WxHxD), ended
+// with the object.
+class OwnServer {
+ public:
+  explicit OwnServer(const std::vector<std::string>& screens) {
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    std::vector<std::string> args{"Xvfb", "-displayfd", std::to_string(fds[1]), "-nolisten", "tcp", "-noreset"};
+    for (std::size_t i = 0; i < screens.size(); ++i) args.insert(args.end(), {"-screen", std::to_string(i), screens[i]});
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_ = fork();
+    if (pid_ == 0) {
+      close(fds[0]);
+      execvp("Xvfb", argv.data());
+      _exit(127);
+    }
+    close(fds[1]);
+    pollfd ready{fds[0], POLLIN, 0};
+    std::string number;
+    char c = 0;
+    while (poll(&ready, 1, 20000) == 1 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    close(fds[0]);
+    if (!number.empty()) name_ = ":" + number;
+  }
+  ~OwnServer() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+  }
+  const std::string& name() const { return name_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::string name_;
+};
+
 class LockTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -116,12 +164,11 @@ class LockTest : public ::testing::Test {
   void Password(const std::string& password) { std::ofstream(dir_ / "passdb") << user_ << ":" << password << ":orvo-saver\n"; }
 
   // Starts the saver with PAM's test wrapper in its environment only.
-  std::unique_ptr<Program> Start(const std::vector<std::string>& args, const std::string& stderr_file = "") {
-    std::map<std::string, std::string> env{
-        // The sanitizers' runtime need not come first when the wrapper is
-        // preloaded; the display libraries keep caches for the process's life.
-        {"ASAN_OPTIONS", "verify_asan_link_order=0:detect_leaks=0"},
-    };
+  std::unique_ptr<Program> Start(const std::vector<std::string>& args, const std::string& stderr_file = "",
+                                 std::map<std::string, std::string> env = {}) {
+    // The sanitizers' runtime need not come first when the wrapper is
+    // preloaded; the display libraries keep caches for the process's life.
+    env["ASAN_OPTIONS"] = "verify_asan_link_order=0:detect_leaks=0";
     if (pam_) {
       env["LD_PRELOAD"] = ORVO_PAM_WRAPPER_LIBRARY;
       env["PAM_WRAPPER"] = "1";
@@ -685,6 +732,76 @@ TEST_F(LockTest, GrabBreakingKeysAreRefusedOrSwitchedOff) {
   x_.PressKey("Escape");
   std::this_thread::sleep_for(300ms);
   EndLock(*saver);
+}
+
+// Every X screen gets a cover: a white window on each screen of a server
+// with two is hidden, the second screen's root all black.
+TEST_F(LockTest, EveryXScreenIsCovered) {
+  OwnServer server({"1280x720x24", "800x600x24"});
+  ASSERT_FALSE(server.name().empty()) << "Xvfb did not start";
+  Display* d = XOpenDisplay(server.name().c_str());
+  ASSERT_NE(d, nullptr);
+  ASSERT_EQ(ScreenCount(d), 2);
+  for (int s = 0; s < 2; ++s) {
+    XSetWindowAttributes a{};
+    a.override_redirect = True;
+    a.background_pixel = WhitePixel(d, s);
+    XMapWindow(d, XCreateWindow(d, RootWindow(d, s), 0, 0, static_cast<unsigned>(DisplayWidth(d, s)),
+                                static_cast<unsigned>(DisplayHeight(d, s)), 0, CopyFromParent, InputOutput,
+                                CopyFromParent, CWOverrideRedirect | CWBackPixel, &a));
+  }
+  XSync(d, False);
+  // The share of white pixels on a screen's root, as xwd would read it.
+  auto white = [d](int s) {
+    const unsigned w = static_cast<unsigned>(DisplayWidth(d, s)), h = static_cast<unsigned>(DisplayHeight(d, s));
+    XImage* image = XGetImage(d, RootWindow(d, s), 0, 0, w, h, AllPlanes, ZPixmap);
+    if (image == nullptr) return 1.0;
+    long count = 0;
+    for (unsigned y = 0; y < h; ++y)
+      for (unsigned x = 0; x < w; ++x) count += XGetPixel(image, static_cast<int>(x), static_cast<int>(y)) == WhitePixel(d, s);
+    XDestroyImage(image);
+    return static_cast<double>(count) / (static_cast<double>(w) * h);
+  };
+  ASSERT_EQ(white(1), 1.0);
+  auto saver = Start({"plasma", "/s"}, "", {{"DISPLAY", server.name()}});
+  for (int i = 0; i < 100 && (white(0) > 0.5 || white(1) > 0.0); ++i) std::this_thread::sleep_for(100ms);
+  EXPECT_LT(white(0), 0.5) << "the animation's screen";
+  EXPECT_EQ(white(1), 0.0) << "the second screen is black";
+  EXPECT_EQ(saver->WaitExit(0ms), -1);
+  saver->Signal(SIGTERM);
+  EXPECT_EQ(saver->WaitExit(5s), 0);
+  XCloseDisplay(d);
+}
+
+// Under a compositing manager the cover lives in the composite overlay
+// window; taken into a 1x1 window by another client, it goes back.
+TEST_F(LockTest, TheCoverStaysInTheCompositeOverlayEvenWhenReparented) {
+  Display* d = x_.get();
+  const Window root = DefaultRootWindow(d);
+  const Window manager = XCreateSimpleWindow(d, root, 0, 0, 1, 1, 0, 0, 0);
+  XSetSelectionOwner(d, XInternAtom(d, "_NET_WM_CM_S0", False), manager, CurrentTime);
+  x_.Sync();
+  const Window overlay = XCompositeGetOverlayWindow(d, root);
+  auto saver = Start({"plasma", "/s"});
+  Window cover = 0;
+  for (int i = 0; i < 250 && (cover == 0 || !x_.Viewable(cover)); ++i) {
+    std::this_thread::sleep_for(20ms);
+    cover = x_.FindByClass(overlay, kCoverClass, "", 0);
+  }
+  ASSERT_NE(cover, 0u) << "a viewable cover inside the overlay";
+  const Window tiny = x_.CreateWindow(1, 1);
+  XReparentWindow(d, cover, tiny, 0, 0);
+  x_.Sync();
+  for (int i = 0; i < 250 && (Parent(d, cover) != overlay || !x_.Viewable(cover)); ++i)
+    std::this_thread::sleep_for(20ms);
+  EXPECT_EQ(Parent(d, cover), overlay) << "back where it shows";
+  EXPECT_TRUE(x_.Viewable(cover));
+  saver->Signal(SIGTERM);
+  EXPECT_EQ(saver->WaitExit(5s), 0);
+  XCompositeReleaseOverlayWindow(d, root);
+  XDestroyWindow(d, manager);
+  XDestroyWindow(d, tiny);
+  x_.Sync();
 }
 
 }  // namespace

@@ -91,6 +91,7 @@ class Guardian final : public SessionEffects {
   }
   void Show(const PromptState& prompt) override {
     if (prompt.visible && !covered_ && cover_ != 0) MapCover();  // a prompt is only ever shown locked
+    if (prompt.visible && prompt_ && !prompt_->visible()) PlacePrompt();
     if (prompt_) prompt_->Show(prompt, caps_lock_);
   }
   void StartCheck(const char* password) override { worker_.Start(password); }
@@ -113,6 +114,13 @@ class Guardian final : public SessionEffects {
   bool PointerInHotCorner();
   int LockOrGiveUp();
   void CreateWindows();
+  Window CoverParent(int screen);
+  Window MakeCover(int screen, int width, int height);
+  void MakeOtherCovers();
+  bool FindCover(Window w, int* screen, Window* parent);
+  void RaiseCovers();
+  void ScreenResized(Window root, int width, int height);
+  void PlacePrompt();
   void MapCover();
   void TellLocked();
   void RebuildWindows();
@@ -148,6 +156,19 @@ class Guardian final : public SessionEffects {
   XIM im_ = nullptr;
   XIC ic_ = nullptr;
   int width_ = 0, height_ = 0;
+  // The covers of the other X screens: black, held and watched as the main one.
+  struct OtherCover {
+    int screen;
+    Window root;
+    Window window;
+    int width, height;
+  };
+  std::vector<OtherCover> others_;
+  // Per X screen: where its cover lives (the root, or the composite
+  // overlay window while a compositing manager runs), once known.
+  std::vector<Window> parents_;
+  std::vector<bool> overlay_;
+  int randr_event_ = -1;  // RandR's event base, -1 without it
   bool covered_ = false;
   bool hot_corner_ = true;
   int sleep_lock_ = -1;

@@ -13,6 +13,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/Xcomposite.h>
+#include <X11/extensions/Xrandr.h>
 #include <sys/wait.h>
 #include <X11/keysym.h>
 
@@ -504,6 +505,31 @@ TEST_F(LockTest, PasswordsOfAnyKeyboardLayoutUnlock) {
 
 TEST_F(LockTest, AWrongPasswordCanBeReadOnTheScreen) {
   if (!pam_) GTEST_SKIP() << "needs PAM's test wrapper (libpam-wrapper), which sanitizer builds cannot load";
+  // Two monitors side by side, the pointer on the right one.
+  Display* d = x_.get();
+  const Window root = DefaultRootWindow(d);
+  const Atom halves[2] = {XInternAtom(d, "ORVO-LEFT", False), XInternAtom(d, "ORVO-RIGHT", False)};
+  for (int i = 0; i < 2; ++i) {
+    XRRMonitorInfo* m = XRRAllocateMonitor(d, 0);
+    ASSERT_NE(m, nullptr);
+    m->name = halves[i];
+    m->x = i * width_ / 2;
+    m->width = width_ / 2;
+    m->height = height_;
+    XRRSetMonitor(d, root, m);
+    XRRFreeMonitors(m);
+  }
+  x_.Sync();
+  struct Monitors {
+    Display* d;
+    Window root;
+    const Atom* names;
+    ~Monitors() {
+      for (int i = 0; i < 2; ++i) XRRDeleteMonitor(d, root, names[i]);
+      XSync(d, False);
+    }
+  } monitors{d, root, halves};
+  x_.MovePointer(width_ * 3 / 4, height_ / 2);
   auto saver = StartLocked();
   TypePassword("wrong");
   std::this_thread::sleep_for(1s);
@@ -514,9 +540,9 @@ TEST_F(LockTest, AWrongPasswordCanBeReadOnTheScreen) {
   const int expected = PromptTextWidth("Wrong password");
   ASSERT_GT(expected, 0);
   EXPECT_NEAR(message.width(), expected, 3) << "the red line is as wide as \"Wrong password\"";
-  // On the prompt's panel, which sits in the middle of the screen.
+  // On the prompt's panel, which sits in the middle of the pointer's monitor.
   const Box panel = Find(screen, width_, lock::kPanelColour);
-  EXPECT_NEAR(panel.left + panel.right, width_, 2);
+  EXPECT_NEAR(panel.left + panel.right, width_ / 2 + width_, 2);
   EXPECT_NEAR(panel.top + panel.bottom, height_, 2);
   EXPECT_GT(message.left, panel.left);
   EXPECT_LT(message.right, panel.right);

@@ -109,6 +109,14 @@ namespace {
   prctl(PR_SET_PDEATHSIG, SIGKILL);
   if (getppid() != guardian) _exit(1);
   setpgid(0, 0);
+  // Nothing of the guardian's but the socket: not its display connection,
+  // not the animation's link.
+  if (fd != 3) {
+    dup2(fd, 3);
+    fd = 3;
+  }
+  if (close_range(4, ~0u, 0) != 0)
+    for (int other = 4; other < 1024; ++other) close(other);
   struct sigaction plain {};
   plain.sa_handler = SIG_DFL;
   for (int number = 1; number < NSIG; ++number) sigaction(number, &plain, nullptr);

@@ -200,8 +200,13 @@ void LockSession::Submit(std::uint32_t now) {
   phase_ = Phase::kChecking;
   last_key_ = now;
   prompt_.lines.clear();
-  effects_.StartCheck(typed_.c_str());
-  typed_.Clear();
+  // An abandoned check must not skip PAM's delay after a wrong password:
+  // the next one waits until kMessageHold after the abandonment.
+  deferred_ = abandoned_ && !TickReached(now, retry_after_);
+  if (!deferred_) {
+    effects_.StartCheck(typed_.c_str());
+    typed_.Clear();
+  }
   Refresh();
 }
 
@@ -222,6 +227,9 @@ void LockSession::ClosePrompt(std::uint32_t now) {
 // PAM is stopped where it hangs; the field opens again for a new attempt.
 void LockSession::Abandon(std::uint32_t now, const char* why) {
   effects_.AbandonCheck();
+  abandoned_ = true;
+  deferred_ = false;
+  retry_after_ = now + kMessageHold;
   phase_ = Phase::kTyping;
   last_key_ = now;
   echo_ = false;
@@ -298,6 +306,12 @@ void LockSession::Tick(std::uint32_t now) {
       if (now - pending_since_ >= kPendingLimit) OpenPrompt(now, false, 0);
       return;
     case Phase::kChecking:
+      if (deferred_ && TickReached(now, retry_after_)) {
+        deferred_ = false;
+        last_key_ = now;
+        effects_.StartCheck(typed_.c_str());
+        typed_.Clear();
+      }
       if (now - last_key_ >= kCheckLimit) Abandon(now, "The password check took too long and was abandoned");
       return;
     case Phase::kTyping:
@@ -329,7 +343,7 @@ void LockSession::Tick(std::uint32_t now) {
 std::uint32_t LockSession::NextDeadline(std::uint32_t now) const {
   switch (phase_) {
     case Phase::kPending: return Until(now, pending_since_ + kPendingLimit);
-    case Phase::kChecking: return Until(now, last_key_ + kCheckLimit);
+    case Phase::kChecking: return Until(now, deferred_ ? retry_after_ : last_key_ + kCheckLimit);
     case Phase::kTyping:
     case Phase::kAnswering: return Until(now, last_key_ + kIdleLimit);
     case Phase::kHolding: return Until(now, hold_until_);
@@ -345,7 +359,7 @@ void LockSession::Refresh() {
     prompt_.bullets = 0;
   } else {
     prompt_.echo.clear();
-    prompt_.bullets = typed_.Characters();
+    prompt_.bullets = phase_ == Phase::kChecking ? 0 : typed_.Characters();
   }
   effects_.Show(prompt_);
 }

@@ -161,31 +161,29 @@ TEST_F(LockSessionTest, AnAnimationThatAsksNothingInTimeGetsTheGuardiansOwnPromp
 }
 
 TEST_F(LockSessionTest, EscapeOrAHangingPamAbandonsTheCheckAndTheFieldOpensAgain) {
-  struct Case {
-    const char* name;
-    bool escape;
-    std::uint32_t after;
-  };
-  for (const Case& c : {Case{"Escape", true, 300}, Case{"time-out", false, kCheckLimit}}) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [escape, after] : {std::pair{true, 300u}, std::pair{false, kCheckLimit}}) {
+    SCOPED_TRACE(escape ? "Escape" : "time-out");
     Recorder r;
     LockSession s(r);
     s.Key(0, Text("x"));
     for (const char* k : {"p", "w"}) s.Key(10, Text(k));
     s.Key(20, kEnter);
     ASSERT_TRUE(r.shown.checking);
-    s.Tick(20 + c.after - 1);
+    s.Tick(20 + after - 1);
     EXPECT_EQ(r.abandoned, 0);
-    if (c.escape) s.Key(20 + c.after, kEscape);
-    else s.Tick(20 + c.after);
+    if (escape) s.Key(20 + after, kEscape);
+    else s.Tick(20 + after);
     EXPECT_EQ(r.abandoned, 1);
     EXPECT_TRUE(r.shown.accepting && !r.shown.checking) << "the field is open again";
     ASSERT_EQ(r.shown.lines.size(), 1u) << "and says what happened";
     EXPECT_EQ(r.shown.lines[0].tone, PromptLine::Tone::kError);
-    s.CheckDone(c.after + 30, CheckVerdict::kAccepted, "");  // nothing of the abandoned check counts
+    s.CheckDone(after + 30, CheckVerdict::kAccepted, "");  // nothing of the abandoned check counts
     EXPECT_EQ(r.unlocks, 0);
-    s.Key(c.after + 40, Text("q"));
-    s.Key(c.after + 41, kEnter);
+    s.Key(after + 40, Text("q"));
+    s.Key(after + 41, kEnter);
+    s.Tick(20 + after + kMessageHold - 1);
+    EXPECT_EQ(r.checks.size(), 1u) << "no faster than PAM's delay after a wrong password";
+    s.Tick(20 + after + kMessageHold);
     EXPECT_EQ(r.checks.back(), "q");
   }
 }

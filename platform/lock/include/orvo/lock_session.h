@@ -18,7 +18,9 @@
 //   stays on the screen for kMessageHold before the prompt closes; so do a
 //   refusal and an expired password (which still unlocks).
 // - Escape while PAM checks, or kCheckLimit without an answer from it,
-//   abandons the check (AbandonCheck) and opens the field again, saying so.
+//   abandons the check (AbandonCheck) and opens the field again, saying so;
+//   the next check starts kMessageHold after the abandonment at the earliest
+//   (so abandoning never skips PAM's delay after a wrong password).
 #pragma once
 
 #include <cstdint>
@@ -144,6 +146,9 @@ class LockSession {
   bool submit_pending_ = false;  // Enter was pressed before the prompt came
   bool cancel_pending_ = false;  // Escape was pressed before the prompt came
   bool unlock_after_hold_ = false;
+  bool abandoned_ = false;          // a check was abandoned: the next waits for retry_after_
+  bool deferred_ = false;           // the submitted password waits for retry_after_
+  std::uint32_t retry_after_ = 0;
   std::uint32_t pending_since_ = 0;
   std::uint32_t last_key_ = 0;
   std::uint32_t hold_until_ = 0;

@@ -159,8 +159,16 @@ PamWorker::~PamWorker() {
 void PamWorker::Start(const char* password) {
   Abandon();  // an earlier check's verdict was seen, or no longer counts
   int pair[2];
+  // Without a helper the check ends at once, as one PAM could not make.
+  auto fail = [this](const char* what) {
+    std::perror(what);
+    failed_ = true;
+    const char byte = 1;
+    if (wake_[1] >= 0 && write(wake_[1], &byte, 1) < 0) {
+    }
+  };
   if (idle_ < 0 || socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) {
-    std::perror("cannot check the password: socketpair");
+    fail("cannot check the password: socketpair");
     return;
   }
   const pid_t guardian = getpid();
@@ -172,7 +180,7 @@ void PamWorker::Start(const char* password) {
   close(pair[1]);
   if (pid < 0) {
     close(pair[0]);
-    std::perror("cannot check the password: fork");
+    fail("cannot check the password: fork");
     return;
   }
   setpgid(pid, pid);
@@ -207,10 +215,27 @@ void PamWorker::Finish() {
     it = waitpid(*it, nullptr, WNOHANG) == 0 ? it + 1 : killed_.erase(it);
 }
 
-void PamWorker::Abandon() { Finish(); }
+void PamWorker::Abandon() {
+  Finish();
+  if (failed_) {
+    // The wake-up of a failed start goes with it.
+    char bytes[16];
+    while (read(wake_[0], bytes, sizeof bytes) > 0) {
+    }
+  }
+  failed_ = false;
+}
 
 std::deque<PamWorker::Event> PamWorker::TakeEvents() {
   std::deque<Event> events;
+  if (failed_) {
+    Abandon();
+    Event e;
+    e.kind = Event::Kind::kDone;
+    e.verdict = CheckVerdict::kUnavailable;
+    e.text = "no process for the check";
+    events.push_back(std::move(e));
+  }
   while (helper_ > 0) {
     Packet p;
     const ssize_t n = recv(wake_[0], p.bytes, sizeof p.bytes - 1, MSG_DONTWAIT);

@@ -61,6 +61,7 @@ class PamWorker {
   int idle_ = -1;
   pid_t helper_ = -1;
   bool waiting_ = false;  // the helper waits for the user's answer
+  bool failed_ = false;   // no helper could be started: the check is over
   std::deque<pid_t> killed_;  // killed helpers not yet reaped
   friend class WorkerDialogue;
 };

@@ -12,6 +12,8 @@
 #include <X11/Xft/Xft.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/Xcomposite.h>
+#include <X11/extensions/Xrandr.h>
 #include <X11/keysym.h>
 
 #include <chrono>
@@ -72,6 +74,19 @@ Box Find(const std::vector<std::uint32_t>& pixels, int width, std::uint32_t colo
   return box;
 }
 
+// An X server of the test's own with two screens, ended with the object.
+struct OwnServer {
+  FILE* out = popen("echo $$; exec Xvfb -displayfd 1 -nolisten tcp -screen 0 1280x720x24 -screen 1 800x600x24", "r");
+  char pid[32] = {}, number[32] = {};
+  bool ok = out != nullptr && std::fgets(pid, sizeof pid, out) != nullptr && std::fgets(number, sizeof number, out) != nullptr;
+  std::string name = ":" + std::string(number, std::strcspn(number, "\n"));
+  ~OwnServer() {
+    if (out == nullptr) return;
+    kill(std::atoi(pid), SIGTERM);
+    pclose(out);
+  }
+};
+
 class LockTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -95,6 +110,7 @@ class LockTest : public ::testing::Test {
     x_.MovePointer(100, 100);
   }
   void TearDown() override {
+    if (breaking_keys_) Keyboard("");
     RestoreKeys();
     XUngrabKeyboard(x_.get(), CurrentTime);
     XUngrabPointer(x_.get(), CurrentTime);
@@ -115,12 +131,11 @@ class LockTest : public ::testing::Test {
   void Password(const std::string& password) { std::ofstream(dir_ / "passdb") << user_ << ":" << password << ":orvo-saver\n"; }
 
   // Starts the saver with PAM's test wrapper in its environment only.
-  std::unique_ptr<Program> Start(const std::vector<std::string>& args, const std::string& stderr_file = "") {
-    std::map<std::string, std::string> env{
-        // The sanitizers' runtime need not come first when the wrapper is
-        // preloaded; the display libraries keep caches for the process's life.
-        {"ASAN_OPTIONS", "verify_asan_link_order=0:detect_leaks=0"},
-    };
+  std::unique_ptr<Program> Start(const std::vector<std::string>& args, const std::string& stderr_file = "",
+                                 std::map<std::string, std::string> env = {}) {
+    // The sanitizers' runtime need not come first when the wrapper is
+    // preloaded; the display libraries keep caches for the process's life.
+    env["ASAN_OPTIONS"] = "verify_asan_link_order=0:detect_leaks=0";
     if (pam_) {
       env["LD_PRELOAD"] = ORVO_PAM_WRAPPER_LIBRARY;
       env["PAM_WRAPPER"] = "1";
@@ -254,6 +269,14 @@ class LockTest : public ::testing::Test {
   int width_ = 0, height_ = 0;
   std::vector<KeyCode> bound_;
   bool pam_ = false;
+  bool breaking_keys_ = false;
+
+  // The server's keymap with these XKB options (empty: none), as a user sets them.
+  void Keyboard(const std::string& options) {
+    breaking_keys_ = !options.empty();
+    ASSERT_EQ(std::system(("setxkbmap -option '' -option '" + options + "'").c_str()), 0);
+    x_.Sync();
+  }
 };
 
 TEST_F(LockTest, TheLockOutlivesItsAnimation) {
@@ -439,6 +462,16 @@ TEST_F(LockTest, PasswordsOfAnyKeyboardLayoutUnlock) {
 
 TEST_F(LockTest, AWrongPasswordCanBeReadOnTheScreen) {
   if (!pam_) GTEST_SKIP() << "needs PAM's test wrapper (libpam-wrapper), which sanitizer builds cannot load";
+  // Two monitors side by side, the pointer on the right one.
+  Display* d = x_.get();
+  const Window root = DefaultRootWindow(d);
+  const Atom halves[2] = {XInternAtom(d, "ORVO-LEFT", False), XInternAtom(d, "ORVO-RIGHT", False)};
+  for (int i = 0; i < 2; ++i) {
+    XRRMonitorInfo m{halves[i], False, False, 0, i * width_ / 2, 0, width_ / 2, height_, 0, 0, nullptr};
+    XRRSetMonitor(d, root, &m);
+  }
+  x_.Sync();
+  x_.MovePointer(width_ * 3 / 4, height_ / 2);
   auto saver = StartLocked();
   TypePassword("wrong");
   std::this_thread::sleep_for(1s);
@@ -449,9 +482,9 @@ TEST_F(LockTest, AWrongPasswordCanBeReadOnTheScreen) {
   const int expected = PromptTextWidth("Wrong password");
   ASSERT_GT(expected, 0);
   EXPECT_NEAR(message.width(), expected, 3) << "the red line is as wide as \"Wrong password\"";
-  // On the prompt's panel, which sits in the middle of the screen.
+  // On the prompt's panel, which sits in the middle of the pointer's monitor.
   const Box panel = Find(screen, width_, lock::kPanelColour);
-  EXPECT_NEAR(panel.left + panel.right, width_, 2);
+  EXPECT_NEAR(panel.left + panel.right, width_ / 2 + width_, 2);
   EXPECT_NEAR(panel.top + panel.bottom, height_, 2);
   EXPECT_GT(message.left, panel.left);
   EXPECT_LT(message.right, panel.right);
@@ -465,6 +498,7 @@ TEST_F(LockTest, AWrongPasswordCanBeReadOnTheScreen) {
   EXPECT_EQ(saver->WaitExit(0ms), -1);
   TypePassword("s3cret");
   EXPECT_EQ(saver->WaitExit(5s), 0);
+  for (Atom half : halves) XRRDeleteMonitor(d, root, half);
 }
 
 TEST_F(LockTest, AnExpiredPasswordUnlocksAndSaysSo) {
@@ -594,6 +628,126 @@ TEST_F(LockTest, LockWithTheSwitchOffAndDetachReturnsOnceLocked) {
   for (int i = 0; i < 250 && Cover() != 0; ++i) std::this_thread::sleep_for(20ms);
   EXPECT_EQ(Cover(), 0u) << "the lock stayed behind until unlocked";
   if (Cover() != 0 && guardian > 0) kill(guardian, SIGKILL);
+}
+
+// Never locked out: a stopped animation never asks for the prompt, so the
+// guardian opens its own with the keys typed so far; a PAM check that hangs
+// gives way to Escape within a second, and the next attempt works.
+TEST_F(LockTest, AStoppedAnimationOrAHangingCheckDoesNotLockTheUserOut) {
+  if (!pam_) GTEST_SKIP() << "needs PAM's test wrapper (libpam-wrapper), which sanitizer builds cannot load";
+  auto stopped = StartLocked();
+  const pid_t animation = static_cast<pid_t>(x_.WindowPid(Animation()));
+  ASSERT_GT(animation, 0);
+  kill(animation, SIGSTOP);
+  TypePassword("s3cret");
+  EXPECT_EQ(stopped->WaitExit(10s), 0) << "the password typed for a stopped animation unlocks";
+  kill(animation, SIGCONT);
+
+  ASSERT_TRUE(fs::exists(ORVO_PAM_EXEC_MODULE));
+  const std::string matrix = std::string(ORVO_PAM_MATRIX_MODULE) + " passdb=" + (dir_ / "passdb").string();
+  std::ofstream(dir_ / "pam" / "orvo-saver") << "auth optional " << ORVO_PAM_EXEC_MODULE << " /bin/sleep 60\n"
+                                             << "auth required " << matrix << "\naccount required " << matrix << "\n";
+  auto saver = StartLocked();
+  TypePassword("s3cret");
+  std::this_thread::sleep_for(1s);
+  ASSERT_EQ(saver->WaitExit(0ms), -1) << "PAM sleeps";
+  ASSERT_EQ(Find(x_.Capture(0, 0, width_, height_), width_, lock::kErrorColour).count, 0);
+  x_.PressKey("Escape");
+  const auto escaped = std::chrono::steady_clock::now();
+  bool said = false;
+  while (!said && std::chrono::steady_clock::now() - escaped < 1s)
+    said = Find(x_.Capture(0, 0, width_, height_), width_, lock::kErrorColour).count > 50;
+  EXPECT_TRUE(said) << "the prompt says within a second that the check was abandoned";
+  std::ofstream(dir_ / "pam" / "orvo-saver") << "auth required " << matrix << "\naccount required " << matrix << "\n";
+  for (const char* key : {"s", "3", "c", "r", "e", "t"}) x_.PressKey(key);
+  x_.PressKey("Return");
+  EXPECT_EQ(saver->WaitExit(8s), 0) << "the prompt works again";
+}
+
+// Keys that make the server drop every grab or close the lock's connection
+// (keyboard option grab:break_actions): a run refuses to lock with 2 while
+// they are there; set while locked, they are switched off and the lock holds
+// against Ctrl+Alt+KP_Multiply, which closes the grabbing client.
+TEST_F(LockTest, GrabBreakingKeysAreRefusedOrSwitchedOff) {
+  const fs::path errors = dir_ / "stderr";
+  Keyboard("grab:break_actions");
+  auto refused = Start({"plasma", "/s"}, errors.string());
+  int code = -1;
+  bool ever_covered = false;
+  for (int i = 0; i < 400 && code == -1; ++i, ever_covered = ever_covered || Cover() != 0) code = refused->WaitExit(20ms);
+  EXPECT_EQ(code, 2);
+  EXPECT_FALSE(ever_covered) << "nothing was covered";
+  EXPECT_NE(ReadFile(errors).find("cannot lock: the keyboard has keys that break grabs (keyboard option grab:break_actions)"),
+            std::string::npos)
+      << ReadFile(errors);
+
+  Keyboard("");
+  auto saver = Start({"plasma", "/s"}, errors.string());
+  for (int i = 0; i < 400 && (Animation() == 0 || !x_.Viewable(Cover())); ++i) std::this_thread::sleep_for(20ms);
+  ASSERT_TRUE(x_.Viewable(Cover()));
+  Keyboard("grab:break_actions");
+  for (int i = 0; i < 250 && ReadFile(errors).find("switched off while") == std::string::npos; ++i)
+    std::this_thread::sleep_for(20ms);
+  EXPECT_NE(ReadFile(errors).find("switched off while the screen is locked"), std::string::npos) << ReadFile(errors);
+  const KeyCode chord[] = {XKeysymToKeycode(x_.get(), XK_Control_L), XKeysymToKeycode(x_.get(), XK_Alt_L),
+                           XKeysymToKeycode(x_.get(), XK_KP_Multiply)};
+  for (KeyCode k : chord) XTestFakeKeyEvent(x_.get(), k, True, CurrentTime);
+  for (KeyCode k : chord) XTestFakeKeyEvent(x_.get(), k, False, CurrentTime);
+  x_.Sync();
+  EXPECT_EQ(saver->WaitExit(1s), -1) << "the lock goes on";
+  EXPECT_TRUE(x_.Viewable(Cover()));
+  EXPECT_TRUE(KeyboardTaken());
+  x_.PressKey("Escape");
+  std::this_thread::sleep_for(300ms);
+  EndLock(*saver);
+}
+
+// Every X screen gets a cover: a white window filling each screen of a
+// two-screen server is hidden. Under a compositing manager (here on the
+// second screen) the cover lives in the composite overlay window, and taken
+// into a 1x1 window by another client it goes back there.
+TEST_F(LockTest, EveryXScreenIsCoveredAndACoverStaysWhereItShows) {
+  OwnServer server;
+  Display* d = server.ok ? XOpenDisplay(server.name.c_str()) : nullptr;
+  ASSERT_TRUE(d != nullptr && ScreenCount(d) == 2) << "Xvfb with two screens";
+  const Window second = RootWindow(d, 1);
+  XSetSelectionOwner(d, XInternAtom(d, "_NET_WM_CM_S1", False), XCreateSimpleWindow(d, second, 0, 0, 1, 1, 0, 0, 0),
+                     CurrentTime);
+  XSetWindowAttributes a{};
+  a.override_redirect = True;
+  a.background_pixel = WhitePixel(d, 0);
+  XMapWindow(d, XCreateWindow(d, RootWindow(d, 0), 0, 0, 1280, 720, 0, CopyFromParent, InputOutput, CopyFromParent,
+                              CWOverrideRedirect | CWBackPixel, &a));
+  XSync(d, False);
+  auto white = [d] {  // the share of white pixels on the first screen, as xwd would read it
+    XImage* image = XGetImage(d, RootWindow(d, 0), 0, 0, 1280, 720, AllPlanes, ZPixmap);
+    long count = 0;
+    for (int i = 0; image != nullptr && i < 1280 * 720; ++i) count += XGetPixel(image, i % 1280, i / 1280) == WhitePixel(d, 0);
+    if (image != nullptr) XDestroyImage(image);
+    return static_cast<double>(count) / (1280 * 720);
+  };
+  ASSERT_EQ(white(), 1.0);
+  const Window overlay = XCompositeGetOverlayWindow(d, second);  // held here too: one window throughout
+  auto covered = [d, overlay] {  // the viewable window in the overlay (only the lock puts one there), or 0
+    Window root = 0, up = 0, *children = nullptr, found = 0;
+    unsigned count = 0;
+    if (XQueryTree(d, overlay, &root, &up, &children, &count) && count > 0) found = children[count - 1];
+    if (children != nullptr) XFree(children);
+    XWindowAttributes at{};
+    return found != 0 && XGetWindowAttributes(d, found, &at) && at.map_state == IsViewable ? found : 0;
+  };
+  auto saver = Start({"plasma", "/s"}, "", {{"DISPLAY", server.name}});
+  for (int i = 0; i < 100 && (white() > 0.5 || covered() == 0); ++i) std::this_thread::sleep_for(100ms);
+  EXPECT_LT(white(), 0.5) << "the animation's screen is covered";
+  const Window cover = covered();
+  ASSERT_NE(cover, 0u) << "the second screen is covered, in the compositor's overlay";
+  XReparentWindow(d, cover, XCreateSimpleWindow(d, second, 0, 0, 1, 1, 0, 0, 0), 0, 0);
+  XSync(d, False);
+  for (int i = 0; i < 100 && covered() != cover; ++i) std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(covered(), cover) << "a reparented cover goes back";
+  saver->Signal(SIGTERM);
+  EXPECT_EQ(saver->WaitExit(5s), 0);
+  XCloseDisplay(d);
 }
 
 }  // namespace

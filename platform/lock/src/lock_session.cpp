@@ -78,9 +78,11 @@ void LockSession::Key(std::uint32_t now, const KeyInput& key) {
       TypeKey(now, key);
       return;
     case Phase::kChecking:
+      if (key.kind == KeyInput::Kind::kEscape) Abandon(now, "Password check abandoned");
+      return;  // the field is closed meanwhile
     case Phase::kHolding:
     case Phase::kUnlocking:
-      return;  // the field is closed meanwhile
+      return;
   }
 }
 
@@ -198,8 +200,13 @@ void LockSession::Submit(std::uint32_t now) {
   phase_ = Phase::kChecking;
   last_key_ = now;
   prompt_.lines.clear();
-  effects_.StartCheck(typed_.c_str());
-  typed_.Clear();
+  // An abandoned check must not skip PAM's delay after a wrong password:
+  // the next one waits until kMessageHold after the abandonment.
+  deferred_ = abandoned_ && !TickReached(now, retry_after_);
+  if (!deferred_) {
+    effects_.StartCheck(typed_.c_str());
+    typed_.Clear();
+  }
   Refresh();
 }
 
@@ -214,6 +221,21 @@ void LockSession::ClosePrompt(std::uint32_t now) {
   // A new request needs new movement from where the pointer is now.
   reference_x_ = pointer_x_;
   reference_y_ = pointer_y_;
+  Refresh();
+}
+
+// PAM is stopped where it hangs; the field opens again for a new attempt.
+void LockSession::Abandon(std::uint32_t now, const char* why) {
+  effects_.AbandonCheck();
+  abandoned_ = true;
+  deferred_ = false;
+  retry_after_ = now + kMessageHold;
+  phase_ = Phase::kTyping;
+  last_key_ = now;
+  echo_ = false;
+  typed_.Clear();
+  prompt_.label = "Password";
+  prompt_.lines.assign(1, {PromptLine::Tone::kError, why});
   Refresh();
 }
 
@@ -279,12 +301,18 @@ void LockSession::CheckDone(std::uint32_t now, CheckVerdict verdict, const std::
 void LockSession::Tick(std::uint32_t now) {
   switch (phase_) {
     case Phase::kPending:
-      if (now - pending_since_ >= kPendingLimit) {
-        // The animation asked nothing: what was typed goes.
+      // The animation asked nothing in time (stopped, hung, or starting
+      // again and again): the guardian's own prompt takes what was typed.
+      if (now - pending_since_ >= kPendingLimit) OpenPrompt(now, false, 0);
+      return;
+    case Phase::kChecking:
+      if (deferred_ && TickReached(now, retry_after_)) {
+        deferred_ = false;
+        last_key_ = now;
+        effects_.StartCheck(typed_.c_str());
         typed_.Clear();
-        submit_pending_ = cancel_pending_ = false;
-        phase_ = Phase::kIdle;
       }
+      if (now - last_key_ >= kCheckLimit) Abandon(now, "The password check took too long and was abandoned");
       return;
     case Phase::kTyping:
       if (now - last_key_ >= kIdleLimit) ClosePrompt(now);
@@ -294,6 +322,7 @@ void LockSession::Tick(std::uint32_t now) {
         typed_.Clear();
         effects_.Answer(nullptr);
         phase_ = Phase::kChecking;
+        last_key_ = now;
         Refresh();
       }
       return;
@@ -314,6 +343,7 @@ void LockSession::Tick(std::uint32_t now) {
 std::uint32_t LockSession::NextDeadline(std::uint32_t now) const {
   switch (phase_) {
     case Phase::kPending: return Until(now, pending_since_ + kPendingLimit);
+    case Phase::kChecking: return Until(now, deferred_ ? retry_after_ : last_key_ + kCheckLimit);
     case Phase::kTyping:
     case Phase::kAnswering: return Until(now, last_key_ + kIdleLimit);
     case Phase::kHolding: return Until(now, hold_until_);
@@ -329,7 +359,7 @@ void LockSession::Refresh() {
     prompt_.bullets = 0;
   } else {
     prompt_.echo.clear();
-    prompt_.bullets = typed_.Characters();
+    prompt_.bullets = phase_ == Phase::kChecking ? 0 : typed_.Characters();
   }
   effects_.Show(prompt_);
 }

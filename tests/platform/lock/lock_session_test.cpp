@@ -21,6 +21,7 @@ struct Recorder final : SessionEffects {
   std::vector<std::string> answers;  // "<cancel>" for a cancelled question
   std::vector<std::pair<std::uint32_t, bool>> verdicts;
   int unlocks = 0;
+  int abandoned = 0;
 
   void Forward(const LinkMessage& m) override { forwarded.push_back(m); }
   void Show(const PromptState& p) override {
@@ -31,6 +32,7 @@ struct Recorder final : SessionEffects {
   void Answer(const char* a) override { answers.emplace_back(a != nullptr ? a : "<cancel>"); }
   void Verdict(std::uint32_t s, bool ok) override { verdicts.emplace_back(s, ok); }
   void Unlock() override { ++unlocks; }
+  void AbandonCheck() override { ++abandoned; }
 };
 
 KeyInput Text(const char* s) {
@@ -139,24 +141,51 @@ TEST_F(LockSessionTest, KeysTypedBeforeThePromptComeGoIntoIt) {
   EXPECT_EQ(effects.shown.bullets, 0) << "the typed password is wiped once handed to PAM";
 }
 
-TEST_F(LockSessionTest, WhatWasTypedAheadIsWipedWhenNoPromptComes) {
+TEST_F(LockSessionTest, AnAnimationThatAsksNothingInTimeGetsTheGuardiansOwnPrompt) {
+  // Stopped or hung: after kPendingLimit the guardian's prompt comes with
+  // the keys typed so far (and a typed-ahead Enter submits them).
   session.AnimationStarted();
   session.Key(1000, Text("x"));
   Type(1100, "secret");
   session.Tick(1000 + kPendingLimit - 1);
-  session.VerifyRequest(1000 + kPendingLimit - 1, 1);
-  EXPECT_EQ(effects.shown.bullets, 6) << "still kept just before the limit";
+  EXPECT_FALSE(effects.shown.visible) << "the animation still has time";
+  session.Tick(1000 + kPendingLimit);
+  EXPECT_TRUE(effects.shown.visible);
+  EXPECT_EQ(effects.shown.bullets, 6) << "what was typed is kept";
+  session.VerifyRequest(1000 + kPendingLimit + 5000, 4);  // a late request is answered by this prompt
+  session.Key(1000 + kPendingLimit + 5001, kEnter);
+  ASSERT_EQ(effects.checks, std::vector<std::string>{"secret"});
+  session.CheckDone(1000 + kPendingLimit + 5002, CheckVerdict::kAccepted, "");
+  EXPECT_EQ(effects.unlocks, 1);
+  EXPECT_EQ(effects.verdicts.back(), std::make_pair(4u, true));
+}
 
-  LockSession late(effects);
-  late.AnimationStarted();
-  late.Key(1000, Text("x"));
-  for (const char* c : {"a", "b"}) late.Key(1100, Text(c));
-  late.Tick(1000 + kPendingLimit);
-  EXPECT_EQ(effects.forwarded.size(), 2u);
-  late.Key(3000, Text("y"));  // forwarded again: a new request may come
-  EXPECT_EQ(effects.forwarded.size(), 3u);
-  late.VerifyRequest(3010, 2);
-  EXPECT_EQ(effects.shown.bullets, 0);
+TEST_F(LockSessionTest, EscapeOrAHangingPamAbandonsTheCheckAndTheFieldOpensAgain) {
+  for (const auto& [escape, after] : {std::pair{true, 300u}, std::pair{false, kCheckLimit}}) {
+    SCOPED_TRACE(escape ? "Escape" : "time-out");
+    Recorder r;
+    LockSession s(r);
+    s.Key(0, Text("x"));
+    for (const char* k : {"p", "w"}) s.Key(10, Text(k));
+    s.Key(20, kEnter);
+    ASSERT_TRUE(r.shown.checking);
+    s.Tick(20 + after - 1);
+    EXPECT_EQ(r.abandoned, 0);
+    if (escape) s.Key(20 + after, kEscape);
+    else s.Tick(20 + after);
+    EXPECT_EQ(r.abandoned, 1);
+    EXPECT_TRUE(r.shown.accepting && !r.shown.checking) << "the field is open again";
+    ASSERT_EQ(r.shown.lines.size(), 1u) << "and says what happened";
+    EXPECT_EQ(r.shown.lines[0].tone, PromptLine::Tone::kError);
+    s.CheckDone(after + 30, CheckVerdict::kAccepted, "");  // nothing of the abandoned check counts
+    EXPECT_EQ(r.unlocks, 0);
+    s.Key(after + 40, Text("q"));
+    s.Key(after + 41, kEnter);
+    s.Tick(20 + after + kMessageHold - 1);
+    EXPECT_EQ(r.checks.size(), 1u) << "no faster than PAM's delay after a wrong password";
+    s.Tick(20 + after + kMessageHold);
+    EXPECT_EQ(r.checks.back(), "q");
+  }
 }
 
 TEST_F(LockSessionTest, EnterOrEscapeTypedAheadActAsSoonAsThePromptComes) {

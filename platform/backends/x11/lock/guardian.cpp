@@ -12,6 +12,9 @@
 #include "cursor.h"
 #include "errors.h"
 
+#include <X11/extensions/Xcomposite.h>
+#include <X11/extensions/Xrandr.h>
+
 #include <fcntl.h>
 #include <langinfo.h>
 #include <poll.h>
@@ -50,11 +53,17 @@ Guardian::~Guardian() {
 
 int Guardian::End(int code) {
   StopAnimation(true);
+  RestoreKeymap();
   XUngrabKeyboard(display_, CurrentTime);
   XUngrabPointer(display_, CurrentTime);
   prompt_.reset();
   if (cover_ != 0) XDestroyWindow(display_, cover_);
   cover_ = stage_ = 0;
+  for (const OtherCover& c : others_) XDestroyWindow(display_, c.window);
+  others_.clear();
+  for (std::size_t i = 0; i < overlay_.size(); ++i)
+    if (overlay_[i]) XCompositeReleaseOverlayWindow(display_, RootWindow(display_, static_cast<int>(i)));
+  overlay_.clear();
   XSync(display_, False);
   return code;
 }
@@ -96,46 +105,80 @@ void Guardian::HandleEvent(XEvent& event) {
       session_.Motion(now, event.xmotion.x_root, event.xmotion.y_root);
       return;
     }
-    case DestroyNotify:
-      if (event.xdestroywindow.window == cover_ && cover_ != 0) RebuildWindows();
+    case DestroyNotify: {
+      Window w = event.xdestroywindow.window;
+      if (w == cover_ && cover_ != 0) {
+        RebuildWindows();
+        return;
+      }
+      for (OtherCover& c : others_) {
+        if (c.window != w) continue;
+        c.window = MakeCover(c.screen, c.width, c.height);
+        if (covered_) XMapRaised(display_, c.window);
+      }
       return;
-    case UnmapNotify:
-      if (event.xunmap.window == cover_ && covered_) {
-        // Someone hid the cover: it goes straight back, grabs with it.
+    }
+    case UnmapNotify: {
+      int screen = 0;
+      Window parent = 0;
+      if (covered_ && FindCover(event.xunmap.window, &screen, &parent)) {
+        // Someone hid a cover: it goes straight back, grabs with it.
         MapCover();
         next_grab_ = now;
       }
       return;
-    case VisibilityNotify:
-      if (event.xvisibility.window == cover_ && event.xvisibility.state != VisibilityUnobscured && covered_) {
-        XRaiseWindow(display_, cover_);
+    }
+    case ReparentNotify: {
+      int screen = 0;
+      Window parent = 0;
+      if (FindCover(event.xreparent.window, &screen, &parent) && event.xreparent.parent != parent) {
+        // Taken into another window (a 1x1 one shows nothing): back where it belongs.
+        XReparentWindow(display_, event.xreparent.window, parent, 0, 0);
+        if (covered_) MapCover();
         next_grab_ = now;
       }
       return;
+    }
+    case VisibilityNotify: {
+      int screen = 0;
+      Window parent = 0;
+      if (covered_ && event.xvisibility.state != VisibilityUnobscured &&
+          FindCover(event.xvisibility.window, &screen, &parent)) {
+        XRaiseWindow(display_, event.xvisibility.window);
+        next_grab_ = now;
+      }
+      return;
+    }
     case FocusOut:
       // The server ended our keyboard grab (a grab-breaking key, say).
       if (event.xfocus.mode == NotifyUngrab) next_grab_ = now;
       return;
-    case ConfigureNotify:
-      if (event.xconfigure.window == root_) {
-        width_ = std::max(event.xconfigure.width, 1);
-        height_ = std::max(event.xconfigure.height, 1);
-        XMoveResizeWindow(display_, cover_, 0, 0, static_cast<unsigned>(width_), static_cast<unsigned>(height_));
-        XResizeWindow(display_, stage_, static_cast<unsigned>(width_), static_cast<unsigned>(height_));
-        if (prompt_) prompt_->Resize(width_, height_);
-      } else if (event.xconfigure.window == cover_ &&
-                 (event.xconfigure.x != 0 || event.xconfigure.y != 0 || event.xconfigure.width != width_ ||
-                  event.xconfigure.height != height_)) {
-        XMoveResizeWindow(display_, cover_, 0, 0, static_cast<unsigned>(width_), static_cast<unsigned>(height_));
+    case ConfigureNotify: {
+      const XConfigureEvent& c = event.xconfigure;
+      int screen = 0;
+      Window parent = 0;
+      const bool root = c.window == root_ || std::any_of(others_.begin(), others_.end(),
+                                                            [&c](const OtherCover& o) { return o.root == c.window; });
+      if (root) {
+        XRRUpdateConfiguration(&event);  // Xlib's idea of the screen size follows too
+        ScreenResized(c.window, c.width, c.height);
+      } else if (FindCover(c.window, &screen, &parent) && (c.x != 0 || c.y != 0)) {
+        XMoveWindow(display_, c.window, 0, 0);
+      } else if (c.window == cover_ && (c.width != width_ || c.height != height_)) {
+        XResizeWindow(display_, cover_, static_cast<unsigned>(width_), static_cast<unsigned>(height_));
       }
       return;
+    }
     case Expose:
       if (prompt_ && event.xexpose.window == prompt_->window() && event.xexpose.count == 0) prompt_->Redraw();
       return;
     case MappingNotify:
       XRefreshKeyboardMapping(&event.xmapping);
+      if (event.xmapping.request == MappingKeyboard) CheckKeymap();
       return;
     default:
+      if (xkb_event_ >= 0 && event.type == xkb_event_) CheckKeymap();
+      if (randr_event_ >= 0 && event.type == randr_event_ + RRScreenChangeNotify) XRRUpdateConfiguration(&event);
       return;
   }
 }
@@ -210,7 +253,10 @@ int Guardian::Run() {
     std::fprintf(stderr, "%s: cannot lock: the pointer rests in the hot corner\n", program_.c_str());
     return End(kCouldNotLock);
   }
+  if (!WatchKeymap()) return End(kCouldNotLock);
   if (const int code = LockOrGiveUp(); code != 0) return code;
+  // The keymap may have changed while the grabs were taken.
+  CheckKeymap();
   if (Terminating()) return EndOnTerm();
   CreateWindows();
   OpenInputMethod();
@@ -244,7 +290,7 @@ int Guardian::Run() {
       bool keyboard = false, pointer = false;
       TakeGrabs(&keyboard, &pointer);  // one attempt; a refusal is tried again soon
       next_grab_ = after + (keyboard && pointer ? kGrabRefresh : kGrabRetry);
-      if (covered_) XRaiseWindow(display_, cover_);
+      if (covered_) RaiseCovers();
     }
     if (restart_due_ && !unlocking_ && static_cast<std::int32_t>(after - restart_at_) >= 0) {
       restart_due_ = false;

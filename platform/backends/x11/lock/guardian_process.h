@@ -38,6 +38,7 @@ inline constexpr std::uint32_t kRestartDelay = 250;
 inline constexpr std::uint32_t kEndWait = 3000;        // for the animation to finish its tear-down
 inline constexpr const char* kCoverClass = "OrvoScreenLock";
 inline constexpr const char* kCoverTitle = "Screen Lock";
+inline constexpr const char* kGrabBreakOption = "grab:break_actions";
 inline constexpr long kPointerEvents = ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
 
 // SIGTERM ends the lock; SIGCHLD tells of the animation's end.
@@ -90,10 +91,12 @@ class Guardian final : public SessionEffects {
   }
   void Show(const PromptState& prompt) override {
     if (prompt.visible && !covered_ && cover_ != 0) MapCover();  // a prompt is only ever shown locked
+    if (prompt.visible && prompt_ && !prompt_->visible()) PlacePrompt();
     if (prompt_) prompt_->Show(prompt, caps_lock_);
   }
   void StartCheck(const char* password) override { worker_.Start(password); }
   void Answer(const char* answer) override { worker_.Answer(answer); }
+  void AbandonCheck() override { worker_.Abandon(); }
   void Verdict(std::uint32_t sequence, bool may_close) override {
     LinkMessage m;
     m.type = static_cast<std::uint32_t>(LinkType::kVerdict);
@@ -111,6 +114,13 @@ class Guardian final : public SessionEffects {
   bool PointerInHotCorner();
   int LockOrGiveUp();
   void CreateWindows();
+  Window CoverParent(int screen);
+  Window MakeCover(int screen, int width, int height);
+  void MakeOtherCovers();
+  bool FindCover(Window w, int* screen, Window* parent);
+  void RaiseCovers();
+  void ScreenResized(Window root, int width, int height);
+  void PlacePrompt();
   void MapCover();
   void TellLocked();
   void RebuildWindows();
@@ -123,6 +133,9 @@ class Guardian final : public SessionEffects {
   void ReadLink();
   void ReadWorker();
   void UpdateCapsLock();
+  bool WatchKeymap();
+  void CheckKeymap();
+  void RestoreKeymap();
   std::uint32_t NextWake(std::uint32_t now) const;
   int End(int code);
   int EndOnTerm();
@@ -143,11 +156,26 @@ class Guardian final : public SessionEffects {
   XIM im_ = nullptr;
   XIC ic_ = nullptr;
   int width_ = 0, height_ = 0;
+  // The covers of the other X screens: black, held and watched as the main one.
+  struct OtherCover {
+    int screen;
+    Window root;
+    Window window;
+    int width, height;
+  };
+  std::vector<OtherCover> others_;
+  // Per X screen: where its cover lives (the root, or the composite
+  // overlay window while a compositing manager runs), once known.
+  std::vector<Window> parents_;
+  std::vector<bool> overlay_;
+  int randr_event_ = -1;  // RandR's event base, -1 without it
   bool covered_ = false;
   bool hot_corner_ = true;
   int sleep_lock_ = -1;
   int told_ = -1;
   bool caps_lock_ = false;
+  int xkb_event_ = -1;  // the XKB extension's event code, -1 without it
+  bool disarmed_ = false;  // grab-breaking keys were switched off while locked
 
   pid_t animation_ = -1;
   int link_ = -1;

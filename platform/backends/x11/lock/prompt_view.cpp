@@ -102,7 +102,16 @@ std::vector<std::string> PromptView::Wrap(XftFont* font, const std::string& text
 void PromptView::Resize(int screen_width, int screen_height) {
   screen_width_ = screen_width;
   screen_height_ = screen_height;
-  const int px = PromptTextSize(screen_height);
+  Place(0, 0, screen_width, screen_height);
+}
+
+void PromptView::Place(int x, int y, int width, int height) {
+  area_x_ = x;
+  area_y_ = y;
+  area_width_ = std::max(width, 1);
+  area_height_ = std::max(height, 1);
+  width_ = height_ = 0;  // placed again on the next drawing
+  const int px = PromptTextSize(area_height_);
   if (px != text_px_) {
     CloseFonts();
     text_px_ = px;
@@ -142,7 +151,7 @@ void PromptView::Draw() {
 
   // Width: room for about twenty characters, or the heading, within the screen.
   int width = std::max(px * 20, std::max(TextWidth(heading_, title_), TextWidth(body_, subtitle_)) + 2 * pad);
-  width = std::min(width, std::max(screen_width_ - 2 * margin, 1));
+  width = std::min(width, std::max(area_width_ - 2 * margin, 1));
   const int inner = std::max(width - 2 * pad, 1);
 
   std::vector<std::pair<std::uint32_t, std::string>> lines;
@@ -154,12 +163,12 @@ void PromptView::Draw() {
   const int field_h = body_h + px;
   int height = pad + heading_h + gap / 2 + body_h + 2 * gap + body_h + gap / 2 + field_h + gap;
   height += static_cast<int>(lines.size()) * (body_h + gap / 2) + pad - gap / 2;
-  height = std::min(height, std::max(screen_height_ - 2 * margin, 1));
+  height = std::min(height, std::max(area_height_ - 2 * margin, 1));
 
   if (width != width_ || height != height_) {
     width_ = width;
     height_ = height;
-    XMoveResizeWindow(display_, window_, (screen_width_ - width) / 2, (screen_height_ - height) / 2,
+    XMoveResizeWindow(display_, window_, area_x_ + (area_width_ - width) / 2, area_y_ + (area_height_ - height) / 2,
                       static_cast<unsigned>(width), static_cast<unsigned>(height));
   }
   Pixmap canvas = XCreatePixmap(display_, window_, static_cast<unsigned>(width), static_cast<unsigned>(height),

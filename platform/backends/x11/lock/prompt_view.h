@@ -21,8 +21,10 @@ class PromptView {
   PromptView(const PromptView&) = delete;
   PromptView& operator=(const PromptView&) = delete;
 
-  // The screen (the covering window) changed size.
+  // The screen (the covering window) changed size; the prompt goes in its middle.
   void Resize(int screen_width, int screen_height);
+  // The prompt goes in the middle of this part of the screen (a monitor).
+  void Place(int x, int y, int width, int height);
   // Shows, redraws or hides the prompt.
   void Show(const PromptState& state, bool caps_lock);
   // Draws again what is shown (after an Expose).
@@ -46,6 +48,7 @@ class PromptView {
   int depth_;
   std::string title_, subtitle_;
   int screen_width_ = 0, screen_height_ = 0;
+  int area_x_ = 0, area_y_ = 0, area_width_ = 0, area_height_ = 0;
   int text_px_ = 0;
   XftFont* body_ = nullptr;
   XftFont* heading_ = nullptr;

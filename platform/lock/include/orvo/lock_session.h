@@ -9,13 +9,18 @@
 //   animation decides, by its own rules, whether to ask for verification.
 // - After a forwarded key or button press, or a pointer movement of more
 //   than 4 pixels, keys are kept for the prompt the animation is expected to
-//   ask for; if it asks nothing within kPendingLimit they are wiped.
+//   ask for; if it asks nothing within kPendingLimit (stopped, hung, dying
+//   again and again) the guardian opens its own prompt with those keys in it.
 // - Without a running animation the guardian asks for the password itself
 //   on the same input (at most one prompt per kPromptGap after the last).
 // - While a prompt is up every key is the prompt's; the pointer does nothing.
 // - Escape or kIdleLimit without a key cancel the prompt. A wrong password
 //   stays on the screen for kMessageHold before the prompt closes; so do a
 //   refusal and an expired password (which still unlocks).
+// - Escape while PAM checks, or kCheckLimit without an answer from it,
+//   abandons the check (AbandonCheck) and opens the field again, saying so;
+//   the next check starts kMessageHold after the abandonment at the earliest
+//   (so abandoning never skips PAM's delay after a wrong password).
 #pragma once
 
 #include <cstdint>
@@ -32,6 +37,7 @@ inline constexpr std::uint32_t kPendingLimit = 1500;
 inline constexpr std::uint32_t kMessageHold = 2000;
 inline constexpr std::uint32_t kPromptGap = 200;
 inline constexpr int kMotionThreshold = 4;
+inline constexpr std::uint32_t kCheckLimit = 30000;
 
 // A key press as the guardian read it.
 struct KeyInput {
@@ -81,6 +87,9 @@ class SessionEffects {
   virtual void Verdict(std::uint32_t sequence, bool may_close) = 0;
   // The right password was given: end the lock.
   virtual void Unlock() = 0;
+  // The running check is given up (Escape, or PAM took kCheckLimit): stop
+  // it; nothing it reports afterwards counts.
+  virtual void AbandonCheck() {}
 };
 
 class LockSession {
@@ -120,6 +129,7 @@ class LockSession {
   void TypeKey(std::uint32_t now, const KeyInput& key);
   void Submit(std::uint32_t now);
   void ClosePrompt(std::uint32_t now);
+  void Abandon(std::uint32_t now, const char* why);
   void Approve();
   bool MayPromptItself(std::uint32_t now) const;
   void Refresh();
@@ -136,6 +146,9 @@ class LockSession {
   bool submit_pending_ = false;  // Enter was pressed before the prompt came
   bool cancel_pending_ = false;  // Escape was pressed before the prompt came
   bool unlock_after_hold_ = false;
+  bool abandoned_ = false;          // a check was abandoned: the next waits for retry_after_
+  bool deferred_ = false;           // the submitted password waits for retry_after_
+  std::uint32_t retry_after_ = 0;
   std::uint32_t pending_since_ = 0;
   std::uint32_t last_key_ = 0;
   std::uint32_t hold_until_ = 0;

@@ -1,9 +1,13 @@
-// PAM's check on a thread of its own, so the guardian keeps its grabs, its
-// prompt and its watch while PAM works (and waits, after a wrong password).
-// The first hidden question gets the password typed into the prompt; any
-// other question is put to the user through the prompt and waits for the
-// answer.
+// PAM's check in a helper process of its own, so the guardian keeps its
+// grabs, its prompt and its watch while PAM works (and waits, after a wrong
+// password), and can kill a check that hangs. The password travels to the
+// helper over a socket pair and is wiped on both sides; the helper dies
+// with the guardian. The first hidden question gets the password typed into
+// the prompt; any other question is put to the user through the prompt and
+// waits for the answer.
 #pragma once
+
+#include <sys/types.h>
 
 #include <condition_variable>
 #include <deque>
@@ -30,33 +34,35 @@ class PamWorker {
   PamWorker(const PamWorker&) = delete;
   PamWorker& operator=(const PamWorker&) = delete;
 
-  // Readable when events wait.
+  // Readable when events wait; the same descriptor for the worker's life.
   int descriptor() const { return wake_[0]; }
 
   // Starts a check with `password` (copied into locked memory).
   void Start(const char* password);
   // The user's answer to the current question, or nullptr to cancel it.
   void Answer(const char* answer);
-  // Events since the last call, in order.
+  // Events since the last call, in order. A helper that ends without a
+  // verdict shows as kDone with kUnavailable.
   std::deque<Event> TakeEvents();
+  // Stops the running check at once (the helper and whatever PAM started
+  // are killed); nothing it would have reported comes.
+  void Abandon();
+  // Whether a check is running.
+  bool busy() const { return helper_ > 0; }
 
  private:
-  void Run();
-  void Post(Event event);
-  char* Ask(const char* question, bool echo);
+  void Finish();
+  void Send(char kind, const char* text);
 
   std::string service_, user_, tty_;
+  // wake_[0]: the helper's socket while a check runs, else the read end of
+  // a pipe that is never written (wake_[1]; idle_ keeps a copy of its read end).
   int wake_[2] = {-1, -1};
-  std::thread thread_;
-  std::mutex mutex_;
-  std::condition_variable answered_;
-  std::deque<Event> events_;
-  LockedSecret password_;
-  LockedSecret answer_;
-  bool first_used_ = false;
-  bool waiting_ = false;
-  bool has_answer_ = false;
-  bool cancelled_ = false;
+  int idle_ = -1;
+  pid_t helper_ = -1;
+  bool waiting_ = false;  // the helper waits for the user's answer
+  bool failed_ = false;   // no helper could be started: the check is over
+  std::deque<pid_t> killed_;  // killed helpers not yet reaped
   friend class WorkerDialogue;
 };
 

@@ -63,21 +63,21 @@ TEST(ParseCommandLine, FirstSignificantCharacterAndTheLinuxWordsChooseTheMode) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string("\"") + c.tail + "\"" + (c.manager_window ? std::string(" XSCREENSAVER_WINDOW=") + c.manager_window : ""));
-    const shell::CommandLine line = shell::ParseCommandLine(c.tail, c.manager_window);
+    const shell::CommandLine line = shell::ParseCommandLine(c.tail, c.manager_window, nullptr);
     EXPECT_EQ(static_cast<int>(line.mode), static_cast<int>(c.mode));
     EXPECT_EQ(line.window, Handle(c.window));
   }
 }
 
 TEST(ParseCommandLine, IdleManagersAskForALockAndMayDetach) {
-  const shell::CommandLine lock = shell::ParseCommandLine("--lock", nullptr);
+  const shell::CommandLine lock = shell::ParseCommandLine("--lock", nullptr, nullptr);
   EXPECT_TRUE(lock.mode == RunMode::kFullScreen && lock.lock && !lock.detach);
-  const shell::CommandLine both = shell::ParseCommandLine("--detach --lock", nullptr);
+  const shell::CommandLine both = shell::ParseCommandLine("--detach --lock", nullptr, nullptr);
   EXPECT_TRUE(both.mode == RunMode::kFullScreen && both.lock && both.detach);
-  const shell::CommandLine saver = shell::ParseCommandLine("/s --detach", nullptr);
+  const shell::CommandLine saver = shell::ParseCommandLine("/s --detach", nullptr, nullptr);
   EXPECT_TRUE(saver.mode == RunMode::kFullScreen && !saver.lock && saver.detach);
   for (const char* bad : {"-lock", "/p 42 --detach", "--detached"})
-    EXPECT_TRUE(shell::ParseCommandLine(bad, nullptr).mode == RunMode::kBadSwitch) << bad;
+    EXPECT_TRUE(shell::ParseCommandLine(bad, nullptr, nullptr).mode == RunMode::kBadSwitch) << bad;
 }
 
 TEST(ParseCommandLine, OnlyHelpVersionAndBadSwitchesRunWithoutADisplayAndOnlyDesktopModesHaveAHotCorner) {

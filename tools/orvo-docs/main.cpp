@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "framework/settings/options.h"
 #include "framework/settings/settings.h"
 #include "shell/command_line.h"
 #include "tools/catalog/saver_catalog.h"
@@ -136,14 +137,55 @@ std::string Xml(const std::string& text) {
   return out;
 }
 
+// The settings program's page of a saver: the five rows as sliders, the
+// effect as a choice and "Shifted" as a check box, each mapped to the
+// program's option. A control left at its default adds nothing to the
+// command, so the stored setting applies.
 void ManagerDescription(const Entry& e, const std::string& libexec) {
+  const orvo::settings::SaverSettings& t = *e.module->settings;
   std::printf("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
               "<screensaver name=\"%s\" _label=\"%s\">\n"
-              "  <command arg=\"--root\"/>\n"
-              "  <_description>\n%s\n\nProgram: %s/%s. Settings: run it with /c.\n"
+              "  <command arg=\"--root\"/>\n",
+              e.module->program, Xml(e.module->display_name).c_str());
+  for (const orvo::settings::Row& row : t.rows) {
+    const std::string name = orvo::settings::OptionName(row);
+    std::string label = row.label;
+    while (!label.empty() && label.back() == ' ') label.pop_back();
+    if (row.min == 0 && row.max == 1) {
+      // The settings program takes a slider from 0 to 1 for a fraction: a
+      // row of two values is a check box.
+      std::printf("  <boolean id=\"%s\" _label=\"%s\" %s=\"--%s %d\"/>\n", name.c_str(), Xml(label).c_str(),
+                  row.default_value == 0 ? "arg-set" : "arg-unset", name.c_str(), row.default_value == 0 ? 1 : 0);
+      continue;
+    }
+    std::printf("  <number id=\"%s\" type=\"slider\" arg=\"--%s %%\" _label=\"%s\"\n"
+                "          _low-label=\"%d\" _high-label=\"%d\" low=\"%d\" high=\"%d\" default=\"%d\"/>\n",
+                name.c_str(), name.c_str(), Xml(label).c_str(), row.min, row.max, row.min, row.max,
+                row.default_value);
+  }
+  std::printf("  <select id=\"%s\">\n", orvo::settings::kEffectOption);
+  for (int effect = 0; effect < 5; ++effect) {
+    std::string arg;
+    if (effect != t.effect_default) {
+      arg = std::string(" arg-set=\"--") + orvo::settings::kEffectOption + " " + orvo::settings::kEffectNames[effect] +
+            "\"";
+    }
+    std::printf("    <option id=\"%s\" _label=\"Effect: %s\"%s/>\n", orvo::settings::kEffectNames[effect],
+                orvo::settings::kEffectLabels[effect], arg.c_str());
+  }
+  std::printf("  </select>\n");
+  if (t.shifted_default != 0) {
+    std::printf("  <boolean id=\"shifted\" _label=\"Shifted\" arg-unset=\"--%s\"/>\n",
+                orvo::settings::kNotShiftedOption);
+  } else {
+    std::printf("  <boolean id=\"shifted\" _label=\"Shifted\" arg-set=\"--%s\"/>\n",
+                orvo::settings::kShiftedOption);
+  }
+  std::printf("  <_description>\n%s\n\nA setting changed here is given to the program as an option for "
+              "its runs under xscreensaver; one left at its default keeps the setting stored in control.ini "
+              "(run the program with /c to change those). Program: %s/%s.\n"
               "  </_description>\n</screensaver>\n",
-              e.module->program, Xml(e.module->display_name).c_str(), Xml(e.description).c_str(),
-              Xml(libexec).c_str(), e.module->program);
+              Xml(e.description).c_str(), Xml(libexec).c_str(), e.module->program);
 }
 
 }  // namespace

@@ -11,7 +11,7 @@ fi
 for saver in pattern stain cyclics stars spheres vortex polygon beziers plasma; do
   for f in "libexec/orvo/$saver" "share/man/man6/$saver.6" \
            "share/applications/screensavers/orvo-$saver.desktop" \
-           "share/xscreensaver/config/orvo-$saver.xml"; do
+           "share/xscreensaver/config/$saver.xml"; do
     [ -e "$prefix/$f" ] || { echo "missing: $f"; fail=1; }
   done
   [ -x "$prefix/libexec/orvo/$saver" ] || { echo "not executable: libexec/orvo/$saver"; fail=1; }
@@ -19,9 +19,9 @@ for saver in pattern stain cyclics stars spheres vortex polygon beziers plasma; 
   # prefix the build was configured with.
   grep -q "^Exec=$prefix/libexec/orvo/$saver --root$" "$prefix/share/applications/screensavers/orvo-$saver.desktop" \
     || { echo "desktop entry of $saver does not run $prefix/libexec/orvo/$saver --root"; fail=1; }
-  grep -q "Program: $prefix/libexec/orvo/$saver\." "$prefix/share/xscreensaver/config/orvo-$saver.xml" \
+  grep -q "Program: $prefix/libexec/orvo/$saver\." "$prefix/share/xscreensaver/config/$saver.xml" \
     || { echo "description of $saver does not name $prefix/libexec/orvo/$saver"; fail=1; }
-  grep -q '<command arg="--root"/>' "$prefix/share/xscreensaver/config/orvo-$saver.xml" \
+  grep -q '<command arg="--root"/>' "$prefix/share/xscreensaver/config/$saver.xml" \
     || { echo "description of $saver has no --root command"; fail=1; }
   warnings=$(MANWIDTH=80 man --warnings -l "$prefix/share/man/man6/$saver.6" 2>&1 >/dev/null)
   if [ -n "$warnings" ]; then echo "man page of $saver: $warnings"; fail=1; fi

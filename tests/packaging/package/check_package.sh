@@ -46,7 +46,7 @@ dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $1, $2, $6 }' | sort -k3 >"$work/fi
     echo "-rwxr-xr-x root/root ./usr/libexec/orvo/$s"
     echo "-rw-r--r-- root/root ./usr/share/applications/screensavers/orvo-$s.desktop"
     echo "-rw-r--r-- root/root ./usr/share/man/man6/$s.6.gz"
-    echo "-rw-r--r-- root/root ./usr/share/xscreensaver/config/orvo-$s.xml"
+    echo "-rw-r--r-- root/root ./usr/share/xscreensaver/config/$s.xml"
   done
   echo "-rw-r--r-- root/root ./usr/share/doc/orvo-savers/changelog.gz"
   echo "-rw-r--r-- root/root ./usr/share/doc/orvo-savers/copyright"

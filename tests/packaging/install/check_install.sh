@@ -33,5 +33,25 @@ for tool in orvo-render orvo-xscreensaver-setup; do
   warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
   [ -e "$page" ] && [ -z "$warnings" ] || { echo "man page of $tool: missing or $warnings"; fail=1; }
 done
-if [ $fail -eq 0 ]; then echo "install layout: all files present"; fi
+# Every page answers the usual questions, in sections of these names; a
+# saver's page names every exit code a run can end with and every variable
+# a run reads.
+sections='NAME SYNOPSIS DESCRIPTION OPTIONS EXIT.STATUS ENVIRONMENT FILES SECURITY SEE.ALSO'
+section() { sed -n "/^\.SH $2\$/,/^\.SH /p" "$1"; }
+for page in "$prefix"/share/man/man6/*.6 "$prefix"/share/man/man1/*.1; do
+  for name in $sections; do
+    grep -q -x "\.SH $name" "$page" || { echo "$(basename "$page"): no section ${name/./ }"; fail=1; }
+  done
+done
+for page in "$prefix"/share/man/man6/*.6; do
+  codes=$(section "$page" "EXIT STATUS" | grep -A1 -x '\.TP' | sed -n 's/^\\fB\([0-9]*\)\\fR$/\1/p' | tr '\n' ' ')
+  [ "$codes" = "0 1 2 3 255 " ] || { echo "$(basename "$page"): exit codes \"$codes\""; fail=1; }
+  for variable in ORVO_CONFIG_DIR XDG_CONFIG_HOME ORVO_SCALE XSCREENSAVER_WINDOW DISPLAY XSS_SLEEP_LOCK_FD WAYLAND_DISPLAY; do
+    section "$page" ENVIRONMENT | grep -q -x -F "\\fB$variable\\fR" || { echo "$(basename "$page"): no $variable"; fail=1; }
+  done
+  for file in control.ini registry.ini /etc/pam.d/orvo\\-saver; do
+    section "$page" FILES | grep -q -F "$file" || { echo "$(basename "$page"): no $file in FILES"; fail=1; }
+  done
+done
+if [ $fail -eq 0 ]; then echo "install layout: all files present, every page with its sections"; fi
 exit $fail

@@ -11,6 +11,8 @@
 #     program does not die.
 # Needs an X display (run under xvfb-run).
 #   descriptions_test.sh BIN_DIR ORVO_DOCS
+# Options are split into words on purpose.
+# shellcheck disable=SC2206,SC2086,SC2207
 set -u
 bin=$1
 docs=$2
@@ -24,8 +26,7 @@ if [ "$(id -u)" -eq 0 ]; then namespace=(unshare --mount); else namespace=(unsha
 "${namespace[@]}" true 2>/dev/null || { echo "SKIP: no mount namespace to show the settings program our descriptions"; exit 77; }
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-mkdir "$home/config"
-chmod 755 "$home/config"
+mkdir -m 755 "$home/config"
 
 # options COMMAND: its options, one a line with its value, sorted.
 options() { sed 's/ --/\n--/g' <<<"$1" | sort; }
@@ -46,30 +47,24 @@ for saver in pattern stain cyclics stars spheres vortex polygon beziers plasma; 
     low=$(xpath "$xml" "string(//number[$n]/@low)")
     high=$(xpath "$xml" "string(//number[$n]/@high)")
     default=$(xpath "$xml" "string(//number[$n]/@default)")
-    # shellcheck disable=SC2206
     lows+=(${arg/\%/$low}) highs+=(${arg/\%/$high})
     [ "$low" != "$default" ] && value=$low || value=$high
-    # shellcheck disable=SC2206
     chosen+=(${arg/\%/$value})
   done
   choices=$(xpath "$xml" 'count(//select/option[@arg-set])')
   for n in $(seq "$choices"); do
-    # shellcheck disable=SC2206
     lows+=($(xpath "$xml" "string((//select/option[@arg-set])[$n]/@arg-set)"))
   done
-  # shellcheck disable=SC2206
   chosen+=($(xpath "$xml" 'string((//select/option[@arg-set])[1]/@arg-set)'))
   # The boxes: "Shifted", and a row of two values.
   boxes=$(xpath "$xml" 'count(//boolean)')
   for n in $(seq "$boxes"); do
     box=$(xpath "$xml" "string(//boolean[$n]/@arg-set | //boolean[$n]/@arg-unset)")
-    # shellcheck disable=SC2206
     lows+=($box) chosen+=($box)
   done
   [ $(($(xpath "$xml" 'count(//number)') + boxes)) -eq 6 ] && [ "$choices" -eq 4 ] \
     && xpath "$xml" '//boolean[@id="shifted"]' >/dev/null || fail "$saver.xml: not five rows, four choices and Shifted: ${lows[*]}"
   for args in "${lows[*]}" "${highs[*]}"; do
-    # shellcheck disable=SC2086
     out=$("$bin/$saver" --version $args 2>&1) || fail "$saver does not take its options $args: $out"
   done
 

@@ -230,9 +230,15 @@ bool CreateFile(const std::string& path, const std::string& text, bool* exists, 
   }
   bool ok = WriteAll(fd, text) && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
-  ok = ok && ::link(temp.c_str(), path.c_str()) == 0;
+  bool linked = false;
+  if (ok) {
+    linked = ::link(temp.c_str(), path.c_str()) == 0;
+    // A file system without hard links: renamed into place instead.
+    if (!linked && (errno == EPERM || errno == EOPNOTSUPP)) ok = ::rename(temp.c_str(), path.c_str()) == 0;
+    else ok = linked;
+  }
   const int saved = errno;
-  ::unlink(temp.c_str());
+  if (linked || !ok) ::unlink(temp.c_str());
   if (!ok) {
     *exists = saved == EEXIST;
     *error = std::strerror(saved);

@@ -9,7 +9,7 @@ ORVO_PACKAGES=(
   libx11-dev libxext-dev libxtst-dev libxft-dev libxrandr-dev libxcomposite-dev fonts-dejavu-core libfltk1.3-dev libpam0g-dev libpng-dev libgif-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   # tests
-  xvfb xauth xdotool x11-utils x11-xkb-utils x11-apps imagemagick libpam-wrapper clang xscreensaver man-db
+  xvfb xauth xdotool x11-utils x11-xkb-utils x11-apps imagemagick libpam-wrapper clang xscreensaver man-db libxml2-utils
   # the Debian package (scripts/package) and its test
   dpkg-dev lintian file
 )

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <iterator>
 #include <utility>
 
@@ -70,10 +71,13 @@ CommandLine ParseSwitch(const char* tail, const char* manager_window);
 
 }  // namespace
 
-CommandLine ParseCommandLine(const char* tail, const char* manager_window) {
-  // --detach may come before or after the full-screen switch.
+CommandLine ParseCommandLine(const char* tail, const char* manager_window, const settings::SaverSettings* settings) {
+  // --detach and the setting options may come before or after the switch;
+  // what is left goes to the switch.
   std::string rest;
   bool detach = false;
+  settings::Overrides given;
+  std::string problem;
   for (const char* t = tail != nullptr ? tail : ""; *t != '\0';) {
     const char* word = t;
     if (Word(word, "detach", 2) && (*word == '\0' || *word == ' ')) {
@@ -81,12 +85,45 @@ CommandLine ParseCommandLine(const char* tail, const char* manager_window) {
       t = word;
       continue;
     }
-    while (*t == ' ') rest += *t++;
-    while (*t != '\0' && *t != ' ') rest += *t++;
+    const std::size_t blanks = std::strspn(t, " ");
+    const char* token = t + blanks;
+    const char* end = token + std::strcspn(token, " ");
+    const std::string_view text(token, static_cast<std::size_t>(end - token));
+    const std::size_t equals = text.find('=');
+    const bool dashes = text.size() > 2 && text[0] == '-' && text[1] == '-';
+    const std::string_view name = dashes ? text.substr(2, equals == std::string_view::npos ? equals : equals - 2)
+                                         : std::string_view();
+    const settings::OptionKind kind =
+        settings != nullptr && !name.empty() ? settings::FindOption(*settings, name) : settings::OptionKind::kNone;
+    if (kind == settings::OptionKind::kNone) {
+      rest.append(t, end);
+      t = end;
+      continue;
+    }
+    std::string_view value;
+    t = end;
+    if (kind == settings::OptionKind::kFlag && equals != std::string_view::npos) {
+      problem = "--" + std::string(name) + " takes no value";
+    } else if (kind == settings::OptionKind::kValue && equals != std::string_view::npos) {
+      value = text.substr(equals + 1);
+    } else if (kind == settings::OptionKind::kValue) {
+      const char* next = t + std::strspn(t, " ");
+      t = next + std::strcspn(next, " ");
+      value = std::string_view(next, static_cast<std::size_t>(t - next));
+      if (value.empty()) problem = "--" + std::string(name) + " needs a value";
+    }
+    std::string error;
+    if (problem.empty() && !settings::ApplyOption(*settings, name, value, &given, &error)) problem = error;
+    if (!problem.empty()) break;
   }
   CommandLine line = ParseSwitch(rest.c_str(), manager_window);
   if (detach) line = line.mode == RunMode::kFullScreen ? line : Mode(RunMode::kBadSwitch);
+  if (!problem.empty()) {
+    line = Mode(RunMode::kBadSwitch);
+    line.problem = problem + " (see --help)";
+  }
   line.detach = detach;
+  line.given = given;
   return line;
 }
 
@@ -160,7 +197,7 @@ bool AppliesHotCorner(RunMode mode) {
 std::string UsageLine(std::string_view program) {
   return "usage: " + std::string(program) +
          " [/s | /c | /p ID | /l ID | /a [ID] | --root | --window-id ID | --window | --lock | --help | "
-         "--version] [--detach]\n";
+         "--version] [--detach] [--SETTING VALUE]...\n";
 }
 
 namespace {
@@ -205,31 +242,69 @@ void AppendRows(std::string* out, const OptionHelp* rows, int count) {
 
 }  // namespace
 
-std::string HelpText(std::string_view program, std::string_view display_name) {
+std::string HelpText(std::string_view program, std::string_view display_name,
+                     const settings::SaverSettings* settings) {
   std::string out = std::string(display_name) + ", a screen saver.\n\n" + UsageLine(program) +
                     "\nRun modes (the letter may follow any mix of blanks, '-' and '/'; either case):\n";
   AppendRows(&out, kRunModes, kOptions.run_mode_count);
   out += Wrapped(kOptions.hot_corner_note, 0);
   out += "\nOn Linux also:\n";
   AppendRows(&out, kLinuxOptions, kOptions.linux_option_count);
+  if (settings != nullptr) {
+    out += "\nSettings for this run (any mode, anywhere on the line):\n";
+    for (const SettingOptionHelp& row : SettingOptions(*settings)) {
+      const OptionHelp help = {row.forms.c_str(), row.description.c_str()};
+      AppendRows(&out, &help, 1);
+    }
+    out += Wrapped(SettingOptionsNote(), 0);
+  }
 #ifdef _WIN32
   out += "\nSettings and presets live in control.ini in %ORVO_CONFIG_DIR%, else in\n"
          "%APPDATA%\\Orvo.\n"
-         "Exit status: 255 for an unknown switch or a window that does not exist.\n";
+         "Exit status: 255 for an unknown switch, a malformed setting option or a\n"
+         "window that does not exist.\n";
 #else
   out += "\nSettings and presets live in control.ini in $ORVO_CONFIG_DIR, else in\n"
-         "$XDG_CONFIG_HOME/orvo, else in ~/.config/orvo.\n"
-         "Exit status: 255 for an unknown switch or a window that does not exist;\n"
-         "1 when the X display cannot be opened. A locked run exits with 0 only after\n"
-         "the right password or SIGTERM while locked; 2 when it could not lock (the\n"
-         "reason on standard error); 3 when another lock of these savers holds the\n"
-         "screen.\n";
+         "$XDG_CONFIG_HOME/orvo, else in ~/.config/orvo.\n";
+  out += Wrapped("Exit status: 255 for an unknown switch, a malformed setting option or a window that does "
+                 "not exist; 1 when the X display cannot be opened. A locked run exits with 0 only after the "
+                 "right password or SIGTERM while locked; 2 when it could not lock (the reason on standard "
+                 "error); 3 when another lock of these savers holds the screen.",
+                 0);
 #endif
   return out;
 }
 
 std::string VersionLine(std::string_view program) {
-  return std::string(program) + " (Orvo savers) " + Version() + "\n";
+  return std::string(program) + " (Orvo savers) " + Version() + "\n" + LicenceLine() + "\n";
+}
+
+const char* LicenceLine() { return "Copyright (c) the Orvo savers authors; released under the MIT licence."; }
+
+std::vector<SettingOptionHelp> SettingOptions(const settings::SaverSettings& table) {
+  std::vector<SettingOptionHelp> rows;
+  for (const settings::Row& row : table.rows) {
+    std::string label = row.label;
+    while (!label.empty() && label.back() == ' ') label.pop_back();
+    rows.push_back({"--" + settings::OptionName(row) + " N",
+                    label + ": " + std::to_string(row.min) + " to " + std::to_string(row.max) + ", default " +
+                        std::to_string(row.default_value) + " (" + row.key + " in control.ini)."});
+  }
+  std::string effects;
+  for (int e = 0; e < 5; ++e) effects += std::string(e == 0 ? "" : e == 4 ? " or " : ", ") + settings::kEffectNames[e];
+  rows.push_back({std::string("--") + settings::kEffectOption + " NAME",
+                  "The palette effect: " + effects + " (or 0 to 4); default " +
+                      settings::kEffectNames[table.effect_default] + "."});
+  rows.push_back({std::string("--") + settings::kShiftedOption + ", --" + settings::kNotShiftedOption,
+                  std::string("The three colour channels drift against each other, or not; default ") +
+                      (table.shifted_default != 0 ? "shifted." : "not shifted.")});
+  return rows;
+}
+
+const char* SettingOptionsNote() {
+  return "Each takes the place of the stored setting for this run only; nothing is written, and the "
+         "setup dialog shows and stores the stored settings. A value outside the range is taken as a "
+         "stored one would be. A value that is not a whole number exits with 255 and one line.";
 }
 
 const OptionTable& Options() { return kOptions; }

@@ -4,7 +4,9 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "framework/settings/options.h"
 #include "orvo/win_types.h"
 
 namespace orvo::shell {
@@ -36,11 +38,16 @@ struct CommandLine {
   // says; --detach, to return to the caller once the screen is locked.
   bool lock = false;
   bool detach = false;
+  // Settings given as options (--roughness 30, --effect=ramp, --shifted),
+  // anywhere on the line, for this run in place of the stored ones.
+  settings::Overrides given;
 };
 
 // Reads the command-line tail as the entry does; touches no display.
-// `manager_window` is the value of XSCREENSAVER_WINDOW (nullptr when unset).
-CommandLine ParseCommandLine(const char* tail, const char* manager_window);
+// `manager_window` is the value of XSCREENSAVER_WINDOW (nullptr when unset);
+// `settings` the saver's table, whose options the line may hold (nullptr:
+// none). A malformed option makes the line a bad switch with its reason.
+CommandLine ParseCommandLine(const char* tail, const char* manager_window, const settings::SaverSettings* settings);
 
 // Runs the mode (the shell's entry, without its fault guard) and returns
 // its exit code. Help and version go to standard output, the usage or the
@@ -57,17 +64,31 @@ bool AppliesHotCorner(RunMode mode);
 // The one-line usage, with its newline.
 std::string UsageLine(std::string_view program);
 
-// Run modes and Linux options with what each does, for --help.
-std::string HelpText(std::string_view program, std::string_view display_name);
+// Run modes, Linux options and the saver's setting options (when
+// `settings` is given) with what each does, for --help.
+std::string HelpText(std::string_view program, std::string_view display_name,
+                     const settings::SaverSettings* settings);
 
-// "plasma (Orvo savers) 0.1", with its newline.
+// "plasma (Orvo savers) 0.1" and the licence, a line each.
 std::string VersionLine(std::string_view program);
+
+// The licence line of --version, without its newline.
+const char* LicenceLine();
 
 // One row of the option table that --help and the manual page print.
 struct OptionHelp {
   const char* forms;        // "/p ID, /l ID"
   const char* description;  // one sentence or two
 };
+
+// The setting options of a saver, a row each, and what they are.
+struct SettingOptionHelp {
+  std::string forms;  // "--roughness N"
+  std::string description;
+};
+std::vector<SettingOptionHelp> SettingOptions(const settings::SaverSettings& settings);
+// What the setting options do, one paragraph.
+const char* SettingOptionsNote();
 struct OptionTable {
   const OptionHelp* run_modes;
   int run_mode_count;

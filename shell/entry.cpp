@@ -58,6 +58,10 @@ const char* DisplayName() {
   return host::HasModule() ? orvo::DisplayName(host::CurrentModule()) : ProgramName();
 }
 
+const settings::SaverSettings* Settings() {
+  return host::HasModule() ? host::CurrentModule().settings : nullptr;
+}
+
 std::string Number(HWND window, bool hex) {
   char text[32];
   std::snprintf(text, sizeof text, hex ? "0x%lx" : "%lu",
@@ -80,6 +84,7 @@ int RunInside(HWND target, const std::string& what) {
 int RunCommandLine(const CommandLine& line) {
   // A locked run that an idle manager asked for starts wherever the pointer rests.
   State().lock = line.lock;
+  host::SetGivenSettings(line.given);
   if (!AppliesHotCorner(line.mode) || line.lock) host::ApplyHotCorner(false);
   switch (line.mode) {
     case RunMode::kConfigure:
@@ -106,7 +111,7 @@ int RunCommandLine(const CommandLine& line) {
     case RunMode::kWindowed:
       return RunWindowedSaver(1280, 720);
     case RunMode::kHelp:
-      std::fputs(HelpText(ProgramName(), DisplayName()).c_str(), stdout);
+      std::fputs(HelpText(ProgramName(), DisplayName(), Settings()).c_str(), stdout);
       std::fflush(stdout);
       return 0;
     case RunMode::kVersion:
@@ -156,7 +161,7 @@ HWND ParseWindowHandle(const char* text) {
 }
 
 int SaverEntry(HINSTANCE instance, const char* tail) {
-  return SaverEntry(instance, ParseCommandLine(tail, std::getenv("XSCREENSAVER_WINDOW")));
+  return SaverEntry(instance, ParseCommandLine(tail, std::getenv("XSCREENSAVER_WINDOW"), Settings()));
 }
 
 int SaverEntry(HINSTANCE instance, const CommandLine& line) {

@@ -26,7 +26,7 @@ int RunProgram(const SaverModule& module, const char* tail) {
 }
 
 int ProgramMain(const SaverModule& module, const std::string& tail, OpenDisplayFunction open_display) {
-  const CommandLine line = ParseCommandLine(tail.c_str(), std::getenv("XSCREENSAVER_WINDOW"));
+  const CommandLine line = ParseCommandLine(tail.c_str(), std::getenv("XSCREENSAVER_WINDOW"), module.settings);
   if (NeedsDisplay(line.mode)) {
     std::string error;
     if (open_display == nullptr || !open_display(&error)) {

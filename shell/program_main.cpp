@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
 #ifdef ORVO_HAVE_GUARDIAN
   // A protected full-screen run: this process guards the screen and runs the
   // saver in a child process of its own.
-  const orvo::shell::CommandLine line = orvo::shell::ParseCommandLine(tail.c_str(), nullptr);
+  const orvo::shell::CommandLine line = orvo::shell::ParseCommandLine(tail.c_str(), nullptr, ORVO_SAVER_MODULE.settings);
   if (line.mode == orvo::shell::RunMode::kFullScreen) {
     if (const auto code = orvo::platform::GuardScreen(argc, argv, orvo::DisplayName(ORVO_SAVER_MODULE),
                                                       {line.lock, line.detach}))

@@ -5,6 +5,8 @@
 
 #include <cstdio>
 
+#include "framework/settings/store.h"
+
 #include "orvo/lock_contract.h"
 #include "orvo/platform.h"
 
@@ -24,6 +26,7 @@ struct HostState {
   char ini_file[260] = "";
   char section[260] = "";
   char password_key[260] = "";
+  settings::Overrides given;
 };
 
 HostState& S() {
@@ -106,6 +109,13 @@ int Height() { return S().height; }
 const char* IniFile() { return S().ini_file; }
 const char* Section() { return S().section; }
 const char* PasswordKey() { return S().password_key; }
+
+void SetGivenSettings(const settings::Overrides& given) { S().given = given; }
+
+settings::Values LoadSettings() {
+  const HostState& s = S();
+  return settings::Load(*s.module->settings, s.ini_file, s.given);
+}
 
 void ClearWindow() {
   const HostState& s = S();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "framework/host/saver_module.h"
+#include "framework/settings/options.h"
 #include "orvo/win_user.h"
 
 namespace orvo::host {
@@ -32,6 +33,13 @@ int Height();
 const char* IniFile();
 const char* Section();
 const char* PasswordKey();
+
+// Settings given on the command line for this program's runs, in place of
+// the stored ones (none after Install).
+void SetGivenSettings(const settings::Overrides& given);
+// The saver's settings for a run: its section of the INI file, with the
+// values given on the command line in their place. For read_settings.
+settings::Values LoadSettings();
 
 // Paints the whole window black.
 void ClearWindow();

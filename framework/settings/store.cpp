@@ -8,8 +8,11 @@
 namespace orvo::settings {
 namespace {
 
-std::int32_t ReadInt(const char* file, const char* section, const char* key, std::int32_t fallback, bool held_16bit) {
-  auto value = static_cast<std::int32_t>(GetPrivateProfileIntA(section, key, fallback, file));
+// The value given for this run, else the file's; either is held as the
+// saver holds it.
+std::int32_t ReadInt(const char* file, const char* section, const char* key, std::int32_t fallback, bool held_16bit,
+                     const std::optional<std::int32_t>& given) {
+  auto value = given ? *given : static_cast<std::int32_t>(GetPrivateProfileIntA(section, key, fallback, file));
   return held_16bit ? static_cast<std::int16_t>(value) : value;
 }
 
@@ -19,15 +22,16 @@ char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' +
 
 }  // namespace
 
-Values Load(const SaverSettings& table, const char* file) {
+Values Load(const SaverSettings& table, const char* file, const Overrides& given) {
   Values values{};
   for (int i = 0; i < kRowCount; ++i) {
     const Row& row = table.rows[i];
-    values.row[i] = ReadInt(file, table.section, row.key, row.default_value, row.held_16bit);
+    values.row[i] = ReadInt(file, table.section, row.key, row.default_value, row.held_16bit, given.row[i]);
   }
-  values.effect = ReadInt(file, table.section, kEffectKey, table.effect_default, table.effect_held_16bit);
-  values.shifted = ReadInt(file, table.section, kShiftedKey, table.shifted_default, false);
-  values.pw_protected = ReadInt(file, table.section, kPasswordKey, 0, false);
+  values.effect =
+      ReadInt(file, table.section, kEffectKey, table.effect_default, table.effect_held_16bit, given.effect);
+  values.shifted = ReadInt(file, table.section, kShiftedKey, table.shifted_default, false, given.shifted);
+  values.pw_protected = ReadInt(file, table.section, kPasswordKey, 0, false, std::nullopt);
   return values;
 }
 

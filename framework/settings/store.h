@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/settings/options.h"
 #include "framework/settings/settings.h"
 
 namespace orvo::settings {
@@ -24,10 +25,11 @@ inline constexpr std::size_t kPresetMaxLength = 255;
 // Fields of a complete preset: five positions, shifted and effect.
 inline constexpr int kPresetFieldCount = 7;
 
-// Reads every key of the saver's section with its default. Values are not
-// clamped; rows (and "Effect") flagged as held in 16 bits are truncated to
-// a signed 16-bit number, as the saver would hold them.
-Values Load(const SaverSettings& table, const char* file);
+// Reads every key of the saver's section with its default; a value given in
+// `given` (the command line's, for one run) takes the place of the key's.
+// Values are not clamped; rows (and "Effect") flagged as held in 16 bits
+// are truncated to a signed 16-bit number, as the saver would hold them.
+Values Load(const SaverSettings& table, const char* file, const Overrides& given = {});
 
 // Writes the four row keys, then the palette duration, "Effect",
 // "PWProtected" and "Shifted" in the table's store order, each as "%u".

@@ -25,7 +25,7 @@ PointSet g_eraser;
 
 // Values are read as stored; the figure holds the ones that would break it.
 void ReadSettings() {
-  host::Run<State>().settings = settings::Load(kBeziersSettings, host::IniFile());
+  host::Run<State>().settings = host::LoadSettings();
 }
 
 void Allocate() {

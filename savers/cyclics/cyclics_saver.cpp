@@ -28,7 +28,7 @@ CyclicSet* AllocateSet() {
 
 // Values are read as stored; the figure holds the ones that would break it.
 void ReadSettings() {
-  host::Run<State>().settings = settings::Load(kCyclicsSettings, host::IniFile());
+  host::Run<State>().settings = host::LoadSettings();
 }
 
 void FreeSets() {

@@ -46,7 +46,7 @@ std::int32_t Row(int row) { return host::Run<State>().settings.row[row]; }
 // brought into range by NewImage.
 void ReadSettings() {
   State& s = host::Run<State>();
-  s.settings = settings::Load(kPatternSettings, host::IniFile());
+  s.settings = host::LoadSettings();
   s.settings.row[kDelay] = std::clamp(s.settings.row[kDelay], 0, kMaxSeconds);
   s.settings.row[kTweak] = std::clamp(s.settings.row[kTweak], 1, kMaxSeconds);
 }

@@ -49,7 +49,7 @@ std::int32_t Row(int row) { return host::Run<State>().settings.row[row]; }
 void ReadSettings() {
   State& s = host::Run<State>();
   s = State{};
-  s.settings = settings::Load(kPlasmaSettings, host::IniFile());
+  s.settings = host::LoadSettings();
   for (int i = 0; i < settings::kRowCount; ++i) {
     const settings::Row& row = kPlasmaSettings.rows[i];
     s.settings.row[i] = std::clamp(s.settings.row[i], row.min, row.max);

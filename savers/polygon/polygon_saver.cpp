@@ -19,7 +19,7 @@ struct State : host::RunState {
 
 // Values are read as stored; the figure holds the ones that would break it.
 void ReadSettings() {
-  host::Run<State>().settings = settings::Load(kPolygonSettings, host::IniFile());
+  host::Run<State>().settings = host::LoadSettings();
 }
 
 void StartImage() {

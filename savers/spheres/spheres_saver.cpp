@@ -18,7 +18,7 @@ struct State : host::RunState {
 };
 
 void ReadSettings() {
-  host::Run<State>().settings = settings::Load(kSpheresSettings, host::IniFile());
+  host::Run<State>().settings = host::LoadSettings();
 }
 
 void AllocateHook() { Allocate(host::Run<State>().figure, host::DC()); }

@@ -39,7 +39,7 @@ std::int32_t Row(int row) { return host::Run<State>().settings.row[row]; }
 void ReadSettings() {
   State& s = host::Run<State>();
   s = State{};
-  s.settings = settings::Load(kStainSettings, host::IniFile());
+  s.settings = host::LoadSettings();
   for (int row : {kNumPts, kDensity, kDelay, kTweak}) {
     const settings::Row& r = kStainSettings.rows[row];
     s.settings.row[row] = std::clamp(s.settings.row[row], r.min, r.max);

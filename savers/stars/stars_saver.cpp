@@ -23,7 +23,7 @@ Field& TheField() {
 }
 
 void ReadSettings() {
-  host::Run<State>().settings = settings::Load(kStarsSettings, host::IniFile());
+  host::Run<State>().settings = host::LoadSettings();
 }
 
 // A program shows one run, so the sway phases start at zero with it; resetting

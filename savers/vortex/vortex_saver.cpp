@@ -19,7 +19,7 @@ struct State : host::RunState {
 
 // Values are read as stored; the ring holds the ones that would break it.
 void ReadSettings() {
-  host::Run<State>().settings = settings::Load(kVortexSettings, host::IniFile());
+  host::Run<State>().settings = host::LoadSettings();
 }
 
 // The window is black here: cleared by the host at set-up, by FrameStep

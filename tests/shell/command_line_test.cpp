@@ -2,10 +2,12 @@
 // text asks for, and what a program does with it when it has no display.
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "framework/host/host.h"
 #include "saver_fixture.h"
+#include "savers/plasma/plasma_settings.h"
 #include "shell/command_line.h"
 #include "shell/program.h"
 #include "shell/shell.h"
@@ -63,21 +65,58 @@ TEST(ParseCommandLine, FirstSignificantCharacterAndTheLinuxWordsChooseTheMode) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string("\"") + c.tail + "\"" + (c.manager_window ? std::string(" XSCREENSAVER_WINDOW=") + c.manager_window : ""));
-    const shell::CommandLine line = shell::ParseCommandLine(c.tail, c.manager_window);
+    // A saver's setting options change nothing of how the switches read.
+    const shell::CommandLine line = shell::ParseCommandLine(c.tail, c.manager_window, &kPlasmaSettings);
     EXPECT_EQ(static_cast<int>(line.mode), static_cast<int>(c.mode));
     EXPECT_EQ(line.window, Handle(c.window));
   }
 }
 
+TEST(ParseCommandLine, SettingOptionsGoAnywhereWithAnyModeAndMalformedOnesAreRefusedWithTheReason) {
+  using Given = std::optional<std::int32_t>;
+  struct Case {
+    const char* tail;
+    RunMode mode;
+    Given roughness, speed, effect, shifted;
+    const char* problem;  // part of the reason of a refused line
+  } cases[] = {
+      {"/s --roughness 7", RunMode::kFullScreen, 7, {}, {}, {}, ""},
+      {"--roughness=7 --animation-speed -3 /p 42", RunMode::kPreview, 7, -3, {}, {}, ""},
+      {"--root --effect coarse --no-shifted", RunMode::kRoot, {}, {}, 3, 0, ""},
+      {"--effect 9 --shifted --help", RunMode::kHelp, {}, {}, 9, 1, ""},
+      {"--lock --roughness 2147483647 --detach", RunMode::kFullScreen, INT32_MAX, {}, {}, {}, ""},
+      {"--roughness 5 --roughness +6", RunMode::kConfigure, 6, {}, {}, {}, ""},
+      {"--size 5", RunMode::kFullScreen, {}, {}, {}, {}, ""},  // not plasma's: the letter counts
+      {"/s --roughness", RunMode::kBadSwitch, {}, {}, {}, {}, "--roughness needs a value"},
+      {"/s --roughness 2147483648", RunMode::kBadSwitch, {}, {}, {}, {}, "--roughness needs a whole number"},
+      {"--roughness 1e3 /s", RunMode::kBadSwitch, {}, {}, {}, {}, "not \"1e3\""},
+      {"--roughness= /s", RunMode::kBadSwitch, {}, {}, {}, {}, "--roughness needs a whole number"},
+      {"--effect ramps /s", RunMode::kBadSwitch, {}, {}, {}, {}, "--effect needs ramp, fade"},
+      {"--shifted=0 /s", RunMode::kBadSwitch, {}, {}, {}, {}, "--shifted takes no value"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.tail);
+    const shell::CommandLine line = shell::ParseCommandLine(c.tail, nullptr, &kPlasmaSettings);
+    EXPECT_EQ(static_cast<int>(line.mode), static_cast<int>(c.mode));
+    EXPECT_NE(line.problem.find(c.problem), std::string::npos) << line.problem;
+    EXPECT_EQ(line.problem.empty(), *c.problem == '\0') << line.problem;
+    if (*c.problem != '\0') continue;
+    EXPECT_EQ(line.given.row[0], c.roughness);
+    EXPECT_EQ(line.given.row[1], c.speed);
+    EXPECT_EQ(line.given.effect, c.effect);
+    EXPECT_EQ(line.given.shifted, c.shifted);
+  }
+}
+
 TEST(ParseCommandLine, IdleManagersAskForALockAndMayDetach) {
-  const shell::CommandLine lock = shell::ParseCommandLine("--lock", nullptr);
+  const shell::CommandLine lock = shell::ParseCommandLine("--lock", nullptr, nullptr);
   EXPECT_TRUE(lock.mode == RunMode::kFullScreen && lock.lock && !lock.detach);
-  const shell::CommandLine both = shell::ParseCommandLine("--detach --lock", nullptr);
+  const shell::CommandLine both = shell::ParseCommandLine("--detach --lock", nullptr, nullptr);
   EXPECT_TRUE(both.mode == RunMode::kFullScreen && both.lock && both.detach);
-  const shell::CommandLine saver = shell::ParseCommandLine("/s --detach", nullptr);
+  const shell::CommandLine saver = shell::ParseCommandLine("/s --detach", nullptr, nullptr);
   EXPECT_TRUE(saver.mode == RunMode::kFullScreen && !saver.lock && saver.detach);
   for (const char* bad : {"-lock", "/p 42 --detach", "--detached"})
-    EXPECT_TRUE(shell::ParseCommandLine(bad, nullptr).mode == RunMode::kBadSwitch) << bad;
+    EXPECT_TRUE(shell::ParseCommandLine(bad, nullptr, nullptr).mode == RunMode::kBadSwitch) << bad;
 }
 
 TEST(ParseCommandLine, OnlyHelpVersionAndBadSwitchesRunWithoutADisplayAndOnlyDesktopModesHaveAHotCorner) {
@@ -200,7 +239,8 @@ TEST_F(ProgramMainTest, HelpAndVersionGoToStandardOutputWithoutTheDisplay) {
   const Outcome v = Main("--version", false);
   EXPECT_EQ(v.code, 0);
   EXPECT_EQ(v.display_opened, 0);
-  EXPECT_EQ(v.out, std::string("counting (Orvo savers) ") + ORVO_PROJECT_VERSION + "\n");
+  EXPECT_EQ(v.out, std::string("counting (Orvo savers) ") + ORVO_PROJECT_VERSION +
+                       "\nCopyright (c) the Orvo savers authors; released under the MIT licence.\n");
   EXPECT_EQ(v.err, "");
 }
 

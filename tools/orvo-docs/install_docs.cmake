@@ -26,7 +26,9 @@ file(MAKE_DIRECTORY "${stage}")
 set(kinds man desktop xscreensaver)
 set(folders man6 applications descriptions)
 foreach(saver IN LISTS ORVO_DOCS_SAVERS)
-  set(files ${saver}.6 orvo-${saver}.desktop orvo-${saver}.xml)
+  # The settings program looks for a saver's description under the name of
+  # its program.
+  set(files ${saver}.6 orvo-${saver}.desktop ${saver}.xml)
   foreach(kind file folder IN ZIP_LISTS kinds files folders)
     execute_process(COMMAND "${ORVO_DOCS_TOOL}" ${kind} ${saver} "${libexec}"
                     OUTPUT_FILE "${stage}/${file}" RESULT_VARIABLE status)

@@ -2,8 +2,10 @@
 // description to standard output:
 //   orvo-docs man|desktop|xscreensaver SAVER LIBEXECDIR
 #include <cstdio>
+#include <iterator>
 #include <string>
 
+#include "framework/settings/options.h"
 #include "framework/settings/settings.h"
 #include "shell/command_line.h"
 #include "tools/catalog/saver_catalog.h"
@@ -61,6 +63,81 @@ std::string Upper(std::string s) {
   return s;
 }
 
+// A tagged paragraph: the tag in bold, then the text.
+struct Item {
+  const char* tag;
+  const char* text;
+};
+
+void Items(const Item* items, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    std::printf(".TP\n\\fB%s\\fR\n%s\n", Roff(items[i].tag).c_str(), Roff(items[i].text).c_str());
+  }
+}
+
+// The Wayland back end's variables, kept here in one place while that back
+// end is being added.
+constexpr Item kWaylandVariables[] = {
+    {"WAYLAND_DISPLAY", "Selects the Wayland back end where built."},
+    {"ORVO_BACKEND", "Selects the Wayland back end where built."},
+};
+
+constexpr Item kVariables[] = {
+    {"ORVO_CONFIG_DIR", "The folder of control.ini and registry.ini."},
+    {"XDG_CONFIG_HOME", "Without ORVO_CONFIG_DIR, the folder is $XDG_CONFIG_HOME/orvo; without either, "
+                        "~/.config/orvo (in HOME)."},
+    {"DISPLAY", "The X display to run on."},
+    {"ORVO_SCALE", "The pixel scale, 1 to 8: the saver sees the screen divided by it and each of its "
+                   "pixels shows as a square of that side. Unset: the desktop's Xft.dpi setting, or the "
+                   "screen's size, divided by 96 and rounded, at least 1."},
+    {"XSCREENSAVER_WINDOW", "The window to draw into with --root (0x... or decimal), as a screen-saver "
+                            "manager sets it."},
+    {"XSS_SLEEP_LOCK_FD", "A descriptor an idle manager holds off suspending with (xss-lock "
+                          "--transfer-sleep-lock): a locked run closes it as soon as the screen is locked."},
+    {"ORVO_DISPLAY_BITS", "4, 8, 16, 24 or 32: the colour depth the emulated display reports (only 8 "
+                          "animates)."},
+};
+
+constexpr Item kExitStatus[] = {
+    {"0", "A run that ended (by input, or SIGTERM, SIGINT or SIGHUP), Cancel in the setup dialog, /a, "
+          "--help and --version. A locked run: unlocked with the right password, or ended by SIGTERM "
+          "while locked; with --detach, the screen is locked and the lock goes on by itself."},
+    {"1", "OK in the setup dialog; or a mode that shows something could not open the display, or lost "
+          "its connection to it (one line on standard error)."},
+    {"2", "A locked run could not lock: another program held the keyboard or the pointer for 5 seconds, "
+          "/s started with the pointer in the hot corner, or SIGTERM came before the screen was locked. "
+          "One line on standard error says why, and nothing stays covered."},
+    {"3", "A locked run found another lock of these savers holding the screen."},
+    {"255", "An unknown switch, a preview whose window handle reads as 0, a malformed setting option "
+            "(one line naming it), a window to draw into that does not exist (one line naming it), or a "
+            "run stopped by an unexpected fault. The command line is read before the display is opened."},
+};
+
+constexpr const char* kSecurity[] = {
+    "A locked run (/s with password protection on, or --lock) is two processes: the one started, which "
+    "guards the screen, and the saver's animation in a child process that draws in its window and sees no "
+    "input. The guardian takes the keyboard and pointer grabs before anything looks locked, covers the "
+    "screen, and checks the password with PAM (service orvo-saver). Only the guardian unlocks, and only "
+    "when PAM accepts the password.",
+    "What it protects against: someone at the keyboard and mouse of an unattended X session reading or "
+    "typing into other windows, and faults of the savers: a crash or kill of the animation does not open "
+    "the screen (the guardian keeps the cover and the grabs, starts the animation again up to three times "
+    "a minute and shows black after that). A window that another program unmaps or raises above the lock "
+    "is put back at once. While locked, the guardian ignores every catchable signal that would end or "
+    "stop it but SIGTERM (a closed terminal, Ctrl+C, Ctrl+\\, Ctrl+Z); it cannot be traced or dump core, "
+    "keeps what is typed in locked memory, wipes it as soon as PAM has it, and never passes it to the "
+    "animation.",
+    "What it does not protect against: root, and anyone who can run programs as the same user (they can "
+    "kill the guardian, or connect to the X display and read the screen or close the guardian's "
+    "connection); other virtual terminals (Ctrl+Alt+F1 and the like); and grab-breaking keys where the "
+    "keyboard options enable them (grab:break_actions): Ctrl+Alt+KP_Multiply makes the X server drop "
+    "every grab and close the guardian's connection, which ends the lock and uncovers the screen, and "
+    "Ctrl+Alt+KP_Divide drops the grabs, so that keys typed before the guardian takes them back (within "
+    "a second) reach other windows.",
+    "Under a screen-saver manager (--root, --window-id) the manager locks the screen; the program only "
+    "draws.",
+};
+
 void ManPage(const Entry& e, const std::string& libexec) {
   const auto& t = *e.module->settings;
   const std::string name = e.module->program;
@@ -69,7 +146,7 @@ void ManPage(const Entry& e, const std::string& libexec) {
   std::printf(".SH SYNOPSIS\n.B %s\n[\\fB/s\\fR | \\fB/c\\fR | \\fB/p\\fR \\fIID\\fR | \\fB/l\\fR \\fIID\\fR | "
               "\\fB/a\\fR [\\fIID\\fR] | \\fB\\-\\-root\\fR | \\fB\\-\\-window\\-id\\fR \\fIID\\fR | "
               "\\fB\\-\\-window\\fR | \\fB\\-\\-lock\\fR | \\fB\\-\\-help\\fR | \\fB\\-\\-version\\fR] "
-              "[\\fB\\-\\-detach\\fR]\n", name.c_str());
+              "[\\fB\\-\\-detach\\fR] [\\fB\\-\\-\\fR\\fISETTING VALUE\\fR]...\n", name.c_str());
   std::printf(".SH DESCRIPTION\n%s (%s). %s\n.PP\nAll colour movement comes from a palette of "
               "235 animated colours that scrolls, rotates and cross-fades to a new palette every "
               "palette duration; the picture itself is drawn once.\n",
@@ -81,7 +158,13 @@ void ManPage(const Entry& e, const std::string& libexec) {
   for (int i = 0; i < options.run_mode_count; ++i) OptionItem(options.run_modes[i]);
   std::printf(".PP\n%s\n.PP\nOn Linux also:\n", Roff(options.hot_corner_note).c_str());
   for (int i = 0; i < options.linux_option_count; ++i) OptionItem(options.linux_options[i]);
-  std::printf(".PP\nThe setup dialog is captioned \"%s\".\n", Roff(t.dialog_caption).c_str());
+  std::printf(".PP\nThe setup dialog is captioned \"%s\".\n.PP\nSettings for one run, with any mode and "
+              "anywhere on the line (\\fB\\-\\-\\fR\\fINAME VALUE\\fR or \\fB\\-\\-\\fR\\fINAME\\fB=\\fIVALUE\\fR):\n",
+              Roff(t.dialog_caption).c_str());
+  for (const orvo::shell::SettingOptionHelp& row : orvo::shell::SettingOptions(t)) {
+    OptionItem({row.forms.c_str(), row.description.c_str()});
+  }
+  std::printf(".PP\n%s\n", Roff(orvo::shell::SettingOptionsNote()).c_str());
   std::printf(".SH SETTINGS\nSection \\fB[%s]\\fR of \\fIcontrol.ini\\fR, written by the setup "
               "dialog. The ranges are the dialog's; a value edited by hand outside them is shown as "
               "it is and kept within safe bounds by the saver.\n", Roff(t.section).c_str());
@@ -95,26 +178,28 @@ void ManPage(const Entry& e, const std::string& libexec) {
               ".TP\n\\fBPWProtected\\fR\nThe dialog's \"Password Protected\" box; default 0.\n"
               ".TP\n\\fBSAVED_\\fR\\fIn\\fR\nPresets written by the dialog.\n",
               t.effect_default, t.shifted_default);
+  std::printf(".SH EXIT STATUS\n");
+  Items(kExitStatus, std::size(kExitStatus));
+  std::printf(".SH ENVIRONMENT\n");
+  Items(kVariables, std::size(kVariables));
+  Items(kWaylandVariables, std::size(kWaylandVariables));
   std::printf(".SH FILES\n.TP\n\\fI$ORVO_CONFIG_DIR/control.ini\\fR\nSettings and presets; the "
               "folder is \\fB$ORVO_CONFIG_DIR\\fR, else \\fB$XDG_CONFIG_HOME/orvo\\fR, else "
               "\\fI~/.config/orvo\\fR.\n"
               ".TP\n\\fIregistry.ini\\fR\nIn the same folder: \\fBScreenSaveUsePassword=1\\fR in section "
               "[HKEY_CURRENT_USER\\eControl Panel\\eDesktop] turns password protection on.\n"
-              ".TP\n\\fI%s/%s\\fR\nThe program.\n", libexec.c_str(), name.c_str());
-  std::printf(".SH ENVIRONMENT\n.TP\n\\fBDISPLAY\\fR\nThe X display.\n.TP\n\\fBXSCREENSAVER_WINDOW\\fR\n"
-              "The window to draw into with \\fB\\-\\-root\\fR.\n.TP\n\\fBORVO_DISPLAY_BITS\\fR\n"
-              "4, 8, 16, 24 or 32: the colour depth the emulated display reports (8 animates).\n"
-              ".TP\n\\fBXSS_SLEEP_LOCK_FD\\fR\nA descriptor an idle manager holds off suspending with: a "
-              "locked run closes it as soon as the screen is locked.\n");
-  std::printf(".SH EXIT STATUS\n0 after a run, and for \\fB\\-\\-help\\fR and \\fB\\-\\-version\\fR; "
-              "1 for OK in the setup dialog, or when a mode that shows something cannot open the X "
-              "display; 255 for an unknown switch, a preview whose window handle is 0, or a window that "
-              "does not exist. The switches are read before the display is opened.\n.PP\nA locked run "
-              "exits with 0 only after the right password, or on SIGTERM while locked; every other "
-              "catchable signal is ignored while it runs. It exits with 2 when it could not lock "
-              "(another program holds the keyboard or the pointer, the pointer rests in the hot corner, "
-              "or SIGTERM came before the screen was locked; the reason on standard error), and with 3 "
-              "when another lock of these savers holds the screen.\n");
+              ".TP\n\\fI/etc/pam.d/orvo\\-saver\\fR\nThe PAM service that checks and changes the password.\n"
+              ".TP\n\\fI%s/%s\\fR\nThe program.\n", Roff(libexec).c_str(), name.c_str());
+  std::printf(".SH SECURITY\n");
+  for (std::size_t i = 0; i < std::size(kSecurity); ++i) {
+    std::printf("%s%s\n", i == 0 ? "" : ".PP\n", Roff(kSecurity[i]).c_str());
+  }
+  std::printf(".SH SEE ALSO\n");
+  for (const Entry& other : orvo::catalog::Savers()) {
+    if (&other != &e) std::printf(".BR %s (6),\n", other.module->program);
+  }
+  std::printf(".BR orvo\\-render (1),\n.BR orvo\\-xscreensaver\\-setup (1),\n.BR xscreensaver (1),\n"
+              ".BR xscreensaver\\-settings (1),\n.BR xss\\-lock (1)\n");
 }
 
 void DesktopEntry(const Entry& e, const std::string& libexec) {
@@ -136,14 +221,55 @@ std::string Xml(const std::string& text) {
   return out;
 }
 
+// The settings program's page of a saver: the five rows as sliders, the
+// effect as a choice and "Shifted" as a check box, each mapped to the
+// program's option. A control left at its default adds nothing to the
+// command, so the stored setting applies.
 void ManagerDescription(const Entry& e, const std::string& libexec) {
+  const orvo::settings::SaverSettings& t = *e.module->settings;
   std::printf("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
               "<screensaver name=\"%s\" _label=\"%s\">\n"
-              "  <command arg=\"--root\"/>\n"
-              "  <_description>\n%s\n\nProgram: %s/%s. Settings: run it with /c.\n"
+              "  <command arg=\"--root\"/>\n",
+              e.module->program, Xml(e.module->display_name).c_str());
+  for (const orvo::settings::Row& row : t.rows) {
+    const std::string name = orvo::settings::OptionName(row);
+    std::string label = row.label;
+    while (!label.empty() && label.back() == ' ') label.pop_back();
+    if (row.min == 0 && row.max == 1) {
+      // The settings program takes a slider from 0 to 1 for a fraction: a
+      // row of two values is a check box.
+      std::printf("  <boolean id=\"%s\" _label=\"%s\" %s=\"--%s %d\"/>\n", name.c_str(), Xml(label).c_str(),
+                  row.default_value == 0 ? "arg-set" : "arg-unset", name.c_str(), row.default_value == 0 ? 1 : 0);
+      continue;
+    }
+    std::printf("  <number id=\"%s\" type=\"slider\" arg=\"--%s %%\" _label=\"%s\"\n"
+                "          _low-label=\"%d\" _high-label=\"%d\" low=\"%d\" high=\"%d\" default=\"%d\"/>\n",
+                name.c_str(), name.c_str(), Xml(label).c_str(), row.min, row.max, row.min, row.max,
+                row.default_value);
+  }
+  std::printf("  <select id=\"%s\">\n", orvo::settings::kEffectOption);
+  for (int effect = 0; effect < 5; ++effect) {
+    std::string arg;
+    if (effect != t.effect_default) {
+      arg = std::string(" arg-set=\"--") + orvo::settings::kEffectOption + " " + orvo::settings::kEffectNames[effect] +
+            "\"";
+    }
+    std::printf("    <option id=\"%s\" _label=\"Effect: %s\"%s/>\n", orvo::settings::kEffectNames[effect],
+                orvo::settings::kEffectLabels[effect], arg.c_str());
+  }
+  std::printf("  </select>\n");
+  if (t.shifted_default != 0) {
+    std::printf("  <boolean id=\"shifted\" _label=\"Shifted\" arg-unset=\"--%s\"/>\n",
+                orvo::settings::kNotShiftedOption);
+  } else {
+    std::printf("  <boolean id=\"shifted\" _label=\"Shifted\" arg-set=\"--%s\"/>\n",
+                orvo::settings::kShiftedOption);
+  }
+  std::printf("  <_description>\n%s\n\nA setting changed here is given to the program as an option for "
+              "its runs under xscreensaver; one left at its default keeps the setting stored in control.ini "
+              "(run the program with /c to change those). Program: %s/%s.\n"
               "  </_description>\n</screensaver>\n",
-              e.module->program, Xml(e.module->display_name).c_str(), Xml(e.description).c_str(),
-              Xml(libexec).c_str(), e.module->program);
+              Xml(e.description).c_str(), Xml(libexec).c_str(), e.module->program);
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (options.version) {
-    std::printf("orvo-render (Orvo savers) %s\n", orvo::shell::Version());
+    std::fputs(orvo::shell::VersionLine("orvo-render").c_str(), stdout);
     return 0;
   }
   return orvo::render::Render(options);

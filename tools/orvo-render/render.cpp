@@ -11,6 +11,7 @@
 
 #include "framework/host/host.h"
 #include "framework/host/saver_module.h"
+#include "framework/settings/options.h"
 #include "framework/settings/settings.h"
 #include "orvo/headless.h"
 #include "orvo/platform.h"
@@ -59,7 +60,7 @@ IndexedImage Capture(HWND window) {
 
 const char* Usage() {
   return "usage: orvo-render SAVER [--size WxH] [--clock T0] [--period MS] [--timers N] "
-         "[--config DIR] [--set KEY=VALUE]... [--png FILE] [--gif FILE [--every K]]";
+         "[--config DIR] [--set KEY=VALUE]... [--SETTING VALUE]... [--png FILE] [--gif FILE [--every K]]";
 }
 
 std::string Help() {
@@ -77,6 +78,9 @@ std::string Help() {
          "  --config DIR     read control.ini from DIR (default: an empty temporary folder,\n"
          "                   so every setting has its default)\n"
          "  --set KEY=VALUE  write KEY=VALUE into the saver's section first (repeatable)\n"
+         "  --SETTING VALUE  a setting option of the saver's program, such as --roughness 30,\n"
+         "                   --effect ramp or --shifted (see the saver's --help): in place of\n"
+         "                   the stored setting, as the program takes it\n"
          "  --png FILE       write the last picture as an 8-bit indexed PNG\n"
          "  --gif FILE       write an animated GIF of every K-th timer message\n"
          "  --every K        with --gif: K (default 1)\n"
@@ -175,6 +179,14 @@ bool ParseArguments(const std::vector<std::string>& args, Options* o, std::strin
       if (!value(&o->png)) return false;
     } else if (a == "--gif") {
       if (!value(&o->gif)) return false;
+    } else if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
+      // A setting option of the saver, checked once the saver is known.
+      o->saver_options.push_back(a);
+      const std::string name = a.substr(2, a.find('=') == std::string::npos ? a.npos : a.find('=') - 2);
+      if (a.find('=') == std::string::npos && name != settings::kShiftedOption &&
+          name != settings::kNotShiftedOption && i + 1 < args.size()) {
+        o->saver_options.push_back(args[++i]);
+      }
     } else if (!a.empty() && a[0] == '-') {
       *error = "unknown option " + a;
       return false;
@@ -192,6 +204,33 @@ bool ParseArguments(const std::vector<std::string>& args, Options* o, std::strin
   if (o->saver.empty()) {
     *error = "no saver named";
     return false;
+  }
+  const settings::SaverSettings& table = *FindSaver(o->saver)->settings;
+  for (std::size_t i = 0; i < o->saver_options.size(); ++i) {
+    const std::string& a = o->saver_options[i];
+    const std::size_t equals = a.find('=');
+    const std::string name = a.substr(2, equals == std::string::npos ? a.npos : equals - 2);
+    const settings::OptionKind kind = settings::FindOption(table, name);
+    if (kind == settings::OptionKind::kNone) {
+      *error = "unknown option " + a + " (not a setting of " + o->saver + ")";
+      return false;
+    }
+    std::string value;
+    if (equals != std::string::npos) {
+      value = a.substr(equals + 1);
+    } else if (kind == settings::OptionKind::kValue) {
+      if (i + 1 >= o->saver_options.size()) {
+        *error = a + " needs a value";
+        return false;
+      }
+      value = o->saver_options[++i];
+    }
+    settings::Overrides scratch;
+    if ((kind == settings::OptionKind::kFlag && equals != std::string::npos) ||
+        !settings::ApplyOption(table, name, value, &scratch, error)) {
+      if (kind == settings::OptionKind::kFlag) *error = "--" + name + " takes no value";
+      return false;
+    }
   }
   if (every_given && o->gif.empty()) {
     *error = "--every needs --gif";
@@ -234,7 +273,9 @@ IndexedImage RecordSaver(const SaverModule& module, const Options& o,
     last = Capture(window);
     return false;
   });
-  shell::SaverEntry(platform::ProgramInstance(), "/s");
+  std::string tail = "/s";
+  for (const std::string& option : o.saver_options) tail += " " + option;
+  shell::SaverEntry(platform::ProgramInstance(), tail.c_str());
   headless::SetIdleHandler(nullptr);
   return last;
 }

@@ -23,6 +23,9 @@ struct Options {
   long timers = 600;
   std::string config_dir;  // empty: a new temporary folder
   std::vector<std::pair<std::string, std::string>> settings;
+  // The saver's own setting options (--roughness 30, --shifted), passed to
+  // it on its command line as the program takes them.
+  std::vector<std::string> saver_options;
   std::string png;
   std::string gif;
   long every = 1;

@@ -14,7 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "shell/command_line.h"
 #include "tools/catalog/saver_catalog.h"
+#include "tools/orvo-xscreensaver-setup/new_preferences.h"
 #include "tools/orvo-xscreensaver-setup/programs_list.h"
 
 namespace {
@@ -37,8 +39,9 @@ void PrintHelp() {
       "  --help             show this text\n"
       "  --version          show the version\n"
       "\n"
-      "If ~/.xscreensaver does not exist yet, run xscreensaver-settings once and\n"
-      "change any setting: it writes the file. Then run this command again.\n",
+      "If ~/.xscreensaver does not exist yet, it is made as xscreensaver would first\n"
+      "save it: xscreensaver's installed settings and programs list (its app-defaults\n"
+      "file XScreenSaver), with the Orvo savers added, mode 0644.\n",
       kSelf);
 }
 
@@ -96,6 +99,57 @@ ReadResult ReadFile(const std::string& path, std::string* text, std::string* err
   }
   ::close(fd);
   return ReadResult::kOk;
+}
+
+// The settings xscreensaver is installed with: its app-defaults file,
+// looked for as X toolkit programs look for it (XFILESEARCHPATH, else the
+// system's folders). Empty when there is none.
+std::string AppDefaultsFile() {
+  std::vector<std::string> candidates;
+  const char* search = std::getenv("XFILESEARCHPATH");
+  if (search != nullptr && *search != '\0') {
+    std::string templates = search;
+    for (std::size_t begin = 0; begin <= templates.size();) {
+      std::size_t end = templates.find(':', begin);
+      if (end == std::string::npos) end = templates.size();
+      std::string path;
+      for (std::size_t i = begin; i < end; ++i) {
+        if (templates[i] != '%' || i + 1 >= end) {
+          path += templates[i];
+          continue;
+        }
+        const char code = templates[++i];
+        if (code == 'T') path += "app-defaults";
+        else if (code == 'N') path += "XScreenSaver";
+        else if (code == '%') path += '%';
+        // %S, %C and the language's parts (%L, %l, %t, %c) stay empty.
+      }
+      candidates.push_back(path);
+      begin = end + 1;
+    }
+  } else {
+    candidates = {"/etc/X11/app-defaults/XScreenSaver", "/usr/share/X11/app-defaults/XScreenSaver",
+                  "/usr/lib/X11/app-defaults/XScreenSaver"};
+  }
+  for (const std::string& path : candidates) {
+    struct stat st;
+    if (!path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return path;
+  }
+  return {};
+}
+
+// Whether the xscreensaver command is on PATH.
+bool XscreensaverInstalled() {
+  const char* path = std::getenv("PATH");
+  std::string folders = path != nullptr ? path : "";
+  for (std::size_t begin = 0; begin <= folders.size();) {
+    std::size_t end = folders.find(':', begin);
+    if (end == std::string::npos) end = folders.size();
+    const std::string folder = end > begin ? folders.substr(begin, end - begin) : ".";
+    if (::access((folder + "/xscreensaver").c_str(), X_OK) == 0) return true;
+    begin = end + 1;
+  }
+  return false;
 }
 
 bool WriteAll(int fd, const std::string& text) {
@@ -157,6 +211,47 @@ bool ReplaceFile(const std::string& path, const std::string& text, std::string* 
   return true;
 }
 
+// Makes path with text, mode 0644, in one step: a temporary file beside it
+// linked to its name, which fails rather than replace a file that appeared
+// meanwhile (*exists is then set). The owner of the folder owns it.
+bool CreateFile(const std::string& path, const std::string& text, bool* exists, std::string* error) {
+  std::string temp = path + ".orvo-XXXXXX";
+  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) {
+    *error = std::string("cannot create a temporary file beside it: ") + std::strerror(errno);
+    return false;
+  }
+  struct stat folder;
+  const std::string parent = std::filesystem::path(path).parent_path().string();
+  if (::stat(parent.c_str(), &folder) == 0 && folder.st_uid != ::geteuid() && ::geteuid() == 0) {
+    if (::fchown(fd, folder.st_uid, folder.st_gid) != 0) {
+      // Not an error: the file is then root's, readable by its user.
+    }
+  }
+  bool ok = WriteAll(fd, text) && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  bool linked = false;
+  if (ok) {
+    linked = ::link(temp.c_str(), path.c_str()) == 0;
+    // A file system without hard links: renamed into place instead.
+    if (!linked && (errno == EPERM || errno == EOPNOTSUPP)) ok = ::rename(temp.c_str(), path.c_str()) == 0;
+    else ok = linked;
+  }
+  const int saved = errno;
+  if (linked || !ok) ::unlink(temp.c_str());
+  if (!ok) {
+    *exists = saved == EEXIST;
+    *error = std::strerror(saved);
+    return false;
+  }
+  const int dir = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -168,7 +263,7 @@ int main(int argc, char** argv) {
       PrintHelp();
       return 0;
     } else if (a == "--version") {
-      std::printf("%s %s\n", kSelf, ORVO_VERSION);
+      std::fputs(orvo::shell::VersionLine(kSelf).c_str(), stdout);
       return 0;
     } else if (a == "--remove") {
       remove = true;
@@ -215,18 +310,33 @@ int main(int argc, char** argv) {
   const std::string path = home + "/.xscreensaver";
   std::string text;
   std::string error;
+  bool created = false;
   switch (ReadFile(path, &text, &error)) {
-    case ReadResult::kMissing:
+    case ReadResult::kMissing: {
       if (remove) {
         std::printf("%s does not exist: nothing to remove.\n", path.c_str());
         return 0;
       }
-      std::fprintf(stderr,
-                   "%s: %s does not exist yet. Run xscreensaver-settings once and change any\n"
-                   "setting (it writes the file with all of xscreensaver's programs), then run\n"
-                   "%s again.\n",
-                   kSelf, path.c_str(), kSelf);
-      return 1;
+      // A fresh account: the file xscreensaver would first save, with ours.
+      if (!XscreensaverInstalled()) {
+        std::fprintf(stderr, "%s: xscreensaver is not installed (no xscreensaver command on PATH)\n", kSelf);
+        return 1;
+      }
+      const std::string defaults = AppDefaultsFile();
+      std::string defaults_text;
+      if (defaults.empty() || ReadFile(defaults, &defaults_text, &error) != ReadResult::kOk) {
+        std::fprintf(stderr, "%s: cannot read xscreensaver's defaults (its app-defaults file XScreenSaver)\n",
+                     kSelf);
+        return 1;
+      }
+      text = orvo::xss::NewPreferences(defaults_text, defaults, std::string(kSelf) + " " + orvo::shell::Version());
+      if (text.empty()) {
+        std::fprintf(stderr, "%s: %s holds no programs list\n", kSelf, defaults.c_str());
+        return 1;
+      }
+      created = true;
+      break;
+    }
     case ReadResult::kError:
       std::fprintf(stderr, "%s: cannot read %s: %s\n", kSelf, path.c_str(), error.c_str());
       return 1;
@@ -242,6 +352,17 @@ int main(int argc, char** argv) {
     } else {
       std::printf("All nine Orvo savers are already in the programs list of %s.\n", path.c_str());
     }
+    return 0;
+  }
+  if (created) {
+    bool exists = false;
+    if (!CreateFile(path, edit.text, &exists, &error)) {
+      std::fprintf(stderr, "%s: cannot write %s: %s%s\n", kSelf, path.c_str(), error.c_str(),
+                   exists ? " (it appeared meanwhile: run the command again)" : "");
+      return 1;
+    }
+    std::printf("Wrote %s with xscreensaver's settings and programs and the %d Orvo savers (from %s).\n",
+                path.c_str(), edit.added, libexec.c_str());
     return 0;
   }
   if (!ReplaceFile(path, edit.text, &error)) {

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "framework/settings/options.h"
 #include "recording_test.h"
 #include "tools/catalog/saver_catalog.h"
 #include "tools/orvo-render/image_files.h"
@@ -93,6 +94,45 @@ TEST_F(Pictures, EverySaverShowsWhatItShowedBefore) {
     if (sum != c.checksum) {
       ADD_FAILURE() << label << ": now " << hex << ", picture in " << KeepPicture(picture, index, c);
     }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Options on the command line draw what the same values stored in
+// control.ini draw, and store nothing. Every row is given (the first above
+// its range, which the saver takes as it takes a stored value), the effect
+// by name, the "Shifted" box the other way round; the picture must differ
+// from the defaults' for the options to count.
+TEST_F(Pictures, SettingOptionsDrawWhatTheSameStoredSettingsDraw) {
+  for (const orvo::catalog::Entry& entry : orvo::catalog::Savers()) {
+    const orvo::settings::SaverSettings& table = *entry.module->settings;
+    orvo::render::Options given = Opts(96, 64, 200), stored = given, plain = given;
+    for (int i = 0; i < orvo::settings::kRowCount; ++i) {
+      const orvo::settings::Row& row = table.rows[i];
+      int value = i == 0 ? row.max + 5 : (row.min + row.max) / 2;
+      if (value == row.default_value) value = row.min;
+      const std::string name = "--" + orvo::settings::OptionName(row);
+      if (i % 2 == 0) given.saver_options.push_back(name + "=" + std::to_string(value));
+      else given.saver_options.insert(given.saver_options.end(), {name, std::to_string(value)});
+      stored.settings.emplace_back(row.key, std::to_string(value));
+    }
+    const int effect = table.effect_default == 0 ? 2 : 0;
+    given.saver_options.insert(given.saver_options.end(), {"--effect", orvo::settings::kEffectNames[effect]});
+    given.saver_options.push_back(table.shifted_default != 0 ? "--no-shifted" : "--shifted");
+    stored.settings.emplace_back("Effect", std::to_string(effect));
+    stored.settings.emplace_back("Shifted", table.shifted_default != 0 ? "0" : "1");
+    SCOPED_TRACE(entry.module->program);
+
+    Fresh();
+    const orvo::render::IndexedImage with_options = orvo::render::RecordSaver(*entry.module, given);
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "control.ini")) << "the options were written";
+    const orvo::render::IndexedImage with_defaults = orvo::render::RecordSaver(*entry.module, plain);
+    const orvo::render::IndexedImage with_stored = orvo::render::RecordSaver(*entry.module, stored);
+    EXPECT_TRUE(with_options.pixels == with_stored.pixels && with_options.colours == with_stored.colours);
+    EXPECT_FALSE(with_options.pixels == with_defaults.pixels && with_options.colours == with_defaults.colours);
   }
 }
 

@@ -105,7 +105,8 @@ TEST_F(RenderTest, BadArgumentsExitWithTwoAndWriteNothing) {
   for (const std::string args :
        {"", "nosuchsaver", "plasma --size 0x10", "plasma --size 10", "plasma --size 99999x10",
         "plasma --timers -1", "plasma --clock x", "plasma --bogus", "plasma --every 2",
-        "plasma --set novalue", "plasma --config /nonexistent/folder", "plasma --png"}) {
+        "plasma --set novalue", "plasma --config /nonexistent/folder", "plasma --png",
+        "plasma --size 8x8 --roughness x", "plasma --stars 9", "plasma --effect", "plasma --shifted=1"}) {
     SCOPED_TRACE(args);
     const Result r = RunRender(args + " --png " + png.string());
     EXPECT_EQ(r.exit_code, 2);
@@ -157,7 +158,8 @@ TEST_F(RenderTest, HelpAndVersionGoToStandardOutputAndRunNothing) {
   }
   const Result v = RunRender("--version");
   EXPECT_EQ(v.exit_code, 0);
-  EXPECT_EQ(v.output, std::string("orvo-render (Orvo savers) ") + ORVO_PROJECT_VERSION + "\n");
+  EXPECT_EQ(v.output, std::string("orvo-render (Orvo savers) ") + ORVO_PROJECT_VERSION +
+                          "\nCopyright (c) the Orvo savers authors; released under the MIT licence.\n");
 }
 
 TEST(RenderArguments, SettingsAndDefaultsAreParsed) {

@@ -38,20 +38,45 @@ while IFS='|' read -r args want_status want_stream want_text; do
   esac
 done <<'CASES'
 --help|0|out|^Usage: orvo-xscreensaver-setup \[--remove\]
---version|0|out|^orvo-xscreensaver-setup [0-9]
+--version|0|out|^orvo-xscreensaver-setup (Orvo savers) [0-9]
 --frobnicate|2|err|unknown argument "--frobnicate"
 --libexec-dir|2|err|--libexec-dir needs a folder
 --remove --remove --bogus|2|err|unknown argument "--bogus"
 CASES
 
-# No file yet: adding changes nothing and says what to do; removing is fine.
-mkdir "$work/fresh"
+# No file yet: it is made from xscreensaver's defaults (found as the X
+# toolkit finds them) as xscreensaver would first save it, mode 0644 whatever
+# the umask, with the nine savers after the defaults' programs; only the
+# settings xscreensaver saves are kept (not its dialogs' resources, comments
+# or preprocessor lines). Without xscreensaver: one line, exit 1, no file.
+mkdir -p "$work/fresh" "$work/system/app-defaults"
+printf '! comment\n#error not for xrdb\n*timeout:\t0:07:00\n*Dialog.headingFont:\tsans 16\n*lock:  True\n' \
+  >"$work/system/app-defaults/XScreenSaver"
+printf '*programs:\t\\\n\t\tmaze --root \\n\\\n-\t\tqix --root \\n\n*mode:\t\tone\n' >>"$work/system/app-defaults/XScreenSaver"
+export XFILESEARCHPATH="$work/nowhere/%T/%N:$work/system/%T/%N%S"
+mask=$(umask)
+umask 077
 run "$work/fresh" --libexec-dir "$bin"
-[ "$status" -eq 1 ] && grep -q "xscreensaver-settings" <<<"$err" && [ ! -e "$work/fresh/.xscreensaver" ] \
-  || fail "no file: exit $status, \"$err\", $(ls -A "$work/fresh")"
-run "$work/fresh" --remove
-[ "$status" -eq 0 ] && [ ! -e "$work/fresh/.xscreensaver" ] || fail "no file, --remove: exit $status"
-[ -z "$(ls -A "$work/fresh")" ] || fail "left files behind: $(ls -A "$work/fresh")"
+umask "$mask"
+new=$work/fresh/.xscreensaver
+[ "$status" -eq 0 ] && [ "$(stat -c %a "$new")" = 644 ] && grep -q -x -P 'timeout:\t+0:07:00' "$new" \
+  && grep -q -x -P 'lock:\t+True' "$new" && grep -q -x -P 'mode:\t+one' "$new" && ! grep -q -E 'Dialog|error|comment' "$new" \
+  || fail "fresh account: exit $status, \"$err\", $(cat "$new" 2>&1)"
+sed -n '/^programs:/,/[^\\]$/p' "$new" | sed -n '2p;3p;$p' | tr -s '\t' ' ' >"$work/list"
+printf ' maze --root \\n\\\n- qix --root \\n\\\n "Orvo Plasma" %s/plasma --root \\n\n' "$bin" | cmp -s - "$work/list" \
+  || fail "fresh account: the list is not the defaults' then ours: $(cat "$work/list")"
+[ "$(ls -A "$work/fresh")" = .xscreensaver ] || fail "temporary files left: $(ls -A "$work/fresh")"
+mkdir "$work/bare"
+err=$(HOME=$work/bare PATH=$work/nowhere "$setup" --libexec-dir "$bin" 2>&1)
+status=$?
+[ "$status" -eq 1 ] && [ "$(wc -l <<<"$err")" -eq 1 ] && grep -q "xscreensaver is not installed" <<<"$err" \
+  && [ -z "$(ls -A "$work/bare")" ] || fail "no xscreensaver: exit $status, \"$err\", $(ls -A "$work/bare")"
+XFILESEARCHPATH=$work/nowhere/%N run "$work/bare" --libexec-dir "$bin"
+[ "$status" -eq 1 ] && grep -q "app-defaults" <<<"$err" && [ -z "$(ls -A "$work/bare")" ] \
+  || fail "no defaults: exit $status, \"$err\""
+unset XFILESEARCHPATH
+run "$work/bare" --remove
+[ "$status" -eq 0 ] && [ -z "$(ls -A "$work/bare")" ] || fail "no file, --remove: exit $status, $(ls -A "$work/bare")"
 
 # Mode and content: the mode survives the rename; a run that changes nothing
 # leaves the very same file (same inode); --remove restores the bytes.

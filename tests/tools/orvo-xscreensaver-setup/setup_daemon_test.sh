@@ -9,7 +9,10 @@
 #  4. the daemon runs "Orvo Plasma" when told to run that entry of its list,
 #     and it draws;
 #  5. --remove takes the nine lines the settings program wrote out again,
-#     and nothing else.
+#     and nothing else;
+#  6. on a fresh account (no file) setup writes the file from the system's
+#     defaults (their whole programs list, then ours, mode 0644), and the
+#     daemon runs "Orvo Plasma" from it when told to run that entry.
 # Needs an X display (run under xvfb-run).
 #   setup_daemon_test.sh BIN_DIR
 set -u
@@ -123,5 +126,22 @@ xss_wait_gone "$bin/plasma --root" || fail "plasma still runs after -deactivate"
 # 5.
 xss_run "$setup" --remove --libexec-dir "$bin" >/dev/null || fail "--remove failed"
 without_ours "$home/rewritten" | cmp -s - "$file" || fail "--remove changed other lines: $(without_ours "$home/rewritten" | diff - "$file")"
-echo "ok: nine lines added and removed byte for byte; the settings program kept them; the daemon ran entry $position (brightest $bright)"
+# 6.
+xss_stop "$daemon"
+rm "$file"
+out=$(xss_run "$setup" --libexec-dir "$bin") || fail "setup on a fresh account failed: $out"
+[ "$(stat -c %a "$file")" = 644 ] || fail "the new file's mode is $(stat -c %a "$file")"
+[ -z "${user:-}" ] || [ "$(stat -c %U "$file")" = "$user" ] || fail "the new file is not the user's"
+system_entries=$(sed -n '/^\*programs:/,/[^\\]$/p' /etc/X11/app-defaults/XScreenSaver | grep -c '\\n')
+entries=$(sed -n '/^programs:/,/[^\\]$/p' "$file" | grep -c '\\n')
+[ "$entries" -eq $((system_entries + 9)) ] || fail "the new list holds $entries entries, not $system_entries + 9"
+fresh_position=$(list_position "\"Orvo Plasma\"")
+[ "$fresh_position" = "$entries" ] || fail "Orvo Plasma is entry $fresh_position, not the last ($entries)"
+xss_start_daemon
+xss_daemon_command -select "$fresh_position" || exit 1
+xss_wait_process "$bin/plasma --root" || { tail -n 20 "$home/daemon.log"; fail "the daemon did not run Orvo Plasma from the new file"; }
+xss_run xscreensaver-command -deactivate >/dev/null || fail "the daemon did not take -deactivate"
+xss_wait_gone "$bin/plasma --root" || fail "plasma still runs after -deactivate"
+
+echo "ok: nine lines added and removed byte for byte; the settings program kept them; the daemon ran entry $position (brightest $bright); a fresh account's file ran entry $fresh_position"
 exit 0

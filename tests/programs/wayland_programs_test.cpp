@@ -115,6 +115,17 @@ TEST_F(WaylandPrograms, AnOutputAddedWhileRunningIsCovered) {
   session_->Kill(saver);
 }
 
+// --window: an ordinary toplevel that Escape, q and the close request end.
+TEST_F(WaylandPrograms, WindowEndsOnEscapeQAndClose) {
+  for (const std::string end : {"wtype -s 300 -k Escape", "wtype -s 300 q", "swaymsg kill >/dev/null"}) {
+    const pid_t saver = StartSaver("--window");
+    ASSERT_TRUE(Eventually([&] { return ShowsSaver(session_->Shot("HEADLESS-1")); })) << SaverErrors();
+    ASSERT_EQ(session_->Run(end), 0) << end;
+    EXPECT_EQ(session_->WaitExit(saver, 10000), 0) << end << "\n" << SaverErrors();
+    session_->Kill(saver);
+  }
+}
+
 // Xwayland's grabs hold only against X clients: a lock there would only
 // pretend, so it is refused with one line.
 TEST_F(WaylandPrograms, ProtectedRunForcedOntoXwaylandRefuses) {

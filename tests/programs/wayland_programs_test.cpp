@@ -117,7 +117,7 @@ TEST_F(WaylandPrograms, AnOutputAddedWhileRunningIsCovered) {
 
 // --window: an ordinary toplevel that Escape, q and the close request end.
 TEST_F(WaylandPrograms, WindowEndsOnEscapeQAndClose) {
-  for (const std::string end : {"wtype -s 300 -k Escape", "wtype -s 300 q", "swaymsg kill >/dev/null"}) {
+  for (const std::string end : {"wtype -s 300 -k Escape", "wtype -s 300 q", "swaymsg [title=Orvo] kill >/dev/null"}) {
     const pid_t saver = StartSaver("--window");
     ASSERT_TRUE(Eventually([&] { return ShowsSaver(session_->Shot("HEADLESS-1")); })) << SaverErrors();
     ASSERT_EQ(session_->Run(end), 0) << end;

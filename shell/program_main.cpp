@@ -92,7 +92,9 @@ bool OpenDisplay(std::string* error) {
   if (ChooseDisplay(g_mode) == DisplayKind::kWayland) {
     if (PreviewMode(g_mode) || g_mode == RunMode::kConfigure || g_mode == RunMode::kConfigureOwned ||
         g_mode == RunMode::kChangePassword) {
-      if (error) *error = "this mode needs an X11 display (previews draw into X windows); Wayland has none";
+      if (error)
+        *error = "this mode needs an X11 display: the dialogs and the previews inside other "
+                 "windows are X11 programs";
       return false;
     }
 #ifdef ORVO_HAVE_WAYLAND

@@ -7,6 +7,7 @@
 //                                             seat without a pointer device
 //                                             gives clients no pointer)
 //   wayland_test_client move DX DY            the pointer moved by (DX, DY)
+//   wayland_test_client click BUTTON 0        a press and release (evdev code)
 // The pointer through zwlr_virtual_pointer_manager_v1. Exit 0 when done,
 // 1 with one line when the compositor lacks what it needs.
 #include <signal.h>
@@ -89,10 +90,15 @@ int Panel(Connection& c, std::uint32_t colour, int height) {
   return 0;
 }
 
-int Pointer(Connection& c, zwlr_virtual_pointer_manager_v1* manager, bool absolute, int x, int y) {
+int Pointer(Connection& c, zwlr_virtual_pointer_manager_v1* manager, bool absolute, bool click, int x,
+            int y) {
   zwlr_virtual_pointer_v1* pointer =
       zwlr_virtual_pointer_manager_v1_create_virtual_pointer(manager, c.seat().seat());
-  if (absolute) {
+  if (click) {
+    zwlr_virtual_pointer_v1_button(pointer, 0, static_cast<std::uint32_t>(x), WL_POINTER_BUTTON_STATE_PRESSED);
+    zwlr_virtual_pointer_v1_frame(pointer);
+    zwlr_virtual_pointer_v1_button(pointer, 1, static_cast<std::uint32_t>(x), WL_POINTER_BUTTON_STATE_RELEASED);
+  } else if (absolute) {
     const LogicalRect bounds = c.outputs().Bounds();
     zwlr_virtual_pointer_v1_motion_absolute(pointer, 0, static_cast<std::uint32_t>(x - bounds.x),
                                             static_cast<std::uint32_t>(y - bounds.y),
@@ -127,7 +133,8 @@ void OnGlobalRemove(void*, wl_registry*, std::uint32_t) {}
 
 int main(int argc, char** argv) {
   if (argc != 4) {
-    std::fprintf(stderr, "usage: %s panel RRGGBB HEIGHT | pointer X Y | move DX DY\n", argv[0]);
+    std::fprintf(stderr, "usage: %s panel RRGGBB HEIGHT | pointer X Y | move DX DY | click BUTTON 0\n",
+                 argv[0]);
     return 2;
   }
   std::string error;
@@ -147,7 +154,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "no virtual pointer manager\n");
     return 1;
   }
-  const int code = Pointer(*c, g_manager, what == "pointer", std::atoi(argv[2]), std::atoi(argv[3]));
+  const int code = Pointer(*c, g_manager, what == "pointer", what == "click", std::atoi(argv[2]),
+                           std::atoi(argv[3]));
   zwlr_virtual_pointer_manager_v1_destroy(g_manager);
   wl_registry_destroy(registry);
   return code;

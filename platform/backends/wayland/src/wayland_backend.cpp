@@ -189,7 +189,7 @@ void WaylandBackend::DrainSignals() {
 
 void WaylandBackend::CheckConnection() {
   if (!connection_->lost()) return;
-  std::fprintf(stderr, "lost the Wayland display\n");
+  std::fputs("orvo: lost the connection to the Wayland display\n", stderr);
   std::fflush(stderr);
   std::_Exit(1);
 }

@@ -20,14 +20,15 @@ endif()
 
 # orvo_wayland_protocol(TARGET client|server XML)
 # Generates the header (client or server side) and the private code of the
-# protocol described by XML into the build folder and adds them to TARGET;
-# the header is included as "<basename>-client-protocol.h" (or -server-).
+# protocol described by XML into a folder of TARGET's own (two targets of
+# one folder may generate the same protocol) and adds them to TARGET; the
+# header is included as "<basename>-client-protocol.h" (or -server-).
 function(orvo_wayland_protocol target side xml)
   if(NOT side STREQUAL "client" AND NOT side STREQUAL "server")
     message(FATAL_ERROR "orvo_wayland_protocol: side must be client or server, not ${side}")
   endif()
   get_filename_component(base ${xml} NAME_WE)
-  set(dir ${CMAKE_CURRENT_BINARY_DIR}/protocols)
+  set(dir ${CMAKE_CURRENT_BINARY_DIR}/${target}-protocols)
   set(header ${dir}/${base}-${side}-protocol.h)
   set(code ${dir}/${base}-${side}-protocol.c)
   add_custom_command(

@@ -64,6 +64,7 @@ void Seat::Release() {
 }
 
 void Seat::set_cursor_hidden(bool hidden) {
+  if (hidden == cursor_hidden_) return;  // every enter applies it again anyway
   cursor_hidden_ = hidden;
   if (pointer_surface_ != nullptr) ApplyCursor(enter_serial_);
 }

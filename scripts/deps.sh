@@ -8,7 +8,10 @@ ORVO_PACKAGES=(
   cmake g++ ninja-build pkg-config python3
   libx11-dev libxext-dev libxtst-dev libxft-dev libxrandr-dev libxcomposite-dev fonts-dejavu-core libfltk1.3-dev libpam0g-dev libpng-dev libgif-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  # the Wayland back end
+  libwayland-dev libwayland-bin wayland-protocols libxkbcommon-dev
   # tests
+  sway grim wtype xwayland
   xvfb xauth xdotool x11-utils x11-xkb-utils x11-apps imagemagick libpam-wrapper clang xscreensaver man-db libxml2-utils
   # the Debian package (scripts/package) and its test
   dpkg-dev lintian file

@@ -78,8 +78,9 @@ void Items(const Item* items, std::size_t count) {
 // The Wayland back end's variables, kept here in one place while that back
 // end is being added.
 constexpr Item kWaylandVariables[] = {
-    {"WAYLAND_DISPLAY", "Selects the Wayland back end where built."},
-    {"ORVO_BACKEND", "Selects the Wayland back end where built."},
+    {"WAYLAND_DISPLAY", "The Wayland display: when set, full-screen and windowed runs (and locked runs) "
+                        "are Wayland clients, where the programs are built with the Wayland back end."},
+    {"ORVO_BACKEND", "x11 or wayland: the display to use, whatever the other variables say."},
 };
 
 constexpr Item kVariables[] = {

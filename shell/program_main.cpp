@@ -11,6 +11,9 @@
 #ifdef ORVO_HAVE_FLTK_VIEW
 #include "orvo/fltk_dialog_view.h"
 #endif
+#ifdef ORVO_HAVE_SHARED_FRAME
+#include "orvo/shared_frame_backend.h"
+#endif
 #ifdef ORVO_HAVE_PASSWORD
 #include "orvo/password_components.h"
 #endif
@@ -28,9 +31,15 @@ extern "C" const char* __lsan_default_suppressions() {
 
 namespace {
 
-// The X display, then what runs on it: the dialog view and the password
-// components.
+// The X display (or, for the animation of a guardian that presents it
+// itself, the shared frame and no display), then what runs on it: the
+// dialog view and the password components.
 bool OpenDisplay(std::string* error) {
+#ifdef ORVO_HAVE_SHARED_FRAME
+  if (orvo::platform::SharedFrameRequested()) {
+    if (!orvo::platform::InstallSharedFrameBackend(error)) return false;
+  } else
+#endif
   if (!orvo::platform::InstallX11Backend(error)) return false;
 #ifdef ORVO_HAVE_FLTK_VIEW
   orvo::platform::InstallFltkDialogView();

@@ -8,6 +8,8 @@ ORVO_PACKAGES=(
   cmake g++ ninja-build pkg-config python3
   libx11-dev libxext-dev libxtst-dev libxft-dev fonts-dejavu-core libfltk1.3-dev libpam0g-dev libpng-dev libgif-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  # the lock's prompt without X (FreeType, fontconfig) and the Wayland test compositor
+  libfreetype-dev libfontconfig-dev libwayland-dev wayland-protocols libxkbcommon-dev
   # tests
   xvfb xauth xdotool x11-utils x11-apps imagemagick libpam-wrapper clang xscreensaver man-db
   # the Debian package (scripts/package) and its test

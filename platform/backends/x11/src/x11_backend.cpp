@@ -128,4 +128,13 @@ bool InstallX11Backend(std::string* error) {
   return true;
 }
 
+bool X11ServerIsXwayland() {
+  ::Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) return false;
+  int opcode = 0, event = 0, error = 0;
+  const bool xwayland = XQueryExtension(display, "XWAYLAND", &opcode, &event, &error) == True;
+  XCloseDisplay(display);
+  return xwayland;
+}
+
 }  // namespace orvo::platform

@@ -28,4 +28,10 @@ namespace orvo::platform {
 // reason into *error (when error is not null).
 bool InstallX11Backend(std::string* error);
 
+// Whether the X server of $DISPLAY is Xwayland (it has the XWAYLAND
+// extension): its grabs hold only against X clients, so a screen lock on
+// it would hold nothing on the Wayland desktop around it. False when the
+// display cannot be opened.
+bool X11ServerIsXwayland();
+
 }  // namespace orvo::platform

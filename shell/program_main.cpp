@@ -28,6 +28,9 @@
 #ifdef ORVO_HAVE_WAYLAND
 #include "orvo/wayland_backend.h"
 #endif
+#ifdef ORVO_HAVE_WAYLAND_LOCK
+#include "orvo/wayland_guardian.h"
+#endif
 
 #if defined(__SANITIZE_ADDRESS__)
 // Font and display libraries keep caches for the life of the process; the
@@ -138,8 +141,13 @@ int main(int argc, char** argv) {
     const bool guarded = (line.lock || orvo::platform::lock::PasswordSwitchOn()) &&
                          !orvo::platform::lock::LinkToGuardian().active();
     if (guarded && ChooseDisplay(line.mode) == DisplayKind::kWayland) {
-      // Never pretend to lock: the Wayland lock is not there yet.
-      std::fprintf(stderr, "%s: cannot lock the screen on Wayland yet: the run would not be protected\n",
+#ifdef ORVO_HAVE_WAYLAND_LOCK
+      if (const auto code = orvo::platform::GuardScreenOnWayland(argc, argv, orvo::DisplayName(ORVO_SAVER_MODULE),
+                                                                 line.lock, line.detach))
+        return *code;
+#endif
+      // Never pretend to lock.
+      std::fprintf(stderr, "%s: this program was built without the Wayland lock: the run would not be protected\n",
                    ORVO_SAVER_MODULE.program);
       return orvo::platform::kCouldNotLock;
     }

@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -70,9 +71,11 @@ class CompositorProcess {
     for (std::size_t i = checked_; i < seen_.size(); ++i)
       if (seen_[i] == line) return (checked_ = i + 1, true);
     checked_ = seen_.size();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
     for (;;) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
       pollfd p{lines_, POLLIN, 0};
-      if (poll(&p, 1, limit_ms) <= 0) return false;
+      if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
       char chunk[1024];
       const ssize_t n = read(lines_, chunk, sizeof chunk);
       if (n <= 0) return false;

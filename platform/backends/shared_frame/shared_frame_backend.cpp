@@ -15,6 +15,7 @@
 #include <memory>
 #include <vector>
 
+#include "clock.h"
 #include "orvo/backend.h"
 #include "orvo/shared_frame.h"
 
@@ -25,13 +26,6 @@ using lock::SharedFrameWriter;
 
 volatile sig_atomic_t g_terminate = 0;
 void NoteTerminate(int) { g_terminate = 1; }
-
-std::uint32_t MonotonicMs() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<std::uint32_t>(static_cast<std::uint64_t>(now.tv_sec) * 1000u +
-                                    static_cast<std::uint64_t>(now.tv_nsec) / 1000000u);
-}
 
 class SharedFrameBackend final : public Backend {
  public:
@@ -124,7 +118,7 @@ class SharedFrameBackend final : public Backend {
     if (fd >= 0) watched_.push_back(fd);
   }
 
-  std::uint32_t TickCount() override { return MonotonicMs(); }
+  std::uint32_t TickCount() override { return x11::MonotonicMs(); }
   void SleepMs(std::uint32_t ms) override {
     timespec wait{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000};
     while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {

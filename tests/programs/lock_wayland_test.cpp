@@ -165,6 +165,20 @@ TEST_F(WaylandLockTest, WrongPasswordKeepsItAKilledAnimationKeepsItTheRightOneUn
   for (const std::string& line : compositor.seen()) EXPECT_NE(line.rfind("error", 0), 0u) << line;
 }
 
+TEST_F(WaylandLockTest, APasswordOfAnotherLayoutUnlocksThroughTheCompositorsKeymap) {
+  if (!pam_) GTEST_SKIP() << "needs pam_wrapper and pam_matrix (and no sanitizer)";
+  std::ofstream(dir_ / "passdb") << getpwuid(getuid())->pw_name << ":\xD0\x9F\xD0\xB0\xD1\x80\xD0\xBE\xD0\xBB\xD1\x8C:orvo-saver\n";
+  CompositorProcess compositor({"--layout", "ru"});
+  ASSERT_TRUE(compositor.ready());
+  Start(compositor, {"--lock"});
+  ASSERT_TRUE(compositor.Await("locked"));
+  compositor.Send("key Escape");
+  compositor.Send("type \xD0\x9F\xD0\xB0\xD1\x80\xD0\xBE\xD0\xBB\xD1\x8C");  // "Пароль", with Shift for the capital
+  compositor.Send("key Return");
+  EXPECT_EQ(WaitExit(), 0) << Stderr();
+  EXPECT_TRUE(compositor.Await("unlock"));
+}
+
 TEST_F(WaylandLockTest, AGuardianKilledOrTerminatedLeavesTheSessionLocked) {
   for (const int signal : {SIGKILL, SIGTERM}) {
     CompositorProcess compositor({});

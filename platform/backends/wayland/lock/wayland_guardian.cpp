@@ -322,6 +322,7 @@ void Guardian::ResizeFrame() {
   bounds_ = bounds;
   const bool was_running = animation_.running();
   animation_.Stop(true);
+  if (was_running) session_.AnimationEnded(Now());
   reader_ = lock::SharedFrameReader::Create(width, height);
   for (auto& cover : covers_)
     if (!cover->buffers.empty()) Configured(*cover, cover->buffers[0]->width() / cover->scale,

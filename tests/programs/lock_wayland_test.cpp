@@ -157,6 +157,15 @@ TEST_F(WaylandLockTest, WrongPasswordKeepsItAKilledAnimationKeepsItTheRightOneUn
   kill(animation, SIGKILL);
   std::this_thread::sleep_for(2500ms);  // the message's hold
   EXPECT_TRUE(Running());
+  // A hung animation (stopped) that does not answer a key is replaced.
+  const pid_t restarted = Animation();
+  ASSERT_GT(restarted, 0);
+  EXPECT_NE(restarted, animation);
+  kill(restarted, SIGSTOP);
+  compositor.Send("key Escape");
+  for (int i = 0; i < 300 && (Animation() == restarted || Animation() <= 0); ++i) std::this_thread::sleep_for(10ms);
+  EXPECT_NE(Animation(), restarted) << "a stopped animation was kept";
+  EXPECT_TRUE(Running());
   compositor.Send("key Escape");
   compositor.Send("type s3cret");
   compositor.Send("key Return");

@@ -125,8 +125,14 @@ class Guardian final : public lock::SessionEffects, public wayland::SeatListener
   // SessionEffects.
   void Forward(const LinkMessage& input) override {
     if (animation_.link() < 0) return;
-    if (static_cast<BackendEvent::Kind>(input.input) == BackendEvent::Kind::kMotion && reader_)
-      reader_->SetPointer(input.x, input.y);
+    const auto kind = static_cast<BackendEvent::Kind>(input.input);
+    if (kind == BackendEvent::Kind::kMotion && reader_) reader_->SetPointer(input.x, input.y);
+    // A key or a button press ends every full-screen run: the animation
+    // should ask for verification now.
+    if ((kind == BackendEvent::Kind::kKeyDown || kind == BackendEvent::Kind::kButtonDown) && !awaiting_) {
+      awaiting_ = true;
+      awaiting_since_ = Now();
+    }
     lock::SendLinkMessage(animation_.link(), input);
   }
   void Show(const PromptState&) override { prompt_dirty_ = true; }
@@ -211,6 +217,11 @@ class Guardian final : public lock::SessionEffects, public wayland::SeatListener
   std::uint32_t restart_at_ = 0;
   bool unlocking_ = false;
   std::uint32_t unlock_since_ = 0;
+  // Hang detection: input that should have made the animation ask was
+  // forwarded at awaiting_since_; last_frame_ is its last frame's time.
+  bool awaiting_ = false;
+  std::uint32_t awaiting_since_ = 0;
+  std::uint32_t last_frame_ = 0;
 };
 
 // ---- listeners ----
@@ -466,7 +477,9 @@ void Guardian::ReadLink() {
   LinkMessage m;
   while (lock::ReceiveLinkMessage(animation_.link(), &m) == lock::Receive::kMessage) {
     if (!lock::ValidForGuardian(m)) continue;
-    if (static_cast<LinkType>(m.type) == LinkType::kVerifyRequest) session_.VerifyRequest(Now(), m.sequence);
+    if (static_cast<LinkType>(m.type) != LinkType::kVerifyRequest) continue;
+    awaiting_ = false;
+    session_.VerifyRequest(Now(), m.sequence);
   }
 }
 
@@ -596,6 +609,7 @@ int Guardian::Run() {
     const std::uint32_t now = Now();
     if (reader_) {
       const auto take = reader_->TakeFrame();
+      if (take == lock::SharedFrameReader::Take::kFrame) last_frame_ = now;
       if (take == lock::SharedFrameReader::Take::kRefused && animation_.running()) {
         // A child that writes what no honest writer leaves is not ours to show.
         std::fprintf(stderr, "%s: the animation's frame was malformed: stopping it\n", program_.c_str());
@@ -604,6 +618,16 @@ int Guardian::Run() {
         reader_->surface().Resize(reader_->width(), reader_->height());  // black
       }
     }
+    // An animation that neither asks after a key nor draws anything for
+    // kPendingLimit is hung (stopped, or looping): it is killed and, as after
+    // any other end, started again.
+    if (awaiting_ && animation_.running() && now - awaiting_since_ >= lock::kPendingLimit &&
+        static_cast<std::int32_t>(last_frame_ - awaiting_since_) <= 0) {
+      std::fprintf(stderr, "%s: the animation hangs: starting it again\n", program_.c_str());
+      kill(animation_.pid(), SIGKILL);
+      awaiting_ = false;
+    }
+    if (!animation_.running()) awaiting_ = false;
     Present(now);
     std::uint32_t wait = session_.NextDeadline(now);
     if (restart_due_) wait = std::min(wait, TickReached(now, restart_at_) ? 0u : restart_at_ - now);

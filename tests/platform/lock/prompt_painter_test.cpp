@@ -9,6 +9,11 @@
 #include "orvo/lock_prompt.h"
 #include "orvo/prompt_painter.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+// The leak checker leaves alone what fontconfig keeps for the life of the process.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+#endif
+
 namespace orvo::platform::lock {
 namespace {
 

@@ -113,8 +113,10 @@ void ManPage(const Entry& e, const std::string& libexec) {
               "exits with 0 only after the right password, or on SIGTERM while locked; every other "
               "catchable signal is ignored while it runs. It exits with 2 when it could not lock "
               "(another program holds the keyboard or the pointer, the pointer rests in the hot corner, "
-              "or SIGTERM came before the screen was locked; the reason on standard error), and with 3 "
-              "when another lock of these savers holds the screen.\n");
+              "or SIGTERM came before the screen was locked; on Wayland, when the compositor offers no "
+              "way to lock or refuses the lock; the reason on standard error), and with 3 "
+              "when another lock of these savers holds the screen. On Wayland with ext-session-lock a "
+              "killed or terminated guardian leaves the session locked: the compositor keeps it.\n");
 }
 
 void DesktopEntry(const Entry& e, const std::string& libexec) {

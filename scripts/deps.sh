@@ -6,11 +6,13 @@ set -euo pipefail
 ORVO_PACKAGES=(
   # build
   cmake g++ ninja-build pkg-config python3
-  libx11-dev libxext-dev libxtst-dev libxft-dev fonts-dejavu-core libfltk1.3-dev libpam0g-dev libpng-dev libgif-dev
+  libx11-dev libxext-dev libxrandr-dev libxtst-dev libxft-dev fonts-dejavu-core libfltk1.3-dev libpam0g-dev libpng-dev libgif-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  # the lock's prompt without X (FreeType, fontconfig) and the Wayland test compositor
-  libfreetype-dev libfontconfig-dev libwayland-dev wayland-protocols libxkbcommon-dev
+  # the Wayland back end, the lock's prompt without X (FreeType, fontconfig) and the
+  # Wayland test compositor
+  libwayland-dev libwayland-bin wayland-protocols libxkbcommon-dev libfreetype-dev libfontconfig-dev
   # tests
+  sway grim wtype xwayland
   xvfb xauth xdotool x11-utils x11-apps imagemagick libpam-wrapper clang xscreensaver man-db
   # the Debian package (scripts/package) and its test
   dpkg-dev lintian file

@@ -101,7 +101,10 @@ void ManPage(const Entry& e, const std::string& libexec) {
               ".TP\n\\fIregistry.ini\\fR\nIn the same folder: \\fBScreenSaveUsePassword=1\\fR in section "
               "[HKEY_CURRENT_USER\\eControl Panel\\eDesktop] turns password protection on.\n"
               ".TP\n\\fI%s/%s\\fR\nThe program.\n", libexec.c_str(), name.c_str());
-  std::printf(".SH ENVIRONMENT\n.TP\n\\fBDISPLAY\\fR\nThe X display.\n.TP\n\\fBXSCREENSAVER_WINDOW\\fR\n"
+  std::printf(".SH ENVIRONMENT\n.TP\n\\fBDISPLAY\\fR\nThe X display.\n.TP\n\\fBWAYLAND_DISPLAY\\fR\n"
+              "The Wayland display: when set, full-screen and windowed runs are Wayland clients.\n"
+              ".TP\n\\fBORVO_BACKEND\\fR\n\\fBx11\\fR or \\fBwayland\\fR: the display to use, whatever "
+              "the other variables say.\n.TP\n\\fBXSCREENSAVER_WINDOW\\fR\n"
               "The window to draw into with \\fB\\-\\-root\\fR.\n.TP\n\\fBORVO_DISPLAY_BITS\\fR\n"
               "4, 8, 16, 24 or 32: the colour depth the emulated display reports (8 animates).\n"
               ".TP\n\\fBXSS_SLEEP_LOCK_FD\\fR\nA descriptor an idle manager holds off suspending with: a "

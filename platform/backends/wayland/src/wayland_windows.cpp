@@ -203,11 +203,19 @@ NativeId WaylandBackend::CreateNativeWindow(const NativeWindowParams& params) {
     if (piece->configured) FillBlack(*piece);
   connection_->Roundtrip();
   CheckConnection();
-  // What the compositor said about the new window's own size is already
-  // its size: no resize event for it.
+  // The program learns the size the compositor gave, once, when it is not
+  // the one asked for (a tiling compositor's, the outputs' bounding box).
   std::erase_if(pending_, [&](const BackendEvent& e) {
     return e.window == w.id && e.kind == BackendEvent::Kind::kResize;
   });
+  if (w.width != params.width || w.height != params.height) {
+    BackendEvent out;
+    out.kind = BackendEvent::Kind::kResize;
+    out.window = w.id;
+    out.width = w.width;
+    out.height = w.height;
+    Push(out);
+  }
   return w.id;
 }
 

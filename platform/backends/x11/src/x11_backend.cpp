@@ -11,6 +11,7 @@
 #include "signals.h"
 
 #include <X11/Xresource.h>
+#include <X11/extensions/Xrandr.h>
 #include <sched.h>
 #include <signal.h>
 #include <time.h>
@@ -131,8 +132,20 @@ bool InstallX11Backend(std::string* error) {
 bool X11ServerIsXwayland() {
   ::Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) return false;
+  // Newer servers say so with an extension; every one names its outputs
+  // XWAYLAND0, XWAYLAND1, ...
   int opcode = 0, event = 0, error = 0;
-  const bool xwayland = XQueryExtension(display, "XWAYLAND", &opcode, &event, &error) == True;
+  bool xwayland = XQueryExtension(display, "XWAYLAND", &opcode, &event, &error) == True;
+  if (!xwayland && XQueryExtension(display, "RANDR", &opcode, &event, &error) == True) {
+    if (XRRScreenResources* screen = XRRGetScreenResourcesCurrent(display, DefaultRootWindow(display))) {
+      for (int i = 0; i < screen->noutput && !xwayland; ++i)
+        if (XRROutputInfo* output = XRRGetOutputInfo(display, screen, screen->outputs[i])) {
+          xwayland = output->name != nullptr && std::strncmp(output->name, "XWAYLAND", 8) == 0;
+          XRRFreeOutputInfo(output);
+        }
+      XRRFreeScreenResources(screen);
+    }
+  }
   XCloseDisplay(display);
   return xwayland;
 }

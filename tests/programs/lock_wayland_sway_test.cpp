@@ -2,7 +2,8 @@
 // the input inhibitor with overlay surfaces. The saver and the prompt are
 // on the screen, a wrong password keeps the lock, the animation's crash and
 // kill keep it, and the right password (pam_wrapper with pam_matrix) opens
-// it. Keys come from a virtual keyboard plugged in for the whole test.
+// it; no key typed meanwhile reaches another program's window. Keys come
+// from a virtual keyboard plugged in for the whole test.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -64,6 +65,19 @@ TEST(WaylandLockSwayTest, TheInputInhibitorLockHoldsUntilTheRightPassword) {
   const int keys = open((dir + "/keys").c_str(), O_WRONLY | O_CLOEXEC);
   ASSERT_GE(keys, 0);
   auto type = [&](const std::string& lines) { ASSERT_EQ(write(keys, lines.data(), lines.size()), static_cast<ssize_t>(lines.size())); };
+  // Another program's window, which gets a key before the lock and none during it.
+  const std::string counter = sway.Program(ORVO_TEST_DIR "/orvo-test-key-counter");
+  sway.Spawn(counter + " " + dir + "/count", "counter.err");
+  auto counted = [&] {
+    std::ifstream in(dir + "/count");
+    int n = -1;
+    in >> n;
+    return n;
+  };
+  for (int i = 0; i < 100 && counted() != 0; ++i) std::this_thread::sleep_for(50ms);
+  type("key a\n");
+  for (int i = 0; i < 100 && counted() != 1; ++i) std::this_thread::sleep_for(50ms);
+  ASSERT_EQ(counted(), 1) << "the test window gets no keys even unlocked";
   const std::string plasma = sway.Program(ORVO_BIN_DIR "/plasma");
   const pid_t run = sway.Spawn("ORVO_CONFIG_DIR=" + dir + " LD_PRELOAD=" + wrapper + " PAM_WRAPPER=1 PAM_WRAPPER_SERVICE_DIR=" +
                                dir + "/pam exec " + plasma + " --lock", "lock.err");
@@ -89,6 +103,7 @@ TEST(WaylandLockSwayTest, TheInputInhibitorLockHoldsUntilTheRightPassword) {
   std::this_thread::sleep_for(1500ms);  // past the wrong password's hold
   type("key Escape\ntype s3cret\nkey Return\n");
   EXPECT_EQ(sway.WaitExit(run, 15000), 0);
+  EXPECT_EQ(counted(), 1) << "keys typed into the lock reached another program";
   close(keys);
 }
 

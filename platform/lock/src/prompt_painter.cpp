@@ -148,8 +148,35 @@ bool PromptPainter::HasFont() {
   return fonts_->library != nullptr && fonts_->body->usable();
 }
 
+namespace {
+
+bool SameState(const PromptState& a, const PromptState& b) {
+  if (a.visible != b.visible || a.label != b.label || a.bullets != b.bullets || a.echo != b.echo ||
+      a.accepting != b.accepting || a.checking != b.checking || a.lines.size() != b.lines.size())
+    return false;
+  for (std::size_t i = 0; i < a.lines.size(); ++i)
+    if (a.lines[i].tone != b.lines[i].tone || a.lines[i].text != b.lines[i].text) return false;
+  return true;
+}
+
+}  // namespace
+
 const PromptPicture& PromptPainter::Paint(const PromptState& state, bool caps_lock, int screen_width,
                                           int screen_height) {
+  if (!SameState(state, painted_state_) || caps_lock != painted_caps_) {
+    painted_.clear();
+    painted_state_ = state;
+    painted_caps_ = caps_lock;
+  }
+  for (const Painted& p : painted_)
+    if (p.screen_width == screen_width && p.screen_height == screen_height) return p.picture;
+  if (painted_.size() >= 8) painted_.erase(painted_.begin());
+  painted_.push_back({screen_width, screen_height, PaintNew(state, caps_lock, screen_width, screen_height)});
+  return painted_.back().picture;
+}
+
+const PromptPicture& PromptPainter::PaintNew(const PromptState& state, bool caps_lock, int screen_width,
+                                             int screen_height) {
   picture_ = {};
   if (!state.visible || screen_width <= 0 || screen_height <= 0) return picture_;
   const int px = PromptTextSize(screen_height);

@@ -30,6 +30,8 @@ class PromptPainter {
 
   // Paints the panel for a screen of the given size (nothing, 0 x 0, while
   // the state is not visible). Text is left out when no font was found.
+  // The same state, caps lock and size give the picture painted before,
+  // without painting it again (a guardian asks for every frame and output).
   const PromptPicture& Paint(const PromptState& state, bool caps_lock, int screen_width, int screen_height);
 
   // Whether fontconfig found a font to draw text with.
@@ -37,9 +39,19 @@ class PromptPainter {
 
  private:
   struct Fonts;
+  struct Painted {
+    int screen_width = 0, screen_height = 0;
+    PromptPicture picture;
+  };
+  const PromptPicture& PaintNew(const PromptState& state, bool caps_lock, int screen_width, int screen_height);
+
   std::string title_, subtitle_;
   std::unique_ptr<Fonts> fonts_;
   PromptPicture picture_;
+  // What was painted for the current state, per screen size.
+  PromptState painted_state_;
+  bool painted_caps_ = false;
+  std::vector<Painted> painted_;
 };
 
 }  // namespace orvo::platform::lock

@@ -14,6 +14,9 @@
 #ifdef ORVO_HAVE_FLTK_VIEW
 #include "orvo/fltk_dialog_view.h"
 #endif
+#ifdef ORVO_HAVE_SHARED_FRAME
+#include "orvo/shared_frame_backend.h"
+#endif
 #ifdef ORVO_HAVE_PASSWORD
 #include "orvo/password_components.h"
 #endif
@@ -24,6 +27,9 @@
 #endif
 #ifdef ORVO_HAVE_WAYLAND
 #include "orvo/wayland_backend.h"
+#endif
+#ifdef ORVO_HAVE_WAYLAND_LOCK
+#include "orvo/wayland_guardian.h"
 #endif
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -86,9 +92,19 @@ bool PreviewMode(RunMode mode) {
   return mode == RunMode::kPreview || mode == RunMode::kRoot || mode == RunMode::kWindowId;
 }
 
-// The display, then what runs on it: the dialog view and the password
-// components.
+// The display (or, for the animation of a guardian that presents it
+// itself, the shared frame and no display), then what runs on it: the
+// dialog view and the password components.
 bool OpenDisplay(std::string* error) {
+#ifdef ORVO_HAVE_SHARED_FRAME
+  if (orvo::platform::SharedFrameRequested()) {
+    if (!orvo::platform::InstallSharedFrameBackend(error)) return false;
+#ifdef ORVO_HAVE_PASSWORD
+    orvo::platform::InstallPasswordComponents();  // the link to the guardian
+#endif
+    return true;
+  }
+#endif
   if (ChooseDisplay(g_mode) == DisplayKind::kWayland) {
     if (PreviewMode(g_mode) || g_mode == RunMode::kConfigure || g_mode == RunMode::kConfigureOwned ||
         g_mode == RunMode::kChangePassword) {
@@ -127,8 +143,13 @@ int main(int argc, char** argv) {
     const bool guarded = (line.lock || orvo::platform::lock::PasswordSwitchOn()) &&
                          !orvo::platform::lock::LinkToGuardian().active();
     if (guarded && ChooseDisplay(line.mode) == DisplayKind::kWayland) {
-      // Never pretend to lock: the Wayland lock is not there yet.
-      std::fprintf(stderr, "%s: cannot lock the screen on Wayland yet: the run would not be protected\n",
+#ifdef ORVO_HAVE_WAYLAND_LOCK
+      if (const auto code = orvo::platform::GuardScreenOnWayland(argc, argv, orvo::DisplayName(ORVO_SAVER_MODULE),
+                                                                 line.lock, line.detach))
+        return *code;
+#endif
+      // Never pretend to lock.
+      std::fprintf(stderr, "%s: this program was built without the Wayland lock: the run would not be protected\n",
                    ORVO_SAVER_MODULE.program);
       return orvo::platform::kCouldNotLock;
     }

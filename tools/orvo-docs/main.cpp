@@ -102,12 +102,15 @@ constexpr Item kVariables[] = {
 constexpr Item kExitStatus[] = {
     {"0", "A run that ended (by input, or SIGTERM, SIGINT or SIGHUP), Cancel in the setup dialog, /a, "
           "--help and --version. A locked run: unlocked with the right password, or ended by SIGTERM "
-          "while locked; with --detach, the screen is locked and the lock goes on by itself."},
+          "while locked (on Wayland with ext-session-lock the session then stays locked: the compositor "
+          "keeps it); with --detach, the screen is locked and the lock goes on by itself."},
     {"1", "OK in the setup dialog; or a mode that shows something could not open the display, or lost "
           "its connection to it (one line on standard error)."},
     {"2", "A locked run could not lock: another program held the keyboard or the pointer for 5 seconds, "
-          "/s started with the pointer in the hot corner, or SIGTERM came before the screen was locked. "
-          "One line on standard error says why, and nothing stays covered."},
+          "the keyboard has keys that break grabs (keyboard option grab:break_actions), /s started with "
+          "the pointer in the hot corner, SIGTERM came before the screen was locked, or on Wayland the "
+          "compositor offers no way to lock or refused the lock. One line on standard error says why, and "
+          "nothing stays covered."},
     {"3", "A locked run found another lock of these savers holding the screen."},
     {"255", "An unknown switch, a preview whose window handle reads as 0, a malformed setting option "
             "(one line naming it), a window to draw into that does not exist (one line naming it), or a "
@@ -128,13 +131,19 @@ constexpr const char* kSecurity[] = {
     "stop it but SIGTERM (a closed terminal, Ctrl+C, Ctrl+\\, Ctrl+Z); it cannot be traced or dump core, "
     "keeps what is typed in locked memory, wipes it as soon as PAM has it, and never passes it to the "
     "animation.",
+    "Grab-breaking keys (keyboard option grab:break_actions) are refused: with them in the keymap a "
+    "locked run does not start (status 2); set while locked, the guardian switches them off on the X "
+    "server and stays locked. If the animation hangs, the guardian opens the prompt itself; PAM runs in "
+    "a helper process that Escape or 30 seconds abandon, so a hanging PAM module costs one attempt.",
     "What it does not protect against: root, and anyone who can run programs as the same user (they can "
-    "kill the guardian, or connect to the X display and read the screen or close the guardian's "
-    "connection); other virtual terminals (Ctrl+Alt+F1 and the like); and grab-breaking keys where the "
-    "keyboard options enable them (grab:break_actions): Ctrl+Alt+KP_Multiply makes the X server drop "
-    "every grab and close the guardian's connection, which ends the lock and uncovers the screen, and "
-    "Ctrl+Alt+KP_Divide drops the grabs, so that keys typed before the guardian takes them back (within "
-    "a second) reach other windows.",
+    "SIGTERM or SIGKILL the guardian, or connect to the X display and read the screen, change the keymap "
+    "or close the guardian's connection, which ends the run with 1 and takes the cover away); the X "
+    "server ending or restarting; other virtual terminals (Ctrl+Alt+F1 and the like); and a press of "
+    "grab-breaking keys in the moment between a keymap change that adds them and the guardian switching "
+    "them off.",
+    "On Wayland the guardian is the only process connected to the compositor. With ext-session-lock "
+    "the compositor keeps the session locked even if the guardian is killed; with the older input "
+    "inhibitor (sway 1.7) a killed guardian opens the session. A compositor with neither is refused.",
     "Under a screen-saver manager (--root, --window-id) the manager locks the screen; the program only "
     "draws.",
 };

@@ -138,6 +138,7 @@ class Guardian final : public lock::SessionEffects, public wayland::SeatListener
   void Show(const PromptState&) override { prompt_dirty_ = true; }
   void StartCheck(const char* password) override { worker_.Start(password); }
   void Answer(const char* answer) override { worker_.Answer(answer); }
+  void AbandonCheck() override { worker_.Abandon(); }
   void Verdict(std::uint32_t sequence, bool may_close) override {
     LinkMessage m;
     m.type = static_cast<std::uint32_t>(LinkType::kVerdict);

@@ -89,7 +89,7 @@ class SessionEffects {
   virtual void Unlock() = 0;
   // The running check is given up (Escape, or PAM took kCheckLimit): stop
   // it; nothing it reports afterwards counts.
-  virtual void AbandonCheck() {}
+  virtual void AbandonCheck() = 0;
 };
 
 class LockSession {

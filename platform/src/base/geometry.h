@@ -92,6 +92,11 @@ void ThinLineSpans(IPoint a, IPoint b, Coord width, Coord row_lo, Coord row_hi,
 // the whole path come out merged, one pass per row, each pixel once.
 void WidePathSpans(const std::vector<DPoint>& path, bool closed, double radius, Coord width,
                    Coord row_lo, Coord row_hi, const SpanSink& sink);
+// The same pixels by the way every path can take, each part's real interval
+// on every row it reaches; WidePathSpans takes it for paths with fractional
+// points or widths and a faster way for whole ones (compared in the tests).
+void WidePathSpansGeneral(const std::vector<DPoint>& path, bool closed, double radius, Coord width,
+                          Coord row_lo, Coord row_hi, const SpanSink& sink);
 
 // Polygon interior: edges cover rows from their upper end up to, not
 // including, their lower end; horizontal edges are ignored; a span runs

@@ -61,7 +61,7 @@ class Painter {
       const Coord a = std::max<Coord>(bounds[2 * i], 0);
       const Coord b = std::min<Coord>(bounds[2 * i + 1], width);
       if (a >= b) continue;
-      std::memset(pixels + a, slot, static_cast<std::size_t>(b - a));
+      FillBytes(pixels + a, static_cast<std::size_t>(b - a), slot);
       Touch(static_cast<int>(y), static_cast<int>(a), static_cast<int>(b));
     }
   }
@@ -77,6 +77,28 @@ class Painter {
     return [this, slot](Coord y, Coord x0, Coord x1) { Fill(y, x0, x1, slot); };
   }
 
+  // A column sink that sets every pixel it receives to slot: pixels on the
+  // surface (the line generators clip them), set one by one.
+  auto ColumnFiller(std::uint8_t slot) {
+    return [this, slot](Coord y, Coord step, const Coord* xs, std::size_t count) {
+      if (clip_ != nullptr) {
+        for (std::size_t i = 0; i < count; ++i) {
+          Fill(y + step * static_cast<Coord>(i), xs[i], xs[i] + 1, slot);
+        }
+        return;
+      }
+      auto row = static_cast<int>(y);
+      const int dy = static_cast<int>(step);
+      std::uint8_t* pixels = surface_.row(row);
+      const std::ptrdiff_t stride = surface_.row(row + dy) - pixels;
+      for (std::size_t i = 0; i < count; ++i, row += dy, pixels += stride) {
+        const int x = static_cast<int>(xs[i]);
+        pixels[x] = slot;
+        surface_.MarkPixel(row, x);
+      }
+    };
+  }
+
  private:
   void FillRow(int y, int a, int b, std::uint8_t slot) {
     std::uint8_t* pixels = surface_.row(y);
@@ -84,9 +106,39 @@ class Painter {
     if (b - a == 1) {
       pixels[a] = slot;
     } else {
-      std::memset(pixels + a, slot, static_cast<std::size_t>(b - a));
+      FillBytes(pixels + a, static_cast<std::size_t>(b - a), slot);
     }
     Touch(y, a, b);
+  }
+  // Sets count bytes at p to slot. Polygons send many short spans: up to
+  // 32 bytes take two overlapping stores of the widest size that fits,
+  // inline, instead of a call.
+  static void FillBytes(std::uint8_t* p, std::size_t count, std::uint8_t slot) {
+    if (count > 32) {
+      std::memset(p, slot, count);
+      return;
+    }
+    auto two = [&](auto word) {
+      using Word = decltype(word);
+      Word v;
+      std::memset(&v, slot, sizeof v);
+      std::memcpy(p, &v, sizeof v);
+      std::memcpy(p + count - sizeof v, &v, sizeof v);
+    };
+    if (count >= 16) {
+      struct Bytes16 {
+        std::uint64_t a, b;
+      };
+      two(Bytes16{});
+    } else if (count >= 8) {
+      two(std::uint64_t{});
+    } else if (count >= 4) {
+      two(std::uint32_t{});
+    } else if (count >= 2) {
+      two(std::uint16_t{});
+    } else if (count == 1) {
+      *p = slot;
+    }
   }
   void Touch(int y, int left, int right) { surface_.MarkSpan(y, left, right); }
 

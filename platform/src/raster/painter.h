@@ -61,7 +61,7 @@ class Painter {
       const Coord a = std::max<Coord>(bounds[2 * i], 0);
       const Coord b = std::min<Coord>(bounds[2 * i + 1], width);
       if (a >= b) continue;
-      FillBytes(pixels + a, static_cast<std::size_t>(b - a), slot);
+      std::memset(pixels + a, slot, static_cast<std::size_t>(b - a));
       Touch(static_cast<int>(y), static_cast<int>(a), static_cast<int>(b));
     }
   }
@@ -90,10 +90,12 @@ class Painter {
       auto row = static_cast<int>(y);
       const int dy = static_cast<int>(step);
       std::uint8_t* pixels = surface_.row(row);
-      const std::ptrdiff_t stride = surface_.row(row + dy) - pixels;
-      for (std::size_t i = 0; i < count; ++i, row += dy, pixels += stride) {
+      // A bottom-up surface keeps its rows the other way round in memory.
+      const auto bytes = static_cast<std::ptrdiff_t>(surface_.stride());
+      const std::ptrdiff_t stride = (surface_.bottom_up() ? -bytes : bytes) * dy;
+      for (std::size_t i = 0; i < count; ++i, row += dy) {
         const int x = static_cast<int>(xs[i]);
-        pixels[x] = slot;
+        pixels[static_cast<std::ptrdiff_t>(i) * stride + x] = slot;
         surface_.MarkPixel(row, x);
       }
     };
@@ -106,39 +108,9 @@ class Painter {
     if (b - a == 1) {
       pixels[a] = slot;
     } else {
-      FillBytes(pixels + a, static_cast<std::size_t>(b - a), slot);
+      std::memset(pixels + a, slot, static_cast<std::size_t>(b - a));
     }
     Touch(y, a, b);
-  }
-  // Sets count bytes at p to slot. Polygons send many short spans: up to
-  // 32 bytes take two overlapping stores of the widest size that fits,
-  // inline, instead of a call.
-  static void FillBytes(std::uint8_t* p, std::size_t count, std::uint8_t slot) {
-    if (count > 32) {
-      std::memset(p, slot, count);
-      return;
-    }
-    auto two = [&](auto word) {
-      using Word = decltype(word);
-      Word v;
-      std::memset(&v, slot, sizeof v);
-      std::memcpy(p, &v, sizeof v);
-      std::memcpy(p + count - sizeof v, &v, sizeof v);
-    };
-    if (count >= 16) {
-      struct Bytes16 {
-        std::uint64_t a, b;
-      };
-      two(Bytes16{});
-    } else if (count >= 8) {
-      two(std::uint64_t{});
-    } else if (count >= 4) {
-      two(std::uint32_t{});
-    } else if (count >= 2) {
-      two(std::uint16_t{});
-    } else if (count == 1) {
-      *p = slot;
-    }
   }
   void Touch(int y, int left, int right) { surface_.MarkSpan(y, left, right); }
 

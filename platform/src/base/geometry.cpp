@@ -525,6 +525,40 @@ class PixelCover {
     }
     for (; i < count; ++i) AddAt(r0 + i, lo[i] + shift, hi[i] + shift);
   }
+#ifdef ORVO_X86_VECTOR
+  // Adds [a[i], b[i]) to row y + i for the lanes i whose bit is set in
+  // lanes, ends within the held range: as AddRows, a lane-wise min and max
+  // unless a lane would start a second span.
+  __attribute__((target("avx2"))) void AddFour(Coord y, __m128i a, __m128i b, int lanes) {
+    const auto r = static_cast<std::size_t>(y - first_);
+    const __m128i held = _mm_set1_epi32(kFar32);
+    b = _mm_min_epi32(b, held);
+    const __m128i wanted = _mm_set_epi32(-(lanes >> 3 & 1), -(lanes >> 2 & 1), -(lanes >> 1 & 1),
+                                         -(lanes & 1));
+    const __m128i valid = _mm_and_si128(wanted, _mm_cmpgt_epi32(b, a));
+    auto* run_lo = reinterpret_cast<__m128i*>(lo_.data() + r);
+    auto* run_hi = reinterpret_cast<__m128i*>(hi_.data() + r);
+    const __m128i l = _mm_loadu_si128(run_lo);
+    const __m128i h = _mm_loadu_si128(run_hi);
+    const __m128i apart = _mm_and_si128(
+        valid, _mm_andnot_si128(_mm_cmpgt_epi32(l, h),
+                                _mm_or_si128(_mm_cmpgt_epi32(a, h), _mm_cmpgt_epi32(l, b))));
+    if (!_mm_testz_si128(apart, apart)) {
+      std::int32_t start[4];
+      std::int32_t end[4];
+      std::int32_t use[4];
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(start), a);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(end), b);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(use), valid);
+      for (std::size_t i = 0; i < 4; ++i) {
+        if (use[i] != 0) AddAt(r + i, start[i], end[i]);
+      }
+      return;
+    }
+    _mm_storeu_si128(run_lo, _mm_blendv_epi8(l, _mm_min_epi32(l, a), valid));
+    _mm_storeu_si128(run_hi, _mm_blendv_epi8(h, _mm_max_epi32(h, b), valid));
+  }
+#endif
   // Calls fn(y, x0, x1) for the disjoint spans of every row, in order.
   template <typename Fn>
   void ForEach(Fn&& fn) {
@@ -796,16 +830,11 @@ __attribute__((target("avx2"))) Coord AddBandRowsAvx2(const PieceRows& q, bool f
         _mm256_min_pd(_mm256_max_pd(_mm256_sub_pd(lo, column_bias), near_far), far)));
     const __m128i x1 = _mm256_cvttpd_epi32(_mm256_floor_pd(
         _mm256_min_pd(_mm256_max_pd(_mm256_sub_pd(hi, column_bias), near_far), far)));
-    std::int32_t start[4];
-    std::int32_t end[4];
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(start), x0);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(end), x1);
     for (int lane = 0; lane < 4; ++lane) {
-      if ((special_lanes >> lane & 1) != 0) {
-        row(y + lane);
-      } else if ((filled_lanes >> lane & 1) != 0) {
-        cover.Add(y + lane, start[lane], Coord{end[lane]} + 1);
-      }
+      if ((special_lanes >> lane & 1) != 0) row(y + lane);
+    }
+    if (filled_lanes != 0) {
+      cover.AddFour(y, x0, _mm_add_epi32(x1, _mm_set1_epi32(1)), filled_lanes);
     }
   }
   return y;

@@ -1373,10 +1373,26 @@ double DistanceToChord(DPoint p, DPoint a, DPoint b) {
   return std::abs((p.x - a.x) * dy - (p.y - a.y) * dx) / len;
 }
 
+// Whether DistanceToChord(p, a, b) <= 0.25, with the chord's length first
+// taken as a square root, a few units in the last place from std::hypot's,
+// which is asked only when that leaves the answer in doubt (coordinates of
+// 32-bit points square far inside the range of a double).
+bool NearChord(DPoint p, DPoint a, DPoint b) {
+  const double dx = b.x - a.x;
+  const double dy = b.y - a.y;
+  const double len2 = dx * dx + dy * dy;
+  if (len2 > 0) {
+    const double d = std::abs((p.x - a.x) * dy - (p.y - a.y) * dx) / std::sqrt(len2);
+    if (d < 0.25 * (1 - 1e-9)) return true;
+    if (d > 0.25 * (1 + 1e-9)) return false;
+  }
+  return DistanceToChord(p, a, b) <= 0.25;
+}
+
 // De Casteljau subdivision until the control points lie within a quarter
 // pixel of the chord (or 2^12 pieces at most, for absurd coordinates).
 void Subdivide(DPoint p0, DPoint p1, DPoint p2, DPoint p3, int depth, std::vector<IPoint>& out) {
-  const bool flat = DistanceToChord(p1, p0, p3) <= 0.25 && DistanceToChord(p2, p0, p3) <= 0.25;
+  const bool flat = NearChord(p1, p0, p3) && NearChord(p2, p0, p3);
   if (flat || depth >= 12) {
     const IPoint end = RoundPoint(p3);
     if (out.empty() || !(out.back() == end)) out.push_back(end);

@@ -453,6 +453,17 @@ class RowCover {
 using RealCover = RowCover<double>;
 constexpr double kFarEnd = 1099511627776.0;  // 2^40
 
+#ifdef ORVO_X86_VECTOR
+// Whether the processor has AVX2, asked once.
+bool HasAvx2() {
+  static const bool avx2 = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
+  return avx2;
+}
+#endif
+
 // Pixel spans [x0, x1) of a whole path, kept as the RowCover above keeps
 // real intervals, in 32 bits (whole paths stay far inside that range; ends
 // beyond it are held at its edge, far off any surface), with the running
@@ -489,11 +500,7 @@ class PixelCover {
     const std::size_t r0 = static_cast<std::size_t>(y - first_);
     const auto shift = static_cast<std::int32_t>(x);
 #ifdef ORVO_X86_VECTOR
-    static const bool avx2 = [] {
-      __builtin_cpu_init();
-      return __builtin_cpu_supports("avx2") != 0;
-    }();
-    if (avx2) {
+    if (HasAvx2()) {
       AddRowsAvx2(r0, count, shift, lo, hi);
       return;
     }
@@ -752,14 +759,6 @@ void AddDisc(DPoint p, bool whole, Coord row, Coord top, Coord bottom, double r2
 }
 
 #ifdef ORVO_X86_VECTOR
-bool HasAvx2() {
-  static const bool avx2 = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
-  }();
-  return avx2;
-}
-
 // Lanes within a hair of a whole number, as NearCentre decides.
 __attribute__((target("avx2"))) inline __m256d NearWhole(__m256d v) {
   const __m256d off = _mm256_andnot_pd(

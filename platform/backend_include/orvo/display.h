@@ -83,6 +83,11 @@ class Surface {
     for (int t = first; t <= last; ++t) tiles[t] = 1;
     changed_ = true;
   }
+  // Pixel (x, y), which must be on the surface.
+  void MarkPixel(int y, int x) {
+    tiles_[static_cast<std::size_t>(y >> kTileShiftY) * tile_columns_ + (x >> kTileShiftX)] = 1;
+    changed_ = true;
+  }
   void MarkRect(const PixelRect& rect);
   void MarkAllDirty() { MarkRect({0, 0, width_, height_}); }
   bool changed() const { return changed_; }

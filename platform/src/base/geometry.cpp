@@ -2,7 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <type_traits>
+
+#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
+#define ORVO_X86_VECTOR 1
+#include <immintrin.h>
+#endif
 
 namespace orvo::platform::raster {
 namespace {
@@ -40,6 +47,16 @@ Coord FloorCoord(double v) { return ToCoord(std::floor(v)); }
 // visible pixel and walks only the visible ones.
 void ThinLineSpans(IPoint a, IPoint b, Coord width, Coord row_lo, Coord row_hi,
                    const SpanSink& sink) {
+  ThinLineSpans(a, b, width, row_lo, row_hi, sink,
+                [&](Coord y, Coord step, const Coord* xs, std::size_t count) {
+                  for (std::size_t i = 0; i < count; ++i) {
+                    sink(y + step * static_cast<Coord>(i), xs[i], xs[i] + 1);
+                  }
+                });
+}
+
+void ThinLineSpans(IPoint a, IPoint b, Coord width, Coord row_lo, Coord row_hi,
+                   const SpanSink& sink, const ColumnSink& columns) {
   const Coord dx = b.x - a.x;
   const Coord dy = b.y - a.y;
   if (dx == 0 && dy == 0) return;
@@ -97,15 +114,20 @@ void ThinLineSpans(IPoint a, IPoint b, Coord width, Coord row_lo, Coord row_hi,
   Coord major = maj0 + maj_step * static_cast<Coord>(i_lo);
   const Coord count = static_cast<Coord>(i_hi - i_lo);
   if (y_major) {
-    for (Coord k = 0; k < count; ++k) {
-      const Coord x = min0 + min_step * m;
-      sink(major, x, x + 1);
-      major += maj_step;
-      rem += two_min_c;
-      if (rem >= two_maj_c) {
-        rem -= two_maj_c;
-        ++m;
+    constexpr Coord kBatch = 256;
+    Coord xs[kBatch];
+    for (Coord done = 0; done < count; done += kBatch) {
+      const Coord n = std::min(kBatch, count - done);
+      for (Coord k = 0; k < n; ++k) {
+        xs[k] = min0 + min_step * m;
+        rem += two_min_c;
+        // Without a branch: the carry comes unpredictably.
+        const Coord carry = rem >= two_maj_c ? 1 : 0;
+        rem -= two_maj_c & -carry;
+        m += carry;
       }
+      columns(major, maj_step, xs, static_cast<std::size_t>(n));
+      major += maj_step * n;
     }
     return;
   }
@@ -150,6 +172,9 @@ constexpr double kRowBias = 1e-10;
 // vanishing e), instead of trusting the floating-point end and the hair.
 constexpr double kTieReach = 1e-4;
 constexpr double kMaxExactCoord = 268435456.0;  // 2^28: squared terms fit 128 bits
+// Pens up to this radius have their chords and disc spans tabled; a pen
+// wider than any screen computes its chords on the fly instead.
+constexpr double kMaxTabledRadius = 65536;
 // A rational bound with a denominator up to 2 * 1000 lies on a pixel
 // centre or at least 1 / 2000 from one: beyond kTieReach.
 constexpr double kHairExactExtent = 1000;
@@ -225,7 +250,6 @@ class ChordTable {
     if (radius == radius_ && !half_.empty()) return;
     radius_ = radius;
     half_.clear();
-    // A pen wider than any screen computes its chords on the fly instead.
     tabled_ = radius <= kMaxTabledRadius;
     if (!tabled_) return;
     reach_ = static_cast<Coord>(std::ceil(radius)) + 1;
@@ -254,7 +278,6 @@ class ChordTable {
   }
 
  private:
-  static constexpr double kMaxTabledRadius = 65536;
   double Compute(Coord offset) const {
     const double v = static_cast<double>(offset) + kRowBias;
     const double q = radius_ * radius_ - v * v;
@@ -337,13 +360,17 @@ PieceRows Prepare(const Piece& piece, double radius) {
   return q;
 }
 
-// The covered parts of one row as disjoint closed intervals, sorted.
+// The covered parts of one row as disjoint intervals, sorted: closed real
+// intervals [lo, hi], or pixel spans [lo, hi) (which merge when they touch,
+// as their pixels then form one run).
+template <typename T>
 struct Interval {
-  double lo;
-  double hi;
+  T lo;
+  T hi;
 };
 
-void AddInterval(std::vector<Interval>& row, Interval add) {
+template <typename T>
+void AddInterval(std::vector<Interval<T>>& row, Interval<T> add) {
   // Find the first interval that ends at or after add.lo; merge every
   // interval that overlaps add into it.
   std::size_t i = 0;
@@ -369,12 +396,13 @@ void AddInterval(std::vector<Interval>& row, Interval add) {
 // path on the same row) moves the running interval into the row's list of
 // disjoint intervals and starts a new one. Either way the row ends up with
 // the union of everything added.
+template <typename T>
 class RowCover {
  public:
+  using Range = Interval<T>;
   void Reset(Coord first, std::size_t rows) {
     first_ = first;
-    const double inf = std::numeric_limits<double>::infinity();
-    running_.assign(rows, Interval{inf, -inf});
+    running_.assign(rows, Range{kEmptyLo, kEmptyHi});
     if (lists_.size() < rows) {
       // Room for a few arms per row up front, so that steady drawing
       // allocates nothing once the rows have been seen.
@@ -384,38 +412,258 @@ class RowCover {
     }
     for (std::size_t r = 0; r < rows; ++r) lists_[r].clear();
   }
-  void Add(Coord y, double lo, double hi) {
-    if (!(lo <= hi)) return;
-    Interval& run = running_[static_cast<std::size_t>(y - first_)];
+  void Add(Coord y, T lo, T hi) {
+    Range& run = running_[static_cast<std::size_t>(y - first_)];
     if (lo <= run.hi && run.lo <= hi) {
       run.lo = std::min(run.lo, lo);
       run.hi = std::max(run.hi, hi);
       return;
     }
     if (run.lo <= run.hi) AddInterval(lists_[static_cast<std::size_t>(y - first_)], run);
-    run = Interval{lo, hi};
+    run = Range{lo, hi};
   }
   // Calls fn(y, interval) for the disjoint intervals of every row, in order.
   template <typename Fn>
   void ForEach(Fn&& fn) {
     for (std::size_t r = 0; r < running_.size(); ++r) {
       const Coord y = first_ + static_cast<Coord>(r);
-      std::vector<Interval>& list = lists_[r];
-      const Interval& run = running_[r];
+      std::vector<Range>& list = lists_[r];
+      const Range& run = running_[r];
       if (list.empty()) {
         if (run.lo <= run.hi) fn(y, run);
         continue;
       }
       if (run.lo <= run.hi) AddInterval(list, run);
-      for (const Interval& iv : list) fn(y, iv);
+      for (const Range& iv : list) fn(y, iv);
     }
   }
 
  private:
+  // An empty running interval overlaps nothing.
+  static constexpr T kEmptyLo = std::numeric_limits<T>::has_infinity
+                                    ? std::numeric_limits<T>::infinity()
+                                    : std::numeric_limits<T>::max();
+  static constexpr T kEmptyHi = -kEmptyLo;
   Coord first_ = 0;
-  std::vector<Interval> running_;
-  std::vector<std::vector<Interval>> lists_;
+  std::vector<Range> running_;
+  std::vector<std::vector<Range>> lists_;
 };
+
+// Real intervals: a pixel counts when its (biased) centre lies in one.
+using RealCover = RowCover<double>;
+constexpr double kFarEnd = 1099511627776.0;  // 2^40
+
+#ifdef ORVO_X86_VECTOR
+// Whether the processor has AVX2, asked once.
+bool HasAvx2() {
+  static const bool avx2 = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
+  return avx2;
+}
+#endif
+
+// Pixel spans [x0, x1) of a whole path, kept as the RowCover above keeps
+// real intervals, in 32 bits (whole paths stay far inside that range; ends
+// beyond it are held at its edge, far off any surface), with the running
+// spans in two arrays so that a disc widens the rows it covers a few lanes
+// at a time.
+class PixelCover {
+ public:
+  void Reset(Coord first, std::size_t rows) {
+    first_ = first;
+    lo_.assign(rows, kFar32);
+    hi_.assign(rows, -kFar32);
+    if (lists_.size() < rows) {
+      const std::size_t had = lists_.size();
+      lists_.resize(rows);
+      for (std::size_t r = had; r < rows; ++r) lists_[r].reserve(8);
+    }
+    for (std::size_t r = 0; r < rows; ++r) lists_[r].clear();
+  }
+  // Adds [x0, x1) to row y; empty spans add nothing.
+  void Add(Coord y, Coord x0, Coord x1) {
+    x0 = std::clamp<Coord>(x0, -kFar32, kFar32);
+    x1 = std::clamp<Coord>(x1, -kFar32, kFar32);
+    if (x0 >= x1) return;
+    AddAt(static_cast<std::size_t>(y - first_), static_cast<std::int32_t>(x0),
+          static_cast<std::int32_t>(x1));
+  }
+  // Adds [x + lo[i], x + hi[i]) to row y + i for i < count: spans that are
+  // never empty, with x + lo and x + hi within 32 bits. Where a row's span
+  // overlaps or touches its running span (or the row has none yet), the
+  // union is the lane-wise min and max; a group of rows where one would
+  // start a second span takes the one-row way.
+  void AddRows(Coord y, std::size_t count, Coord x, const std::int32_t* lo,
+               const std::int32_t* hi) {
+    const std::size_t r0 = static_cast<std::size_t>(y - first_);
+    const auto shift = static_cast<std::int32_t>(x);
+#ifdef ORVO_X86_VECTOR
+    if (HasAvx2()) {
+      AddRowsAvx2(r0, count, shift, lo, hi);
+      return;
+    }
+#endif
+    using Lanes = std::int32_t __attribute__((vector_size(16)));
+    constexpr std::size_t kLanes = 4;
+    std::int32_t* run_lo = lo_.data() + r0;
+    std::int32_t* run_hi = hi_.data() + r0;
+    std::size_t i = 0;
+    for (; i + kLanes <= count; i += kLanes) {
+      Lanes a, b, l, h;
+      std::memcpy(&a, lo + i, sizeof a);
+      std::memcpy(&b, hi + i, sizeof b);
+      std::memcpy(&l, run_lo + i, sizeof l);
+      std::memcpy(&h, run_hi + i, sizeof h);
+      a += shift;
+      b += shift;
+      const Lanes apart = ((a > h) | (l > b)) & (l <= h);
+      std::uint64_t any[2];
+      std::memcpy(any, &apart, sizeof any);
+      if ((any[0] | any[1]) != 0) {
+        for (std::size_t j = i; j < i + kLanes; ++j) AddAt(r0 + j, lo[j] + shift, hi[j] + shift);
+        continue;
+      }
+      l = a < l ? a : l;
+      h = b > h ? b : h;
+      std::memcpy(run_lo + i, &l, sizeof l);
+      std::memcpy(run_hi + i, &h, sizeof h);
+    }
+    for (; i < count; ++i) AddAt(r0 + i, lo[i] + shift, hi[i] + shift);
+  }
+#ifdef ORVO_X86_VECTOR
+  // Adds [a[i], b[i]) to row y + i for the lanes i whose bit is set in
+  // lanes, ends within the held range: as AddRows, a lane-wise min and max
+  // unless a lane would start a second span.
+  __attribute__((target("avx2"))) void AddFour(Coord y, __m128i a, __m128i b, int lanes) {
+    const auto r = static_cast<std::size_t>(y - first_);
+    const __m128i held = _mm_set1_epi32(kFar32);
+    b = _mm_min_epi32(b, held);
+    const __m128i wanted = _mm_set_epi32(-(lanes >> 3 & 1), -(lanes >> 2 & 1), -(lanes >> 1 & 1),
+                                         -(lanes & 1));
+    const __m128i valid = _mm_and_si128(wanted, _mm_cmpgt_epi32(b, a));
+    auto* run_lo = reinterpret_cast<__m128i*>(lo_.data() + r);
+    auto* run_hi = reinterpret_cast<__m128i*>(hi_.data() + r);
+    const __m128i l = _mm_loadu_si128(run_lo);
+    const __m128i h = _mm_loadu_si128(run_hi);
+    const __m128i apart = _mm_and_si128(
+        valid, _mm_andnot_si128(_mm_cmpgt_epi32(l, h),
+                                _mm_or_si128(_mm_cmpgt_epi32(a, h), _mm_cmpgt_epi32(l, b))));
+    if (!_mm_testz_si128(apart, apart)) {
+      std::int32_t start[4];
+      std::int32_t end[4];
+      std::int32_t use[4];
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(start), a);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(end), b);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(use), valid);
+      for (std::size_t i = 0; i < 4; ++i) {
+        if (use[i] != 0) AddAt(r + i, start[i], end[i]);
+      }
+      return;
+    }
+    _mm_storeu_si128(run_lo, _mm_blendv_epi8(l, _mm_min_epi32(l, a), valid));
+    _mm_storeu_si128(run_hi, _mm_blendv_epi8(h, _mm_max_epi32(h, b), valid));
+  }
+#endif
+  // Calls fn(y, x0, x1) for the disjoint spans of every row, in order.
+  template <typename Fn>
+  void ForEach(Fn&& fn) {
+    for (std::size_t r = 0; r < lo_.size(); ++r) {
+      const Coord y = first_ + static_cast<Coord>(r);
+      std::vector<Interval<std::int32_t>>& list = lists_[r];
+      const Interval<std::int32_t> run{lo_[r], hi_[r]};
+      if (run.lo <= run.hi) {
+        if (list.empty()) {
+          fn(y, run.lo, run.hi);
+          continue;
+        }
+        AddInterval(list, run);
+      }
+      for (const auto& iv : list) fn(y, iv.lo, iv.hi);
+    }
+  }
+
+ private:
+  static constexpr std::int32_t kFar32 = std::int32_t{1} << 30;
+#ifdef ORVO_X86_VECTOR
+  // AddRows eight rows at a time.
+  __attribute__((target("avx2"))) void AddRowsAvx2(std::size_t r0, std::size_t count,
+                                                   std::int32_t shift, const std::int32_t* lo,
+                                                   const std::int32_t* hi) {
+    std::int32_t* run_lo = lo_.data() + r0;
+    std::int32_t* run_hi = hi_.data() + r0;
+    const __m256i move = _mm256_set1_epi32(shift);
+    std::size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+      const __m256i a = _mm256_add_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(lo + i)), move);
+      const __m256i b = _mm256_add_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(hi + i)), move);
+      const __m256i l = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(run_lo + i));
+      const __m256i h = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(run_hi + i));
+      const __m256i apart = _mm256_andnot_si256(
+          _mm256_cmpgt_epi32(l, h), _mm256_or_si256(_mm256_cmpgt_epi32(a, h), _mm256_cmpgt_epi32(l, b)));
+      if (!_mm256_testz_si256(apart, apart)) {
+        for (std::size_t j = i; j < i + 8; ++j) AddAt(r0 + j, lo[j] + shift, hi[j] + shift);
+        continue;
+      }
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(run_lo + i), _mm256_min_epi32(a, l));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(run_hi + i), _mm256_max_epi32(b, h));
+    }
+    for (; i < count; ++i) AddAt(r0 + i, lo[i] + shift, hi[i] + shift);
+  }
+#endif
+  void AddAt(std::size_t r, std::int32_t x0, std::int32_t x1) {
+    std::int32_t& lo = lo_[r];
+    std::int32_t& hi = hi_[r];
+    if (x0 <= hi && lo <= x1) {
+      lo = std::min(lo, x0);
+      hi = std::max(hi, x1);
+      return;
+    }
+    if (lo <= hi) AddInterval(lists_[r], Interval<std::int32_t>{lo, hi});
+    lo = x0;
+    hi = x1;
+  }
+  Coord first_ = 0;
+  std::vector<std::int32_t> lo_;
+  std::vector<std::int32_t> hi_;
+  std::vector<std::vector<Interval<std::int32_t>>> lists_;
+};
+
+// The pixels of [lo, hi] on a row, by the hair: [x0, x1).
+inline Coord FirstPixel(double lo) { return CeilCoord(lo - kColumnBias); }
+inline Coord EndPixel(double hi) { return FloorCoord(hi - kColumnBias) + 1; }
+
+// Adding the real interval [lo, hi] of row y, and the pixels [x0, x1) of
+// row y, to either kind of cover. A real interval [x0 - 1/2, x1 - 1/2]
+// holds exactly the centres of [x0, x1); rounding an interval's ends to
+// pixels is monotone, so the pixels of a union of real intervals are the
+// union of their pixels, whichever cover collects them.
+inline void AddReal(RealCover& cover, Coord y, double lo, double hi) {
+  if (lo <= hi) cover.Add(y, lo, hi);
+}
+// For a pixel cover, ends far off the surface are held first (at 2^40,
+// where a cast is exact), so that rounding is a cast and a compare.
+inline Coord HeldCeil(double v) {
+  v = std::clamp(v, -kFarEnd, kFarEnd);
+  const auto t = static_cast<Coord>(v);
+  return t + (static_cast<double>(t) < v ? 1 : 0);
+}
+inline Coord HeldFloor(double v) {
+  v = std::clamp(v, -kFarEnd, kFarEnd);
+  const auto t = static_cast<Coord>(v);
+  return t - (static_cast<double>(t) > v ? 1 : 0);
+}
+inline void AddReal(PixelCover& cover, Coord y, double lo, double hi) {
+  if (!(lo <= hi)) return;
+  const Coord x0 = HeldCeil(lo - kColumnBias);
+  const Coord x1 = HeldFloor(hi - kColumnBias) + 1;
+  if (x0 < x1) cover.Add(y, x0, x1);
+}
+inline void AddPixels(RealCover& cover, Coord y, Coord x0, Coord x1) {
+  cover.Add(y, static_cast<double>(x0) - 0.5, static_cast<double>(x1) - 0.5);
+}
+inline void AddPixels(PixelCover& cover, Coord y, Coord x0, Coord x1) { cover.Add(y, x0, x1); }
 
 // Whether v lies within a hair of a whole number (exact pens keep every
 // value far below 2^52, where a cast rounds exactly).
@@ -441,10 +689,11 @@ struct ExactPart {
 // x1 - 1/2], which the final rounding maps back to exactly [x0, x1). The
 // rounding of overlapping intervals is the union of their pixels either
 // way, so such a part merges with the others. Rare: kept out of line.
-[[gnu::noinline]] void AddExactPart(RowCover& cover, const ExactPen& pen, const ExactPart& part,
+template <typename Cover>
+[[gnu::noinline]] void AddExactPart(Cover& cover, const ExactPen& pen, const ExactPart& part,
                                     Coord y, double lo, double hi, bool check_lo, bool check_hi) {
-  Coord x0 = CeilCoord(lo - kColumnBias);
-  Coord x1 = FloorCoord(hi - kColumnBias) + 1;
+  Coord x0 = FirstPixel(lo);
+  Coord x1 = EndPixel(hi);
   if (check_lo && NearCentre(lo)) {
     const auto n = static_cast<Coord>(std::nearbyint(lo));
     x0 = part.Inside(pen, n, y) ? n : n + 1;
@@ -453,22 +702,23 @@ struct ExactPart {
     const auto n = static_cast<Coord>(std::nearbyint(hi));
     x1 = part.Inside(pen, n, y) ? n + 1 : n;
   }
-  if (x0 < x1) cover.Add(y, static_cast<double>(x0) - 0.5, static_cast<double>(x1) - 0.5);
+  if (x0 < x1) AddPixels(cover, y, x0, x1);
 }
 
 // Adds [lo, hi] of row y, with a second look at its ends for an exact pen.
-inline void AddPart(RowCover& cover, const ExactPen& pen, const ExactPart& part, Coord y,
+template <typename Cover>
+inline void AddPart(Cover& cover, const ExactPen& pen, const ExactPart& part, Coord y,
                     double lo, double hi, bool check_lo = true, bool check_hi = true) {
   if (pen.on && ((check_lo && NearCentre(lo)) || (check_hi && NearCentre(hi)))) {
     AddExactPart(cover, pen, part, y, lo, hi, check_lo, check_hi);
   } else {
-    cover.Add(y, lo, hi);
+    AddReal(cover, y, lo, hi);
   }
 }
 
 // Adds what the disc of radius r around p covers on the piece's rows.
 void AddDisc(DPoint p, bool whole, Coord row, Coord top, Coord bottom, double r2,
-             const ChordTable& chords, const ExactPen& pen, RowCover& cover) {
+             const ChordTable& chords, const ExactPen& pen, RealCover& cover) {
   const ExactPart part{true, p, p};
   if (whole && chords.tabled()) {
     // Offsets from the vertex's row within the table's reach.
@@ -508,14 +758,97 @@ void AddDisc(DPoint p, bool whole, Coord row, Coord top, Coord bottom, double r2
   }
 }
 
-// Adds the band around the piece's segment: the points whose projection
-// falls on the segment and whose distance from its line is within the
-// radius.
-void AddBand(const PieceRows& q, const ExactPen& pen, RowCover& cover) {
+#ifdef ORVO_X86_VECTOR
+// Lanes within a hair of a whole number, as NearCentre decides.
+__attribute__((target("avx2"))) inline __m256d NearWhole(__m256d v) {
+  const __m256d off = _mm256_andnot_pd(
+      _mm256_set1_pd(-0.0),
+      _mm256_sub_pd(v, _mm256_round_pd(v, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC)));
+  return _mm256_cmp_pd(off, _mm256_set1_pd(kTieReach), _CMP_LT_OQ);
+}
+
+// The rows of AddBand four at a time, each lane computed with the very
+// operations of row (so with the same results): rows whose ends need a
+// second look, or that are empty by a hair, go to row itself. Returns the
+// first row left to do.
+template <typename Row>
+__attribute__((target("avx2"))) Coord AddBandRowsAvx2(const PieceRows& q, bool flip1, bool flip2,
+                                                      bool second_look, Coord first, Coord last,
+                                                      PixelCover& cover, Row& row) {
+  const __m256d p0x = _mm256_set1_pd(q.p0.x);
+  const __m256d p0y = _mm256_set1_pd(q.p0.y);
+  const __m256d dx = _mm256_set1_pd(q.dx);
+  const __m256d dy = _mm256_set1_pd(q.dy);
+  const __m256d len2 = _mm256_set1_pd(q.len2);
+  const __m256d reach = _mm256_set1_pd(q.reach);
+  const __m256d neg_reach = _mm256_set1_pd(-q.reach);
+  const __m256d inv_dx = _mm256_set1_pd(q.inv_dx);
+  const __m256d inv_ndy = _mm256_set1_pd(q.inv_ndy);
+  const __m256d row_bias = _mm256_set1_pd(kRowBias);
+  const __m256d column_bias = _mm256_set1_pd(kColumnBias);
+  const __m256d tie = _mm256_set1_pd(kTieReach);
+  const __m256d sign = _mm256_set1_pd(-0.0);
+  const __m256d far = _mm256_set1_pd(1073741824.0);  // 2^30
+  const __m256d near_far = _mm256_set1_pd(-1073741824.0);
+  Coord y = first;
+  for (; y + 4 <= last; y += 4) {
+    const auto yd = static_cast<double>(y);
+    const __m256d v0 = _mm256_sub_pd(
+        _mm256_add_pd(_mm256_set_pd(yd + 3, yd + 2, yd + 1, yd), row_bias), p0y);
+    const __m256d v0dy = _mm256_mul_pd(v0, dy);
+    const __m256d dxv0 = _mm256_mul_pd(dx, v0);
+    const __m256d a1 = _mm256_mul_pd(_mm256_mul_pd(_mm256_xor_pd(v0, sign), dy), inv_dx);
+    const __m256d b1 = _mm256_mul_pd(_mm256_sub_pd(len2, v0dy), inv_dx);
+    const __m256d a2 = _mm256_mul_pd(_mm256_sub_pd(neg_reach, dxv0), inv_ndy);
+    const __m256d b2 = _mm256_mul_pd(_mm256_sub_pd(reach, dxv0), inv_ndy);
+    const __m256d dist_lo = flip2 ? b2 : a2;
+    const __m256d dist_hi = flip2 ? a2 : b2;
+    const __m256d proj_lo = flip1 ? b1 : a1;
+    const __m256d proj_hi = flip1 ? a1 : b1;
+    // std::max(p, d) is d where p < d; std::min(p, d) is d where d < p.
+    const __m256d u_lo =
+        _mm256_blendv_pd(proj_lo, dist_lo, _mm256_cmp_pd(proj_lo, dist_lo, _CMP_LT_OQ));
+    const __m256d u_hi =
+        _mm256_blendv_pd(proj_hi, dist_hi, _mm256_cmp_pd(dist_hi, proj_hi, _CMP_LT_OQ));
+    const __m256d lo = _mm256_add_pd(p0x, u_lo);
+    const __m256d hi = _mm256_add_pd(p0x, u_hi);
+    const __m256d filled = _mm256_cmp_pd(u_lo, u_hi, _CMP_LE_OQ);
+    __m256d special = _mm256_setzero_pd();
+    if (second_look) {
+      const __m256d check = _mm256_or_pd(
+          _mm256_and_pd(_mm256_cmp_pd(u_lo, dist_lo, _CMP_EQ_OQ), NearWhole(lo)),
+          _mm256_and_pd(_mm256_cmp_pd(u_hi, dist_hi, _CMP_EQ_OQ), NearWhole(hi)));
+      const __m256d hair = _mm256_cmp_pd(_mm256_sub_pd(u_lo, u_hi), tie, _CMP_LT_OQ);
+      special = _mm256_blendv_pd(hair, check, filled);
+    }
+    const int special_lanes = _mm256_movemask_pd(special);
+    const int filled_lanes = _mm256_movemask_pd(filled) & ~special_lanes;
+    if ((special_lanes | filled_lanes) == 0) continue;
+    // Ends held at 2^30, as PixelCover holds them.
+    const __m128i x0 = _mm256_cvttpd_epi32(_mm256_ceil_pd(
+        _mm256_min_pd(_mm256_max_pd(_mm256_sub_pd(lo, column_bias), near_far), far)));
+    const __m128i x1 = _mm256_cvttpd_epi32(_mm256_floor_pd(
+        _mm256_min_pd(_mm256_max_pd(_mm256_sub_pd(hi, column_bias), near_far), far)));
+    for (int lane = 0; lane < 4; ++lane) {
+      if ((special_lanes >> lane & 1) != 0) row(y + lane);
+    }
+    if (filled_lanes != 0) {
+      cover.AddFour(y, x0, _mm_add_epi32(x1, _mm_set1_epi32(1)), filled_lanes);
+    }
+  }
+  return y;
+}
+#endif
+
+// Adds the band around the piece's segment on the rows [from, to): the
+// points whose projection falls on the segment and whose distance from its
+// line is within the radius.
+template <typename Cover>
+void AddBand(const PieceRows& q, const ExactPen& pen, Coord from, Coord to, Cover& cover) {
   const double inf = std::numeric_limits<double>::infinity();
   const ExactPart part{false, q.p0, q.p1};
-  const Coord first = std::max(q.top, q.band_top);
-  const Coord last = std::min(q.bottom, q.band_bottom);
+  const Coord first = std::max({q.top, q.band_top, from});
+  const Coord last = std::min({q.bottom, q.band_bottom, to});
   if (q.dx == 0 || q.dy == 0) {
     // Axis-parallel segments: one of the two conditions does not depend on
     // the projection.
@@ -527,7 +860,7 @@ void AddBand(const PieceRows& q, const ExactPen& pen, RowCover& cover) {
       // exactly: no second look.
       if (Restrict(q.dx, q.inv_dx, -v0 * q.dy, q.len2 - v0 * q.dy, u_lo, u_hi) &&
           Restrict(-q.dy, q.inv_ndy, -q.reach - q.dx * v0, q.reach - q.dx * v0, u_lo, u_hi)) {
-        cover.Add(y, q.p0.x + u_lo, q.p0.x + u_hi);
+        AddReal(cover, y, q.p0.x + u_lo, q.p0.x + u_hi);
       }
     }
     return;
@@ -537,7 +870,7 @@ void AddBand(const PieceRows& q, const ExactPen& pen, RowCover& cover) {
   const bool flip1 = q.dx < 0;
   const bool flip2 = -q.dy < 0;
   const bool second_look = pen.on && !q.band_hair_exact;
-  for (Coord y = first; y < last; ++y) {
+  auto row = [&](Coord y) {
     const double v0 = (static_cast<double>(y) + kRowBias) - q.p0.y;
     const double a1 = (-v0 * q.dy) * q.inv_dx;
     const double b1 = (q.len2 - v0 * q.dy) * q.inv_dx;
@@ -558,31 +891,155 @@ void AddBand(const PieceRows& q, const ExactPen& pen, RowCover& cover) {
       if (check_lo || check_hi) {
         AddExactPart(cover, pen, part, y, lo, hi, check_lo, check_hi);
       } else {
-        cover.Add(y, lo, hi);
+        AddReal(cover, y, lo, hi);
       }
     } else if (second_look && u_lo - u_hi < kTieReach) {
       // Empty by a hair: a pixel centre on the boundary may still count.
       const double mid = q.p0.x + (u_lo + u_hi) / 2;
       AddPart(cover, pen, part, y, mid, mid);
     }
+  };
+  Coord y = first;
+#ifdef ORVO_X86_VECTOR
+  if constexpr (std::is_same_v<Cover, PixelCover>) {
+    if (HasAvx2()) y = AddBandRowsAvx2(q, flip1, flip2, second_look, first, last, cover, row);
+  }
+#endif
+  for (; y < last; ++y) row(y);
+}
+
+// Pixel spans of the disc of a whole pen width around a whole point, one
+// per row offset, decided exactly in integers with the tie rule of
+// InDiscExact: pixel dx of offset k counts when 4 (dx^2 + k^2) < w^2, or on
+// a tie when dx < 0, or dx = 0 and k < 0. Every disc of an integer path is
+// this table moved to its vertex.
+class DiscSpans {
+ public:
+  // Rebuilds the table for another width; the same width keeps it.
+  void Use(Coord w) {
+    if (w == w_ && !lo_.empty()) return;
+    w_ = w;
+    reach_ = w / 2 + 1;
+    first_ = reach_;
+    last_ = -reach_;
+    lo_.clear();
+    hi_.clear();
+    const Coord w2 = w * w;
+    for (Coord k = -reach_; k <= reach_; ++k) {
+      const Coord q = w2 - 4 * k * k;  // room for 4 dx^2
+      Coord lo = 0;
+      Coord hi = 0;
+      if (q == 0) {
+        hi = k < 0 ? 1 : 0;  // the single tie dx = 0
+      } else if (q > 0) {
+        // m: the largest with 4 m^2 < q.
+        auto m = static_cast<Coord>(std::sqrt(static_cast<double>(q)) / 2);
+        while (m > 0 && 4 * m * m >= q) --m;
+        while (4 * (m + 1) * (m + 1) < q) ++m;
+        lo = 4 * (m + 1) * (m + 1) == q ? -(m + 1) : -m;  // a tie counts on the left
+        hi = m + 1;
+      }
+      lo_.push_back(static_cast<std::int32_t>(lo));
+      hi_.push_back(static_cast<std::int32_t>(hi));
+      if (lo < hi) {
+        first_ = std::min(first_, k);
+        last_ = std::max(last_, k + 1);
+      }
+    }
+  }
+  // Rows from -reach to +reach hold the table; none beyond has a pixel.
+  Coord reach() const { return reach_; }
+  // The offsets [first, last) whose spans are not empty (they narrow away
+  // from the vertex, so they are one run).
+  Coord first() const { return first_; }
+  Coord last() const { return last_; }
+  // Spans [lo()[i], hi()[i]) relative to the vertex, at offset i - reach.
+  const std::int32_t* lo() const { return lo_.data(); }
+  const std::int32_t* hi() const { return hi_.data(); }
+
+ private:
+  Coord w_ = -1;
+  Coord reach_ = 0;
+  Coord first_ = 0;
+  Coord last_ = 0;
+  std::vector<std::int32_t> lo_;
+  std::vector<std::int32_t> hi_;
+};
+
+// Adds the disc around the whole point p on the rows [top, bottom).
+void AddDiscPixels(const DiscSpans& disc, DPoint p, Coord top, Coord bottom, PixelCover& cover) {
+  const auto vx = static_cast<Coord>(p.x);
+  const auto vy = static_cast<Coord>(p.y);
+  const Coord first = std::max(top, vy + disc.first());
+  const Coord last = std::min(bottom, vy + disc.last());
+  if (first >= last) return;
+  const auto at = static_cast<std::size_t>(first - vy + disc.reach());
+  cover.AddRows(first, static_cast<std::size_t>(last - first), vx, disc.lo() + at,
+                disc.hi() + at);
+}
+
+// Whether the disc around the whole point p covers every column of the
+// surface [0, width) on every row of [row_lo, row_hi): spans narrow away
+// from the vertex, so the farther end row decides.
+bool DiscCoversAll(const DiscSpans& disc, DPoint p, Coord width, Coord row_lo, Coord row_hi) {
+  const auto vx = static_cast<Coord>(p.x);
+  const auto vy = static_cast<Coord>(p.y);
+  const Coord k = std::max(vy - row_lo, row_hi - 1 - vy);
+  if (k > disc.reach()) return false;
+  const auto i = static_cast<std::size_t>(disc.reach() + (vy - row_lo >= row_hi - 1 - vy ? -k : k));
+  return vx + disc.lo()[i] <= 0 && vx + disc.hi()[i] >= width;
+}
+
+// The rows of the band of q that its two end discs may leave uncovered,
+// for a whole pen (the discs are then painted in full). A point of the band
+// at distance s from the segment's line lies within sqrt(s^2 + len^2 / 4)
+// of the nearer end, so it is inside an end disc when s^2 < r^2 - len^2 / 4:
+// only the two strips beyond that, along the band's long sides, can add
+// pixels. Their rows (rounded outwards) go to fn(from, to),
+// one range, or two when they are apart.
+template <typename Fn>
+void ForBandEdgeRows(const PieceRows& q, double radius, Fn&& fn) {
+  const double inner2 = radius * radius - q.len2 / 4;
+  if (!(inner2 > 0)) {
+    fn(q.band_top, q.band_bottom);
+    return;
+  }
+  // A thousandth of a pixel of room for rounding: within it the end discs
+  // still cover the band with far more to spare than that.
+  const double inner = std::max(0.0, std::sqrt(inner2) - 1e-3);
+  const double ny = std::abs(q.dx) / std::sqrt(q.len2);  // |y| of the unit normal
+  const double y_min = std::min(q.p0.y, q.p1.y);
+  const double y_max = std::max(q.p0.y, q.p1.y);
+  // The strip on the side where the normal points down, then up.
+  const Coord a0 = FloorCoord(y_min + inner * ny);
+  const Coord a1 = CeilCoord(y_max + radius * ny) + 1;
+  const Coord b0 = FloorCoord(y_min - radius * ny);
+  const Coord b1 = CeilCoord(y_max - inner * ny) + 1;
+  if (a0 <= b1) {
+    fn(b0, std::max(a1, b1));
+  } else {
+    fn(b0, b1);
+    fn(a0, a1);
   }
 }
 
-}  // namespace
+// Pieces of a path, the rows they reach and the exact pen, as the two ways
+// of covering them both need.
+struct PathSetup {
+  std::vector<PieceRows>* pieces;
+  Coord first;
+  Coord last;
+  ExactPen pen;
+};
 
-// The path is filled as one shape: the parts of every piece (its start
-// disc, end disc and band) are merged per row as real intervals, and each
-// row's union becomes pixel spans once. A pixel belongs to the stroke when
-// its (biased) centre lies in one part's interval, and rounding an
-// interval's ends to pixels is monotone, so merging before rounding paints
-// exactly the pixels that rounding each part on its own would.
-void WidePathSpans(const std::vector<DPoint>& path, bool closed, double radius, Coord width,
-                   Coord row_lo, Coord row_hi, const SpanSink& sink) {
-  if (path.empty() || !(radius > 0) || row_lo >= row_hi) return;
+// Splits the path into pieces; false when none reaches the surface.
+bool SetUpPath(const std::vector<DPoint>& path, bool closed, double radius, Coord width,
+               Coord row_lo, Coord row_hi, PathSetup& setup) {
+  if (path.empty() || !(radius > 0) || row_lo >= row_hi) return false;
   // Kept between calls: a stroke drawn in every frame step allocates nothing.
   static std::vector<PieceRows> pieces;
-  static RowCover cover;
   pieces.clear();
+  setup.pieces = &pieces;
   // One piece per segment: its band and the disc at its start; the disc at
   // the end of an open path closes it. Every vertex's disc is built once.
   auto add = [&](DPoint p0, DPoint p1, bool end_disc) {
@@ -602,37 +1059,93 @@ void WidePathSpans(const std::vector<DPoint>& path, bool closed, double radius, 
       add(path[i], path[(i + 1) % n], last_open || n == 2);
     }
   }
-  if (pieces.empty()) return;
-  Coord first = pieces.front().top;
-  Coord last = pieces.front().bottom;
+  if (pieces.empty()) return false;
+  setup.first = pieces.front().top;
+  setup.last = pieces.front().bottom;
   for (const PieceRows& p : pieces) {
-    first = std::min(first, p.top);
-    last = std::max(last, p.bottom);
+    setup.first = std::min(setup.first, p.top);
+    setup.last = std::max(setup.last, p.bottom);
   }
-  cover.Reset(first, static_cast<std::size_t>(last - first));
-
-  static ChordTable chords(1.0);
-  chords.Use(radius);
-  const double r2 = radius * radius;
-  ExactPen pen;
   const double w = 2 * radius;
   // Whole numbers below 2^28: a cast keeps them.
   auto whole = [](double v) {
     return std::abs(v) < kMaxExactCoord && static_cast<double>(static_cast<Coord>(v)) == v;
   };
-  pen.on = whole(w);
-  for (std::size_t i = 0; pen.on && i < n; ++i) pen.on = whole(path[i].x) && whole(path[i].y);
-  if (pen.on) pen.w2 = Wide{static_cast<Coord>(w)} * static_cast<Coord>(w);
-  for (const PieceRows& q : pieces) {
-    AddDisc(q.p0, q.whole0, q.row0, q.top, q.bottom, r2, chords, pen, cover);
-    AddBand(q, pen, cover);
-    if (q.end_disc) AddDisc(q.p1, q.whole1, q.row1, q.top, q.bottom, r2, chords, pen, cover);
+  setup.pen = ExactPen{};
+  setup.pen.on = whole(w);
+  for (std::size_t i = 0; setup.pen.on && i < n; ++i) {
+    setup.pen.on = whole(path[i].x) && whole(path[i].y);
   }
-  cover.ForEach([&](Coord y, const Interval& iv) {
-    const Coord x0 = CeilCoord(iv.lo - kColumnBias);
-    const Coord x1 = FloorCoord(iv.hi - kColumnBias) + 1;
+  if (setup.pen.on) setup.pen.w2 = Wide{static_cast<Coord>(w)} * static_cast<Coord>(w);
+  return true;
+}
+
+}  // namespace
+
+// The path is filled as one shape: the parts of every piece (its start
+// disc, end disc and band) are merged per row as real intervals, and each
+// row's union becomes pixel spans once. A pixel belongs to the stroke when
+// its (biased) centre lies in one part's interval, and rounding an
+// interval's ends to pixels is monotone, so merging before rounding paints
+// exactly the pixels that rounding each part on its own would.
+void WidePathSpansGeneral(const std::vector<DPoint>& path, bool closed, double radius, Coord width,
+                          Coord row_lo, Coord row_hi, const SpanSink& sink) {
+  PathSetup setup;
+  if (!SetUpPath(path, closed, radius, width, row_lo, row_hi, setup)) return;
+  static RealCover cover;
+  cover.Reset(setup.first, static_cast<std::size_t>(setup.last - setup.first));
+  static ChordTable chords(1.0);
+  chords.Use(radius);
+  const double r2 = radius * radius;
+  for (const PieceRows& q : *setup.pieces) {
+    AddDisc(q.p0, q.whole0, q.row0, q.top, q.bottom, r2, chords, setup.pen, cover);
+    AddBand(q, setup.pen, q.top, q.bottom, cover);
+    if (q.end_disc) {
+      AddDisc(q.p1, q.whole1, q.row1, q.top, q.bottom, r2, chords, setup.pen, cover);
+    }
+  }
+  cover.ForEach([&](Coord y, const Interval<double>& iv) {
+    const Coord x0 = FirstPixel(iv.lo);
+    const Coord x1 = EndPixel(iv.hi);
     if (x0 < x1) sink(y, x0, x1);
   });
+}
+
+// Whole paths with a whole pen width take the pixels of each part at once:
+// every disc from one table of exact spans, and of each band only the rows
+// its end discs may leave uncovered (ForBandEdgeRows). The union of the
+// parts' pixels is what the general way paints.
+void WidePathSpans(const std::vector<DPoint>& path, bool closed, double radius, Coord width,
+                   Coord row_lo, Coord row_hi, const SpanSink& sink) {
+  PathSetup setup;
+  if (!SetUpPath(path, closed, radius, width, row_lo, row_hi, setup)) return;
+  if (!setup.pen.on || radius > kMaxTabledRadius) {
+    WidePathSpansGeneral(path, closed, radius, width, row_lo, row_hi, sink);
+    return;
+  }
+  static DiscSpans disc;
+  disc.Use(static_cast<Coord>(2 * radius));
+  const std::vector<PieceRows>& pieces = *setup.pieces;
+  // A pen wider than the surface: one disc that covers it all decides.
+  for (const PieceRows& q : pieces) {
+    if (DiscCoversAll(disc, q.p0, width, row_lo, row_hi) ||
+        (q.end_disc && DiscCoversAll(disc, q.p1, width, row_lo, row_hi))) {
+      for (Coord y = row_lo; y < row_hi; ++y) sink(y, 0, width);
+      return;
+    }
+  }
+  static PixelCover cover;
+  cover.Reset(setup.first, static_cast<std::size_t>(setup.last - setup.first));
+  for (const PieceRows& q : pieces) {
+    AddDiscPixels(disc, q.p0, q.top, q.bottom, cover);
+    if (q.len2 > 0) {
+      ForBandEdgeRows(q, radius, [&](Coord from, Coord to) {
+        AddBand(q, setup.pen, from, to, cover);
+      });
+    }
+    if (q.end_disc) AddDiscPixels(disc, q.p1, q.top, q.bottom, cover);
+  }
+  cover.ForEach([&](Coord y, Coord x0, Coord x1) { sink(y, x0, x1); });
 }
 
 // ---- Polygons --------------------------------------------------------------------------
@@ -859,10 +1372,26 @@ double DistanceToChord(DPoint p, DPoint a, DPoint b) {
   return std::abs((p.x - a.x) * dy - (p.y - a.y) * dx) / len;
 }
 
+// Whether DistanceToChord(p, a, b) <= 0.25, with the chord's length first
+// taken as a square root, a few units in the last place from std::hypot's,
+// which is asked only when that leaves the answer in doubt (coordinates of
+// 32-bit points square far inside the range of a double).
+bool NearChord(DPoint p, DPoint a, DPoint b) {
+  const double dx = b.x - a.x;
+  const double dy = b.y - a.y;
+  const double len2 = dx * dx + dy * dy;
+  if (len2 > 0) {
+    const double d = std::abs((p.x - a.x) * dy - (p.y - a.y) * dx) / std::sqrt(len2);
+    if (d < 0.25 * (1 - 1e-9)) return true;
+    if (d > 0.25 * (1 + 1e-9)) return false;
+  }
+  return DistanceToChord(p, a, b) <= 0.25;
+}
+
 // De Casteljau subdivision until the control points lie within a quarter
 // pixel of the chord (or 2^12 pieces at most, for absurd coordinates).
 void Subdivide(DPoint p0, DPoint p1, DPoint p2, DPoint p3, int depth, std::vector<IPoint>& out) {
-  const bool flat = DistanceToChord(p1, p0, p3) <= 0.25 && DistanceToChord(p2, p0, p3) <= 0.25;
+  const bool flat = NearChord(p1, p0, p3) && NearChord(p2, p0, p3);
   if (flat || depth >= 12) {
     const IPoint end = RoundPoint(p3);
     if (out.empty() || !(out.back() == end)) out.push_back(end);

@@ -77,6 +77,28 @@ class RowSink {
   void (*call_)(void*, Coord, const Coord*, std::size_t);
 };
 
+// Receives the pixels of a steep line, one a row: (xs[i], y + i * step) for
+// i < count, step +1 or -1.
+class ColumnSink {
+ public:
+  template <typename Fn,
+            typename = std::enable_if_t<
+                !std::is_same_v<std::decay_t<Fn>, ColumnSink> &&
+                std::is_invocable_v<Fn&, Coord, Coord, const Coord*, std::size_t>>>
+  ColumnSink(Fn&& fn)  // NOLINT: implicit on purpose, like a function reference
+      : object_(const_cast<void*>(static_cast<const void*>(&fn))),
+        call_([](void* o, Coord y, Coord step, const Coord* xs, std::size_t count) {
+          (*static_cast<std::remove_reference_t<Fn>*>(o))(y, step, xs, count);
+        }) {}
+  void operator()(Coord y, Coord step, const Coord* xs, std::size_t count) const {
+    call_(object_, y, step, xs, count);
+  }
+
+ private:
+  void* object_;
+  void (*call_)(void*, Coord, Coord, const Coord*, std::size_t);
+};
+
 // A one-pixel line from a to b: the start pixel is painted, the end pixel
 // is not; the major axis is y when |dx| = |dy|. Only pixels with
 // 0 <= x < width and row_lo <= y < row_hi are produced; they are exactly the
@@ -84,6 +106,10 @@ class RowSink {
 // as one span.
 void ThinLineSpans(IPoint a, IPoint b, Coord width, Coord row_lo, Coord row_hi,
                    const SpanSink& sink);
+// The same pixels, those of a line with |dy| >= |dx| (one a row) handed to
+// columns a few hundred at a time.
+void ThinLineSpans(IPoint a, IPoint b, Coord width, Coord row_lo, Coord row_hi,
+                   const SpanSink& sink, const ColumnSink& columns);
 
 // Wide strokes: every pixel whose centre lies within radius of one of the
 // segments of the path (round caps and joins). A pixel exactly on the
@@ -92,6 +118,11 @@ void ThinLineSpans(IPoint a, IPoint b, Coord width, Coord row_lo, Coord row_hi,
 // the whole path come out merged, one pass per row, each pixel once.
 void WidePathSpans(const std::vector<DPoint>& path, bool closed, double radius, Coord width,
                    Coord row_lo, Coord row_hi, const SpanSink& sink);
+// The same pixels by the way every path can take, each part's real interval
+// on every row it reaches; WidePathSpans takes it for paths with fractional
+// points or widths and a faster way for whole ones (compared in the tests).
+void WidePathSpansGeneral(const std::vector<DPoint>& path, bool closed, double radius, Coord width,
+                          Coord row_lo, Coord row_hi, const SpanSink& sink);
 
 // Polygon interior: edges cover rows from their upper end up to, not
 // including, their lower end; horizontal edges are ignored; a span runs

@@ -77,6 +77,30 @@ class Painter {
     return [this, slot](Coord y, Coord x0, Coord x1) { Fill(y, x0, x1, slot); };
   }
 
+  // A column sink that sets every pixel it receives to slot: pixels on the
+  // surface (the line generators clip them), set one by one.
+  auto ColumnFiller(std::uint8_t slot) {
+    return [this, slot](Coord y, Coord step, const Coord* xs, std::size_t count) {
+      if (clip_ != nullptr) {
+        for (std::size_t i = 0; i < count; ++i) {
+          Fill(y + step * static_cast<Coord>(i), xs[i], xs[i] + 1, slot);
+        }
+        return;
+      }
+      auto row = static_cast<int>(y);
+      const int dy = static_cast<int>(step);
+      std::uint8_t* pixels = surface_.row(row);
+      // A bottom-up surface keeps its rows the other way round in memory.
+      const auto bytes = static_cast<std::ptrdiff_t>(surface_.stride());
+      const std::ptrdiff_t stride = (surface_.bottom_up() ? -bytes : bytes) * dy;
+      for (std::size_t i = 0; i < count; ++i, row += dy) {
+        const int x = static_cast<int>(xs[i]);
+        pixels[static_cast<std::ptrdiff_t>(i) * stride + x] = slot;
+        surface_.MarkPixel(row, x);
+      }
+    };
+  }
+
  private:
   void FillRow(int y, int a, int b, std::uint8_t slot) {
     std::uint8_t* pixels = surface_.row(y);

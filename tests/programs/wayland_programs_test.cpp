@@ -1,7 +1,11 @@
 // The saver programs as Wayland clients of a real compositor: sway 1.7,
 // headless, with two outputs of different sizes (the second at scale 2),
-// a panel on the bottom layer, keys from wtype and a virtual pointer.
+// a panel on the bottom layer, keys from wtype and a virtual pointer; and
+// of the test compositor, which has no layer-shell.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <fstream>
@@ -11,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "compositor_process.h"
 #include "tests/support/wayland/sway_session.h"
 
 namespace {
@@ -147,6 +152,51 @@ TEST_F(WaylandPrograms, ProtectedRunForcedOntoXwaylandRefuses) {
   const std::string errors = SaverErrors();
   EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
   EXPECT_NE(errors.find("Xwayland"), std::string::npos) << errors;
+}
+
+// A compositor without layer-shell (the test compositor, offering xdg-shell
+// but no lock): /s runs as a fullscreen toplevel, showing the saver, and
+// says once that other windows may be raised over it; a protected /s
+// refuses. Each says one line.
+TEST(WaylandWithoutLayerShell, FullScreenIsAToplevelAndAProtectedRunRefuses) {
+  struct Run {
+    bool protect;
+    int status;
+    const char* says;
+  };
+  for (const Run& run : {Run{false, 0, "other windows may be raised over it"}, Run{true, 2, "cannot lock"}}) {
+    orvo::testing::CompositorProcess compositor({"--no-session-lock"});
+    ASSERT_TRUE(compositor.ready());
+    const std::string dir = compositor.runtime_dir(), errors = dir + "/stderr", shot = dir + "/shot.ppm";
+    std::ofstream(dir + "/registry.ini") << "[HKEY_CURRENT_USER\\Control Panel\\Desktop]\nScreenSaveUsePassword="
+                                         << run.protect << "\n";
+    const pid_t saver = fork();
+    if (saver == 0) {
+      setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+      setenv("WAYLAND_DISPLAY", compositor.kSocket, 1);
+      setenv("ORVO_CONFIG_DIR", dir.c_str(), 1);
+      unsetenv("ORVO_BACKEND");
+      if (freopen(errors.c_str(), "w", stderr) != nullptr) execl(ORVO_BIN_DIR "/plasma", "plasma", "/s", nullptr);
+      _exit(127);
+    }
+    if (!run.protect) {
+      EXPECT_TRUE(compositor.Await("toplevel fullscreen -1") && compositor.Await("commit toplevel 640x480"));
+      EXPECT_TRUE(Eventually([&] {
+        compositor.Send("shot 0 " + shot);
+        const RgbImage picture = compositor.Await("shot 0") ? orvo::test::ReadPpm(shot) : RgbImage{};
+        return picture.width == 640 && picture.height == 480 && picture.DistinctColours() > 64;
+      }));
+      compositor.Send("type a");
+    }
+    int status = -1;
+    if (!Eventually([&] { return waitpid(saver, &status, WNOHANG) == saver; }, 10000))
+      kill(saver, SIGKILL), waitpid(saver, nullptr, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == run.status) << run.says << ": " << status;
+    std::ifstream in(errors);
+    const std::string said(std::istreambuf_iterator<char>(in), {});
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_NE(said.find(run.says), std::string::npos) << said;
+  }
 }
 
 }  // namespace

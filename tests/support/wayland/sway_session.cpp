@@ -232,9 +232,13 @@ std::string SwaySession::Program(const std::string& path) {
 }
 
 RgbImage SwaySession::Shot(const std::string& output) {
-  RgbImage image;
   const std::string file = folder_ + "/shot.ppm";
-  if (Run("grim -t ppm -o " + output + " '" + file + "'") != 0) return image;
+  if (Run("grim -t ppm -o " + output + " '" + file + "'") != 0) return RgbImage{};
+  return ReadPpm(file);
+}
+
+RgbImage ReadPpm(const std::string& file) {
+  RgbImage image;
   std::ifstream in(file, std::ios::binary);
   std::string magic;
   int max = 0;

@@ -28,6 +28,9 @@ struct RgbImage {
   long Count(std::uint32_t colour) const;
 };
 
+// A binary PPM (grim's, the test compositor's), empty when unreadable.
+RgbImage ReadPpm(const std::string& file);
+
 class SwaySession {
  public:
   SwaySession() = default;

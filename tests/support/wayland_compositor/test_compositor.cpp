@@ -27,9 +27,13 @@
 //   gone locked                   the locking client went away without
 //                                 unlocking: the session stays locked
 //   toplevel fullscreen N         an xdg_toplevel asked for full screen
+//                                 (N -1: the compositor's choice, output 0);
+//                                 it is configured to that output's size
 //   commit toplevel WxH
 //   output N WxH                  an output was added
-//   error TEXT                    a protocol error was sent
+//   error TEXT                    a protocol error was sent (a toplevel's
+//                                 buffer before it acked a configure:
+//                                 unconfigured_buffer)
 // Without layer-shell it stands for compositors that have none.
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -62,6 +66,7 @@ struct Surface {
   enum class Role { kNone, kLock, kToplevel } role = Role::kNone;
   int output = -1;          // lock surfaces
   bool configured = false;  // acked
+  wl_resource* xdg = nullptr;  // a toplevel's xdg_surface
   int width = 0, height = 0;
   std::vector<std::uint32_t> pixels;  // the last committed buffer (XRGB)
   wl_listener destroyed{};
@@ -195,6 +200,11 @@ Surface* SurfaceOf(wl_resource* r) { return static_cast<Surface*>(wl_resource_ge
 
 void SurfaceCommit(wl_client*, wl_resource* r) {
   Surface* s = SurfaceOf(r);
+  if (s->role == Surface::Role::kToplevel && s->pending_buffer != nullptr && !s->configured) {
+    Say("error unconfigured_buffer");
+    wl_resource_post_error(s->xdg, XDG_SURFACE_ERROR_UNCONFIGURED_BUFFER, "a buffer before the first ack");
+    return;
+  }
   if (s->pending_buffer != nullptr) {
     if (wl_shm_buffer* shm = wl_shm_buffer_get(s->pending_buffer)) {
       s->width = wl_shm_buffer_get_width(shm);
@@ -400,8 +410,23 @@ const struct ext_session_lock_manager_v1_interface kLockManagerImpl = {Destroy, 
 
 // ---- xdg-shell ----
 
-void ToplevelFullscreen(wl_client*, wl_resource*, wl_resource* output) {
-  Say("toplevel fullscreen " + std::to_string(output != nullptr ? OutputIndex(output) : -1));
+// Configures a toplevel: `size` 0x0 lets the client choose.
+void ConfigureToplevel(wl_resource* toplevel, int width, int height, bool fullscreen) {
+  Surface* s = SurfaceOf(toplevel);
+  wl_array states;
+  wl_array_init(&states);
+  if (fullscreen)
+    *static_cast<uint32_t*>(wl_array_add(&states, sizeof(uint32_t))) = XDG_TOPLEVEL_STATE_FULLSCREEN;
+  xdg_toplevel_send_configure(toplevel, width, height, &states);
+  wl_array_release(&states);
+  xdg_surface_send_configure(s->xdg, g.serial++);
+}
+
+void ToplevelFullscreen(wl_client*, wl_resource* toplevel, wl_resource* output) {
+  const int index = output != nullptr ? OutputIndex(output) : -1;
+  Say("toplevel fullscreen " + std::to_string(index));
+  const Output* shown = index >= 0 ? &g.outputs[index] : g.outputs.empty() ? nullptr : &g.outputs[0];
+  if (shown != nullptr) ConfigureToplevel(toplevel, shown->width, shown->height, true);
 }
 void ToplevelNothing(wl_client*, wl_resource*) {}
 void ToplevelString(wl_client*, wl_resource*, const char*) {}
@@ -420,17 +445,15 @@ void GetToplevel(wl_client* client, wl_resource* xdg_surface, uint32_t id) {
   wl_resource* r = wl_resource_create(client, &xdg_toplevel_interface, wl_resource_get_version(xdg_surface), id);
   wl_resource_set_implementation(r, &kToplevelImpl, s, nullptr);
   s->role = Surface::Role::kToplevel;
-  wl_array states;
-  wl_array_init(&states);
-  xdg_toplevel_send_configure(r, g.outputs.empty() ? 0 : g.outputs[0].width, g.outputs.empty() ? 0 : g.outputs[0].height,
-                              &states);
-  wl_array_release(&states);
-  xdg_surface_send_configure(xdg_surface, g.serial++);
+  s->xdg = xdg_surface;
+  ConfigureToplevel(r, g.outputs.empty() ? 0 : g.outputs[0].width, g.outputs.empty() ? 0 : g.outputs[0].height, false);
 }
 void NoPopup(wl_client*, wl_resource* r, uint32_t, wl_resource*, wl_resource*) {
   wl_resource_post_error(r, XDG_WM_BASE_ERROR_INVALID_POPUP_PARENT, "no popups here");
 }
-void XdgAck(wl_client*, wl_resource*, uint32_t) {}
+void XdgAck(wl_client*, wl_resource* r, uint32_t) {
+  if (auto* s = static_cast<Surface*>(wl_resource_get_user_data(r))) s->configured = true;
+}
 void XdgGeometry(wl_client*, wl_resource*, int32_t, int32_t, int32_t, int32_t) {}
 const struct xdg_surface_interface kXdgSurfaceImpl = {Destroy, GetToplevel, NoPopup, XdgGeometry, XdgAck};
 

@@ -4,21 +4,14 @@
 // keyboard and pointer, PAM's worker, the animation child, and the loop.
 #include "orvo/wayland_guardian.h"
 
-#include <fcntl.h>
-#include <langinfo.h>
 #include <linux/input-event-codes.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/prctl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <wayland-client.h>
 #include <xkbcommon/xkbcommon-keysyms.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -32,8 +25,8 @@
 #include "ext-session-lock-v1-client-protocol.h"
 #include "frame_presenter.h"
 #include "orvo/animation_process.h"
+#include "orvo/guardian_run.h"
 #include "orvo/display.h"
-#include "orvo/guardian.h"
 #include "orvo/lock_contract.h"
 #include "orvo/lock_link.h"
 #include "orvo/lock_session.h"
@@ -62,7 +55,6 @@ using wayland::LogicalRect;
 using wayland::Output;
 using wayland::ShmBuffer;
 
-constexpr int kWakingSignals[] = {SIGTERM, SIGCHLD};
 constexpr std::uint32_t kLockLimit = 5000;  // `locked` within this, or no lock at all
 constexpr std::uint32_t kStage = 1;         // the animation's stage: the frame
 constexpr int kBuffersPerCover = 2;
@@ -104,8 +96,8 @@ class Guardian final : public lock::SessionEffects, public wayland::SeatListener
         args_(argv, argv + argc),
         program_(argc > 0 && argv[0] != nullptr ? argv[0] : "saver"),
         session_(*this),
-        worker_(kPamService, UserName(), ""),
-        painter_(saver_name + " is locked", "Locked by " + UserName() + " on " + HostName()),
+        worker_(kPamService, lock::GuardianUserName(), ""),
+        painter_(saver_name + " is locked", "Locked by " + lock::GuardianUserName() + " on " + lock::GuardianHostName()),
         animation_(args_) {
     const std::size_t slash = program_.rfind('/');
     if (slash != std::string::npos) program_ = program_.substr(slash + 1);
@@ -167,15 +159,6 @@ class Guardian final : public lock::SessionEffects, public wayland::SeatListener
   void PaintPrompt(Cover& cover, int index);
 
  private:
-  static std::string UserName() {
-    const std::string name = CurrentUserName();
-    return name.empty() ? "?" : name;
-  }
-  static std::string HostName() {
-    char name[256] = {};
-    if (gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') return "this computer";
-    return name;
-  }
   int Refuse(const std::string& why) {
     std::fprintf(stderr, "%s: cannot lock: %s\n", program_.c_str(), why.c_str());
     return kCouldNotLock;
@@ -186,9 +169,7 @@ class Guardian final : public lock::SessionEffects, public wayland::SeatListener
   void ResizeFrame();
   void Present(std::uint32_t now);
   PixelRect PromptSlots(const Cover& cover);
-  void TellLocked();
   void ReadLink();
-  void ReadWorker();
   Cover* CoverOf(wl_surface* surface);
   int End(int code, bool unlock);
 
@@ -484,17 +465,6 @@ void Guardian::ReadLink() {
   }
 }
 
-void Guardian::ReadWorker() {
-  for (lock::PamWorker::Event& e : worker_.TakeEvents()) {
-    const std::uint32_t now = Now();
-    switch (e.kind) {
-      case lock::PamWorker::Event::Kind::kQuestion: session_.PamQuestion(now, e.text, e.flag); break;
-      case lock::PamWorker::Event::Kind::kMessage: session_.PamMessage(e.text, e.flag); break;
-      case lock::PamWorker::Event::Kind::kDone: session_.CheckDone(now, e.verdict, e.text); break;
-    }
-  }
-}
-
 // ---- the lock ----
 
 // Takes the lock: with ext-session-lock, true only once the compositor said
@@ -542,15 +512,6 @@ bool Guardian::Lock(std::string* why) {
   }
 }
 
-void Guardian::TellLocked() {
-  if (told_ < 0) return;
-  const char byte = 1;
-  while (write(told_, &byte, 1) < 0 && errno == EINTR) {
-  }
-  close(told_);
-  told_ = -1;
-}
-
 // `unlock` only after PAM's yes. Without it a session lock stays with the
 // compositor, which keeps the session locked as for a guardian that died.
 int Guardian::End(int code, bool unlock) {
@@ -567,13 +528,8 @@ int Guardian::End(int code, bool unlock) {
 }
 
 int Guardian::Run() {
-  // Nothing typed here may end up in a core file or be read by a debugger.
-  prctl(PR_SET_DUMPABLE, 0);
-  rlimit none{0, 0};
-  setrlimit(RLIMIT_CORE, &none);
-  setsid();
-  x11::CatchSignals(kWakingSignals);
-  lock::IgnoreEndingSignals();
+  lock::SecludeGuardian();
+  x11::CatchSignals(lock::kWakingSignals);
   connection_->seat().set_listener(this);
   connection_->seat().set_cursor_hidden(true);
   connection_->outputs().changed = [this] { SyncOutputs(); };
@@ -587,7 +543,8 @@ int Guardian::Run() {
     }
     return End(code, false);
   }
-  TellLocked();
+  int no_sleep_lock = -1;  // an X11 idle manager's: none on Wayland
+  lock::TellLocked(&told_, &no_sleep_lock);
   const std::vector<std::string> no_display = {"WAYLAND_DISPLAY", "WAYLAND_SOCKET", "DISPLAY"};
   if (reader_ && animation_.Start(Now(), kStage, reader_->fd(), no_display)) session_.AnimationStarted();
 
@@ -650,7 +607,7 @@ int Guardian::Run() {
       }
     }
     if (animation_.link() >= 0) ReadLink();
-    ReadWorker();
+    worker_.Deliver(session_, &Now);
     session_.Tick(after);
     if (restart_due_ && !unlocking_ && TickReached(after, restart_at_) && reader_) {
       restart_due_ = false;
@@ -668,34 +625,6 @@ int Guardian::Run() {
   return End(exit_code, true);
 }
 
-// A detached run: the guardian goes on in a child process; this one waits
-// until it is locked (0) or has given up (its exit code).
-std::optional<int> Detach(int* told) {
-  int fds[2];
-  if (pipe2(fds, O_CLOEXEC) != 0) return kCouldNotLock;
-  const pid_t pid = fork();
-  if (pid == 0) {
-    close(fds[0]);
-    *told = fds[1];
-    return std::nullopt;
-  }
-  close(fds[1]);
-  if (pid < 0) {
-    close(fds[0]);
-    return kCouldNotLock;
-  }
-  char byte = 0;
-  ssize_t n = 0;
-  do n = read(fds[0], &byte, 1);
-  while (n < 0 && errno == EINTR);
-  close(fds[0]);
-  if (n == 1) return 0;
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  return WIFEXITED(status) && WEXITSTATUS(status) != 0 ? WEXITSTATUS(status) : kCouldNotLock;
-}
-
 }  // namespace
 
 std::optional<int> GuardScreenOnWayland(int argc, char** argv, const char* saver_name, bool lock, bool detach) {
@@ -703,12 +632,10 @@ std::optional<int> GuardScreenOnWayland(int argc, char** argv, const char* saver
   if (!lock && !lock::PasswordSwitchOn()) return std::nullopt;
   int told = -1;
   if (detach) {
-    if (const auto code = Detach(&told)) return code;
+    if (const auto code = lock::DetachGuardian(&told, -1)) return code;
   }
-  // Keys become text through the locale's compose table: UTF-8 whatever the
-  // environment says.
-  std::setlocale(LC_ALL, "");
-  if (std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0) std::setlocale(LC_CTYPE, "C.UTF-8");
+  // Keys become text through the locale's compose table.
+  lock::UseUtf8Locale();
   const char* program = argc > 0 && argv[0] != nullptr ? argv[0] : "saver";
   std::string error;
   std::unique_ptr<Connection> connection = Connection::Open(&error);

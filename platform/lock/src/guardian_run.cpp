@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
@@ -17,6 +18,7 @@
 #include "orvo/animation_process.h"
 #include "orvo/lock_contract.h"
 #include "orvo/password_components.h"
+#include "orvo/ticks.h"
 
 namespace orvo::platform::lock {
 
@@ -99,6 +101,58 @@ void TellLocked(int* told, int* sleep_lock) {
     close(*told);
   }
   *told = -1;
+}
+
+GuardianCore::GuardianCore(std::vector<std::string> args, const std::string& tty, std::uint32_t (*now)())
+    : now_(now), session_(*this), worker_(kPamService, GuardianUserName(), tty), animation_(std::move(args)) {}
+
+void GuardianCore::Verdict(std::uint32_t sequence, bool may_close) {
+  LinkMessage m;
+  m.type = static_cast<std::uint32_t>(LinkType::kVerdict);
+  m.sequence = sequence;
+  m.value = may_close ? 1 : 0;
+  if (animation_.link() >= 0) SendLinkMessage(animation_.link(), m);
+}
+
+void GuardianCore::Unlock() {
+  if (!unlocking_) unlock_since_ = now_();
+  unlocking_ = true;
+}
+
+bool GuardianCore::AnimationReaped(std::uint32_t now) {
+  int code = 0;
+  if (!animation_.Reap(now, &code)) return false;
+  session_.AnimationEnded(now);
+  if (unlocking_) {
+    finished_ = true;
+    exit_code_ = code;
+  } else {
+    restart_due_ = true;
+    restart_at_ = animation_.RestartAt(now);
+  }
+  return true;
+}
+
+bool GuardianCore::RestartNow(std::uint32_t now) {
+  if (!restart_due_ || unlocking_ || !TickReached(now, restart_at_)) return false;
+  restart_due_ = false;
+  return true;
+}
+
+void GuardianCore::WindDown(std::uint32_t now) {
+  if (!unlocking_ || finished_) return;
+  if (!animation_.running()) {
+    finished_ = true;
+  } else if (now - unlock_since_ >= kEndWait) {
+    animation_.Stop(false);
+    finished_ = true;
+  }
+}
+
+std::uint32_t GuardianCore::CoreWait(std::uint32_t now) const {
+  std::uint32_t wait = session_.NextDeadline(now);
+  if (restart_due_) wait = std::min(wait, TickReached(now, restart_at_) ? 0u : restart_at_ - now);
+  return wait;
 }
 
 }  // namespace orvo::platform::lock

@@ -89,16 +89,13 @@ struct Cover final : wayland::FrameSink {
   void Commit(int index) override;
 };
 
-class Guardian final : public lock::SessionEffects, public wayland::SeatListener {
+class Guardian final : public lock::GuardianCore, public wayland::SeatListener {
  public:
   Guardian(std::unique_ptr<Connection> connection, int argc, char** argv, std::string saver_name)
-      : connection_(std::move(connection)),
-        args_(argv, argv + argc),
+      : GuardianCore(std::vector<std::string>(argv, argv + argc), "", &Now),
+        connection_(std::move(connection)),
         program_(argc > 0 && argv[0] != nullptr ? argv[0] : "saver"),
-        session_(*this),
-        worker_(kPamService, lock::GuardianUserName(), ""),
-        painter_(saver_name + " is locked", "Locked by " + lock::GuardianUserName() + " on " + lock::GuardianHostName()),
-        animation_(args_) {
+        painter_(saver_name + " is locked", "Locked by " + lock::GuardianUserName() + " on " + lock::GuardianHostName()) {
     const std::size_t slash = program_.rfind('/');
     if (slash != std::string::npos) program_ = program_.substr(slash + 1);
     std::string warning;
@@ -128,20 +125,6 @@ class Guardian final : public lock::SessionEffects, public wayland::SeatListener
     lock::SendLinkMessage(animation_.link(), input);
   }
   void Show(const PromptState&) override { prompt_dirty_ = true; }
-  void StartCheck(const char* password) override { worker_.Start(password); }
-  void Answer(const char* answer) override { worker_.Answer(answer); }
-  void AbandonCheck() override { worker_.Abandon(); }
-  void Verdict(std::uint32_t sequence, bool may_close) override {
-    LinkMessage m;
-    m.type = static_cast<std::uint32_t>(LinkType::kVerdict);
-    m.sequence = sequence;
-    m.value = may_close ? 1 : 0;
-    if (animation_.link() >= 0) lock::SendLinkMessage(animation_.link(), m);
-  }
-  void Unlock() override {
-    if (!unlocking_) unlock_since_ = Now();
-    unlocking_ = true;
-  }
 
   // SeatListener.
   void OnKey(wl_surface*, const wayland::KeyInput& key) override;
@@ -153,7 +136,7 @@ class Guardian final : public lock::SessionEffects, public wayland::SeatListener
 
   // From the protocol listeners.
   void Locked() { locked_ = true; }
-  void Finished() { finished_ = true; }
+  void Finished() { refused_ = true; }
   void Configured(Cover& cover, int width, int height);
   void FrameShown(Cover& cover) { cover.presenter.FrameDone(); }
   void PaintPrompt(Cover& cover, int index);
@@ -174,12 +157,8 @@ class Guardian final : public lock::SessionEffects, public wayland::SeatListener
   int End(int code, bool unlock);
 
   std::unique_ptr<Connection> connection_;
-  std::vector<std::string> args_;
   std::string program_;
-  lock::LockSession session_;
-  lock::PamWorker worker_;
   lock::PromptPainter painter_;
-  lock::AnimationProcess animation_;
   std::optional<lock::SharedFrameReader> reader_;
   std::vector<std::unique_ptr<Cover>> covers_;
   LogicalRect bounds_;
@@ -190,15 +169,11 @@ class Guardian final : public lock::SessionEffects, public wayland::SeatListener
   ext_session_lock_v1* lock_ = nullptr;
   zwlr_input_inhibitor_v1* inhibitor_ = nullptr;
   bool locked_ = false;
-  bool finished_ = false;
+  bool refused_ = false;  // the compositor's `finished`: the session lock refused or ended
   bool caps_lock_ = false;
   bool prompt_dirty_ = false;
   std::vector<PixelRect> prompt_marked_;  // slots under the prompt last shown
   int told_ = -1;
-  bool restart_due_ = false;
-  std::uint32_t restart_at_ = 0;
-  bool unlocking_ = false;
-  std::uint32_t unlock_since_ = 0;
   // Hang detection: input that should have made the animation ask was
   // forwarded at awaiting_since_; last_frame_ is its last frame's time.
   bool awaiting_ = false;
@@ -320,10 +295,7 @@ void Guardian::ResizeFrame() {
   for (auto& cover : covers_)
     if (!cover->buffers.empty()) Configured(*cover, cover->buffers[0]->width() / cover->scale,
                                             cover->buffers[0]->height() / cover->scale);
-  if (was_running || locked_) {
-    restart_due_ = true;
-    restart_at_ = Now();
-  }
+  if (was_running || locked_) RestartAt(Now());
 }
 
 void Guardian::Configured(Cover& cover, int width, int height) {
@@ -484,7 +456,7 @@ bool Guardian::Lock(std::string* why) {
   SyncOutputs();
   const std::uint32_t start = Now();
   for (;;) {
-    if (finished_) {
+    if (refused_) {
       *why = "the compositor refused the session lock (another lock holds the session?)";
       return false;
     }
@@ -548,9 +520,7 @@ int Guardian::Run() {
   const std::vector<std::string> no_display = {"WAYLAND_DISPLAY", "WAYLAND_SOCKET", "DISPLAY"};
   if (reader_ && animation_.Start(Now(), kStage, reader_->fd(), no_display)) session_.AnimationStarted();
 
-  bool finished = false;
-  int exit_code = 0;
-  while (!finished) {
+  while (!finished_) {
     // SIGTERM ends the run; a session lock stays with the compositor (only
     // the password opens it), the input inhibitor goes with the process.
     if (x11::SignalCaught(SIGTERM)) return End(0, false);
@@ -560,7 +530,7 @@ int Guardian::Run() {
       std::fprintf(stderr, "%s: the compositor closed the connection\n", program_.c_str());
       return kCouldNotLock;
     }
-    if (finished_ && lock_ != nullptr) {
+    if (refused_ && lock_ != nullptr) {
       std::fprintf(stderr, "%s: the compositor ended the session lock\n", program_.c_str());
       return End(kCouldNotLock, false);
     }
@@ -587,42 +557,22 @@ int Guardian::Run() {
     }
     if (!animation_.running()) awaiting_ = false;
     Present(now);
-    std::uint32_t wait = session_.NextDeadline(now);
-    if (restart_due_) wait = std::min(wait, TickReached(now, restart_at_) ? 0u : restart_at_ - now);
+    std::uint32_t wait = CoreWait(now);
     if (unlocking_ || animation_.running()) wait = std::min<std::uint32_t>(wait, 16);  // frames to take
     std::vector<int> extra = {x11::SignalDescriptor(), worker_.descriptor()};
     if (animation_.link() >= 0) extra.push_back(animation_.link());
     connection_->Wait(wait == ~0u ? 60000 : static_cast<int>(std::min<std::uint32_t>(wait, 60000)), extra);
     x11::DrainSignalPipe();
     const std::uint32_t after = Now();
-    int code = 0;
-    if (animation_.Reap(after, &code)) {
-      session_.AnimationEnded(after);
-      if (unlocking_) {
-        exit_code = code;
-        finished = true;
-      } else {
-        restart_due_ = true;
-        restart_at_ = animation_.RestartAt(after);
-      }
-    }
+    AnimationReaped(after);
     if (animation_.link() >= 0) ReadLink();
     worker_.Deliver(session_, &Now);
     session_.Tick(after);
-    if (restart_due_ && !unlocking_ && TickReached(after, restart_at_) && reader_) {
-      restart_due_ = false;
-      if (animation_.Start(after, kStage, reader_->fd(), no_display)) session_.AnimationStarted();
-    }
-    if (unlocking_ && !finished) {
-      if (!animation_.running()) {
-        finished = true;
-      } else if (after - unlock_since_ >= lock::kEndWait) {
-        animation_.Stop(false);
-        finished = true;
-      }
-    }
+    if (reader_ && RestartNow(after) && animation_.Start(after, kStage, reader_->fd(), no_display))
+      session_.AnimationStarted();
+    WindDown(after);
   }
-  return End(exit_code, true);
+  return End(exit_code_, true);
 }
 
 }  // namespace

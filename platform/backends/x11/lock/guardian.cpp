@@ -38,23 +38,10 @@ bool Guardian::StartAnimation() {
   return true;
 }
 
-// After SIGCHLD: an animation that ended while unlocking ends the run with
-// its code; any other end leaves the lock and schedules a fresh start.
+// After SIGCHLD: an animation that ended before its first frame or after
+// leaves the lock (see AnimationReaped), covered.
 void Guardian::Reap() {
-  const std::uint32_t now = Now();
-  int code = 0;
-  if (!animation_.Reap(now, &code)) return;
-  session_.AnimationEnded(now);
-  if (unlocking_) {
-    finished_ = true;
-    exit_code_ = code;
-    return;
-  }
-  // Before its first frame or after, the lock stays.
-  if (!covered_) MapCover();
-  // A few fresh starts a minute; beyond that the screen stays black.
-  restart_due_ = true;
-  restart_at_ = animation_.RestartAt(now);
+  if (AnimationReaped(Now()) && !unlocking_ && !covered_) MapCover();
 }
 
 int Guardian::End(int code) {
@@ -204,12 +191,11 @@ void Guardian::ReadLink() {
 }
 
 std::uint32_t Guardian::NextWake(std::uint32_t now) const {
-  std::uint32_t wait = session_.NextDeadline(now);
+  std::uint32_t wait = CoreWait(now);
   auto until = [now](std::uint32_t when) {
     return TickReached(now, when) ? 0u : when - now;
   };
   wait = std::min(wait, until(next_grab_));
-  if (restart_due_) wait = std::min(wait, until(restart_at_));
   if (!covered_ && !ever_covered_) wait = std::min(wait, until(started_ + kShowLimit));
   if (unlocking_) wait = std::min<std::uint32_t>(wait, 20);
   return wait;
@@ -276,18 +262,8 @@ int Guardian::Run() {
       next_grab_ = after + (keyboard && pointer ? kGrabRefresh : kGrabRetry);
       if (covered_) RaiseCovers();
     }
-    if (restart_due_ && !unlocking_ && static_cast<std::int32_t>(after - restart_at_) >= 0) {
-      restart_due_ = false;
-      StartAnimation();
-    }
-    if (unlocking_ && !finished_) {
-      if (!animation_.running()) {
-        finished_ = true;
-      } else if (after - unlock_since_ >= kEndWait) {
-        animation_.Stop(false);
-        finished_ = true;
-      }
-    }
+    if (RestartNow(after)) StartAnimation();
+    WindDown(after);
   }
   return End(exit_code_);
 }

@@ -1,7 +1,8 @@
 // The guardian process's state, shared by its files: the loop and its
 // events (guardian.cpp), the cover and the grabs (guardian_cover.cpp), the
-// keyboard and the input method (guardian_keyboard.cpp). The animation
-// child is the shared AnimationProcess. Private to the X11 lock.
+// keyboard and the input method (guardian_keyboard.cpp). What it does apart
+// from X (the session, PAM, the animation child) is the shared
+// GuardianCore. Private to the X11 lock.
 #pragma once
 
 // Our headers first: Xlib's macros would rewrite names in them.
@@ -23,7 +24,6 @@
 #include <sys/types.h>
 
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,17 +43,15 @@ inline std::uint32_t Now() { return x11::MonotonicMs(); }
 
 inline bool Terminating() { return x11::SignalCaught(SIGTERM); }
 
-class Guardian final : public SessionEffects {
+class Guardian final : public GuardianCore {
  public:
   Guardian(::Display* display, int argc, char** argv, std::string saver_name)
-      : display_(display),
+      : GuardianCore(Arguments(argc, argv), DisplayString(display), &Now),
+        display_(display),
         screen_(DefaultScreen(display)),
         root_(RootWindow(display, DefaultScreen(display))),
         program_(argc > 0 && argv[0] != nullptr ? argv[0] : "saver"),
-        saver_name_(std::move(saver_name)),
-        session_(*this),
-        worker_(kPamService, GuardianUserName(), DisplayString(display)),
-        animation_(Arguments(argc, argv)) {
+        saver_name_(std::move(saver_name)) {
     const std::size_t slash = program_.rfind('/');
     if (slash != std::string::npos) program_ = program_.substr(slash + 1);
   }
@@ -77,20 +75,6 @@ class Guardian final : public SessionEffects {
     if (prompt.visible && !covered_ && cover_ != 0) MapCover();  // a prompt is only ever shown locked
     if (prompt.visible && prompt_ && !prompt_->visible()) PlacePrompt();
     if (prompt_) prompt_->Show(prompt, caps_lock_);
-  }
-  void StartCheck(const char* password) override { worker_.Start(password); }
-  void Answer(const char* answer) override { worker_.Answer(answer); }
-  void AbandonCheck() override { worker_.Abandon(); }
-  void Verdict(std::uint32_t sequence, bool may_close) override {
-    LinkMessage m;
-    m.type = static_cast<std::uint32_t>(LinkType::kVerdict);
-    m.sequence = sequence;
-    m.value = may_close ? 1 : 0;
-    if (animation_.link() >= 0) SendLinkMessage(animation_.link(), m);
-  }
-  void Unlock() override {
-    if (!unlocking_) unlock_since_ = Now();
-    unlocking_ = true;
   }
 
  private:
@@ -132,8 +116,6 @@ class Guardian final : public SessionEffects {
   Window root_;
   std::string program_;
   std::string saver_name_;
-  LockSession session_;
-  PamWorker worker_;
 
   Cursor blank_ = 0;
   Window cover_ = 0;
@@ -163,17 +145,10 @@ class Guardian final : public SessionEffects {
   int xkb_event_ = -1;  // the XKB extension's event code, -1 without it
   bool disarmed_ = false;  // grab-breaking keys were switched off while locked
 
-  AnimationProcess animation_;
   bool shown_ = false;
   bool ever_covered_ = false;
   std::uint32_t started_ = 0;
-  bool restart_due_ = false;
-  std::uint32_t restart_at_ = 0;
-  int exit_code_ = 0;
-  bool finished_ = false;
 
-  bool unlocking_ = false;
-  std::uint32_t unlock_since_ = 0;
   std::uint32_t next_grab_ = 0;
 };
 

@@ -7,6 +7,16 @@
 
 #include "orvo/win_kernel.h"
 
+namespace orvo::platform {
+
+// Exit codes of a protected full-screen run, whatever the display: 0 only
+// after the right password (or SIGTERM while locked), 1 when the display
+// went away, and these two for a run that never locked.
+inline constexpr int kCouldNotLock = 2;  // the reason goes to standard error
+inline constexpr int kAnotherLock = 3;   // another lock of these savers holds the screen
+
+}  // namespace orvo::platform
+
 namespace orvo::platform::lock {
 
 // Whether the pointer at (x, y) rests in the hot corner of a screen this

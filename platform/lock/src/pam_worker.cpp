@@ -226,6 +226,16 @@ void PamWorker::Abandon() {
   failed_ = false;
 }
 
+void PamWorker::Deliver(LockSession& session, std::uint32_t (*now)()) {
+  for (Event& e : TakeEvents()) {
+    switch (e.kind) {
+      case Event::Kind::kQuestion: session.PamQuestion(now(), e.text, e.flag); break;
+      case Event::Kind::kMessage: session.PamMessage(e.text, e.flag); break;
+      case Event::Kind::kDone: session.CheckDone(now(), e.verdict, e.text); break;
+    }
+  }
+}
+
 std::deque<PamWorker::Event> PamWorker::TakeEvents() {
   std::deque<Event> events;
   if (failed_) {

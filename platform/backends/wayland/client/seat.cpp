@@ -12,6 +12,8 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "orvo/password.h"
+
 namespace orvo::platform::wayland {
 namespace {
 
@@ -189,6 +191,9 @@ void Seat::Key(std::uint32_t key, bool pressed) {
     input.keysym = 0;
   }
   listener_->OnKey(keyboard_focus_, input);
+  // The listener took what it needs: a password's character (and which key
+  // made it) stays nowhere else.
+  WipeSecret(&input, sizeof input);
 }
 
 void Seat::OnModifiers(void* data, wl_keyboard*, std::uint32_t, std::uint32_t depressed,

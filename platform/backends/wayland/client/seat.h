@@ -34,6 +34,7 @@ struct KeyInput {
 class SeatListener {
  public:
   virtual ~SeatListener() = default;
+  // `key` is wiped once this returns: whatever must outlive it is copied.
   virtual void OnKey(wl_surface* focus, const KeyInput& key) = 0;
   // Surface coordinates in logical pixels. `entered`: the pointer just came
   // over the surface (its first place there).

@@ -4,21 +4,14 @@
 // keyboard and pointer, PAM's worker, the animation child, and the loop.
 #include "orvo/wayland_guardian.h"
 
-#include <fcntl.h>
-#include <langinfo.h>
 #include <linux/input-event-codes.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/prctl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <wayland-client.h>
 #include <xkbcommon/xkbcommon-keysyms.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -32,8 +25,8 @@
 #include "ext-session-lock-v1-client-protocol.h"
 #include "frame_presenter.h"
 #include "orvo/animation_process.h"
+#include "orvo/guardian_run.h"
 #include "orvo/display.h"
-#include "orvo/guardian.h"
 #include "orvo/lock_contract.h"
 #include "orvo/lock_link.h"
 #include "orvo/lock_session.h"
@@ -62,7 +55,6 @@ using wayland::LogicalRect;
 using wayland::Output;
 using wayland::ShmBuffer;
 
-constexpr int kWakingSignals[] = {SIGTERM, SIGCHLD};
 constexpr std::uint32_t kLockLimit = 5000;  // `locked` within this, or no lock at all
 constexpr std::uint32_t kStage = 1;         // the animation's stage: the frame
 constexpr int kBuffersPerCover = 2;
@@ -97,16 +89,13 @@ struct Cover final : wayland::FrameSink {
   void Commit(int index) override;
 };
 
-class Guardian final : public lock::SessionEffects, public wayland::SeatListener {
+class Guardian final : public lock::GuardianCore, public wayland::SeatListener {
  public:
   Guardian(std::unique_ptr<Connection> connection, int argc, char** argv, std::string saver_name)
-      : connection_(std::move(connection)),
-        args_(argv, argv + argc),
+      : GuardianCore(std::vector<std::string>(argv, argv + argc), "", &Now),
+        connection_(std::move(connection)),
         program_(argc > 0 && argv[0] != nullptr ? argv[0] : "saver"),
-        session_(*this),
-        worker_(kPamService, UserName(), ""),
-        painter_(saver_name + " is locked", "Locked by " + UserName() + " on " + HostName()),
-        animation_(args_) {
+        painter_(saver_name + " is locked", "Locked by " + lock::GuardianUserName() + " on " + lock::GuardianHostName()) {
     const std::size_t slash = program_.rfind('/');
     if (slash != std::string::npos) program_ = program_.substr(slash + 1);
     std::string warning;
@@ -136,20 +125,6 @@ class Guardian final : public lock::SessionEffects, public wayland::SeatListener
     lock::SendLinkMessage(animation_.link(), input);
   }
   void Show(const PromptState&) override { prompt_dirty_ = true; }
-  void StartCheck(const char* password) override { worker_.Start(password); }
-  void Answer(const char* answer) override { worker_.Answer(answer); }
-  void AbandonCheck() override { worker_.Abandon(); }
-  void Verdict(std::uint32_t sequence, bool may_close) override {
-    LinkMessage m;
-    m.type = static_cast<std::uint32_t>(LinkType::kVerdict);
-    m.sequence = sequence;
-    m.value = may_close ? 1 : 0;
-    if (animation_.link() >= 0) lock::SendLinkMessage(animation_.link(), m);
-  }
-  void Unlock() override {
-    if (!unlocking_) unlock_since_ = Now();
-    unlocking_ = true;
-  }
 
   // SeatListener.
   void OnKey(wl_surface*, const wayland::KeyInput& key) override;
@@ -161,21 +136,12 @@ class Guardian final : public lock::SessionEffects, public wayland::SeatListener
 
   // From the protocol listeners.
   void Locked() { locked_ = true; }
-  void Finished() { finished_ = true; }
+  void Finished() { refused_ = true; }
   void Configured(Cover& cover, int width, int height);
   void FrameShown(Cover& cover) { cover.presenter.FrameDone(); }
   void PaintPrompt(Cover& cover, int index);
 
  private:
-  static std::string UserName() {
-    const std::string name = CurrentUserName();
-    return name.empty() ? "?" : name;
-  }
-  static std::string HostName() {
-    char name[256] = {};
-    if (gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') return "this computer";
-    return name;
-  }
   int Refuse(const std::string& why) {
     std::fprintf(stderr, "%s: cannot lock: %s\n", program_.c_str(), why.c_str());
     return kCouldNotLock;
@@ -186,19 +152,13 @@ class Guardian final : public lock::SessionEffects, public wayland::SeatListener
   void ResizeFrame();
   void Present(std::uint32_t now);
   PixelRect PromptSlots(const Cover& cover);
-  void TellLocked();
   void ReadLink();
-  void ReadWorker();
   Cover* CoverOf(wl_surface* surface);
   int End(int code, bool unlock);
 
   std::unique_ptr<Connection> connection_;
-  std::vector<std::string> args_;
   std::string program_;
-  lock::LockSession session_;
-  lock::PamWorker worker_;
   lock::PromptPainter painter_;
-  lock::AnimationProcess animation_;
   std::optional<lock::SharedFrameReader> reader_;
   std::vector<std::unique_ptr<Cover>> covers_;
   LogicalRect bounds_;
@@ -209,15 +169,11 @@ class Guardian final : public lock::SessionEffects, public wayland::SeatListener
   ext_session_lock_v1* lock_ = nullptr;
   zwlr_input_inhibitor_v1* inhibitor_ = nullptr;
   bool locked_ = false;
-  bool finished_ = false;
+  bool refused_ = false;  // the compositor's `finished`: the session lock refused or ended
   bool caps_lock_ = false;
   bool prompt_dirty_ = false;
   std::vector<PixelRect> prompt_marked_;  // slots under the prompt last shown
   int told_ = -1;
-  bool restart_due_ = false;
-  std::uint32_t restart_at_ = 0;
-  bool unlocking_ = false;
-  std::uint32_t unlock_since_ = 0;
   // Hang detection: input that should have made the animation ask was
   // forwarded at awaiting_since_; last_frame_ is its last frame's time.
   bool awaiting_ = false;
@@ -339,10 +295,7 @@ void Guardian::ResizeFrame() {
   for (auto& cover : covers_)
     if (!cover->buffers.empty()) Configured(*cover, cover->buffers[0]->width() / cover->scale,
                                             cover->buffers[0]->height() / cover->scale);
-  if (was_running || locked_) {
-    restart_due_ = true;
-    restart_at_ = Now();
-  }
+  if (was_running || locked_) RestartAt(Now());
 }
 
 void Guardian::Configured(Cover& cover, int width, int height) {
@@ -484,17 +437,6 @@ void Guardian::ReadLink() {
   }
 }
 
-void Guardian::ReadWorker() {
-  for (lock::PamWorker::Event& e : worker_.TakeEvents()) {
-    const std::uint32_t now = Now();
-    switch (e.kind) {
-      case lock::PamWorker::Event::Kind::kQuestion: session_.PamQuestion(now, e.text, e.flag); break;
-      case lock::PamWorker::Event::Kind::kMessage: session_.PamMessage(e.text, e.flag); break;
-      case lock::PamWorker::Event::Kind::kDone: session_.CheckDone(now, e.verdict, e.text); break;
-    }
-  }
-}
-
 // ---- the lock ----
 
 // Takes the lock: with ext-session-lock, true only once the compositor said
@@ -514,7 +456,7 @@ bool Guardian::Lock(std::string* why) {
   SyncOutputs();
   const std::uint32_t start = Now();
   for (;;) {
-    if (finished_) {
+    if (refused_) {
       *why = "the compositor refused the session lock (another lock holds the session?)";
       return false;
     }
@@ -542,15 +484,6 @@ bool Guardian::Lock(std::string* why) {
   }
 }
 
-void Guardian::TellLocked() {
-  if (told_ < 0) return;
-  const char byte = 1;
-  while (write(told_, &byte, 1) < 0 && errno == EINTR) {
-  }
-  close(told_);
-  told_ = -1;
-}
-
 // `unlock` only after PAM's yes. Without it a session lock stays with the
 // compositor, which keeps the session locked as for a guardian that died.
 int Guardian::End(int code, bool unlock) {
@@ -567,13 +500,8 @@ int Guardian::End(int code, bool unlock) {
 }
 
 int Guardian::Run() {
-  // Nothing typed here may end up in a core file or be read by a debugger.
-  prctl(PR_SET_DUMPABLE, 0);
-  rlimit none{0, 0};
-  setrlimit(RLIMIT_CORE, &none);
-  setsid();
-  x11::CatchSignals(kWakingSignals);
-  lock::IgnoreEndingSignals();
+  lock::SecludeGuardian();
+  x11::CatchSignals(lock::kWakingSignals);
   connection_->seat().set_listener(this);
   connection_->seat().set_cursor_hidden(true);
   connection_->outputs().changed = [this] { SyncOutputs(); };
@@ -587,13 +515,12 @@ int Guardian::Run() {
     }
     return End(code, false);
   }
-  TellLocked();
+  int no_sleep_lock = -1;  // an X11 idle manager's: none on Wayland
+  lock::TellLocked(&told_, &no_sleep_lock);
   const std::vector<std::string> no_display = {"WAYLAND_DISPLAY", "WAYLAND_SOCKET", "DISPLAY"};
   if (reader_ && animation_.Start(Now(), kStage, reader_->fd(), no_display)) session_.AnimationStarted();
 
-  bool finished = false;
-  int exit_code = 0;
-  while (!finished) {
+  while (!finished_) {
     // SIGTERM ends the run; a session lock stays with the compositor (only
     // the password opens it), the input inhibitor goes with the process.
     if (x11::SignalCaught(SIGTERM)) return End(0, false);
@@ -603,7 +530,7 @@ int Guardian::Run() {
       std::fprintf(stderr, "%s: the compositor closed the connection\n", program_.c_str());
       return kCouldNotLock;
     }
-    if (finished_ && lock_ != nullptr) {
+    if (refused_ && lock_ != nullptr) {
       std::fprintf(stderr, "%s: the compositor ended the session lock\n", program_.c_str());
       return End(kCouldNotLock, false);
     }
@@ -630,70 +557,22 @@ int Guardian::Run() {
     }
     if (!animation_.running()) awaiting_ = false;
     Present(now);
-    std::uint32_t wait = session_.NextDeadline(now);
-    if (restart_due_) wait = std::min(wait, TickReached(now, restart_at_) ? 0u : restart_at_ - now);
+    std::uint32_t wait = CoreWait(now);
     if (unlocking_ || animation_.running()) wait = std::min<std::uint32_t>(wait, 16);  // frames to take
     std::vector<int> extra = {x11::SignalDescriptor(), worker_.descriptor()};
     if (animation_.link() >= 0) extra.push_back(animation_.link());
     connection_->Wait(wait == ~0u ? 60000 : static_cast<int>(std::min<std::uint32_t>(wait, 60000)), extra);
     x11::DrainSignalPipe();
     const std::uint32_t after = Now();
-    int code = 0;
-    if (animation_.Reap(after, &code)) {
-      session_.AnimationEnded(after);
-      if (unlocking_) {
-        exit_code = code;
-        finished = true;
-      } else {
-        restart_due_ = true;
-        restart_at_ = animation_.RestartAt(after);
-      }
-    }
+    AnimationReaped(after);
     if (animation_.link() >= 0) ReadLink();
-    ReadWorker();
+    worker_.Deliver(session_, &Now);
     session_.Tick(after);
-    if (restart_due_ && !unlocking_ && TickReached(after, restart_at_) && reader_) {
-      restart_due_ = false;
-      if (animation_.Start(after, kStage, reader_->fd(), no_display)) session_.AnimationStarted();
-    }
-    if (unlocking_ && !finished) {
-      if (!animation_.running()) {
-        finished = true;
-      } else if (after - unlock_since_ >= lock::kEndWait) {
-        animation_.Stop(false);
-        finished = true;
-      }
-    }
+    if (reader_ && RestartNow(after) && animation_.Start(after, kStage, reader_->fd(), no_display))
+      session_.AnimationStarted();
+    WindDown(after);
   }
-  return End(exit_code, true);
-}
-
-// A detached run: the guardian goes on in a child process; this one waits
-// until it is locked (0) or has given up (its exit code).
-std::optional<int> Detach(int* told) {
-  int fds[2];
-  if (pipe2(fds, O_CLOEXEC) != 0) return kCouldNotLock;
-  const pid_t pid = fork();
-  if (pid == 0) {
-    close(fds[0]);
-    *told = fds[1];
-    return std::nullopt;
-  }
-  close(fds[1]);
-  if (pid < 0) {
-    close(fds[0]);
-    return kCouldNotLock;
-  }
-  char byte = 0;
-  ssize_t n = 0;
-  do n = read(fds[0], &byte, 1);
-  while (n < 0 && errno == EINTR);
-  close(fds[0]);
-  if (n == 1) return 0;
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  return WIFEXITED(status) && WEXITSTATUS(status) != 0 ? WEXITSTATUS(status) : kCouldNotLock;
+  return End(exit_code_, true);
 }
 
 }  // namespace
@@ -703,12 +582,10 @@ std::optional<int> GuardScreenOnWayland(int argc, char** argv, const char* saver
   if (!lock && !lock::PasswordSwitchOn()) return std::nullopt;
   int told = -1;
   if (detach) {
-    if (const auto code = Detach(&told)) return code;
+    if (const auto code = lock::DetachGuardian(&told, -1)) return code;
   }
-  // Keys become text through the locale's compose table: UTF-8 whatever the
-  // environment says.
-  std::setlocale(LC_ALL, "");
-  if (std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0) std::setlocale(LC_CTYPE, "C.UTF-8");
+  // Keys become text through the locale's compose table.
+  lock::UseUtf8Locale();
   const char* program = argc > 0 && argv[0] != nullptr ? argv[0] : "saver";
   std::string error;
   std::unique_ptr<Connection> connection = Connection::Open(&error);

@@ -15,35 +15,14 @@
 #include <X11/extensions/Xcomposite.h>
 #include <X11/extensions/Xrandr.h>
 
-#include <fcntl.h>
-#include <langinfo.h>
 #include <poll.h>
-#include <sys/prctl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <clocale>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 namespace orvo::platform {
 namespace lock::guardian {
-
-// The user's name as the prompt shows it.
-std::string UserName() {
-  const std::string name = CurrentUserName();
-  return name.empty() ? "?" : name;
-}
-
-std::string HostName() {
-  char name[256] = {};
-  if (gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') return "this computer";
-  return name;
-}
 
 Guardian::~Guardian() {
   prompt_.reset();
@@ -51,8 +30,22 @@ Guardian::~Guardian() {
   if (im_ != nullptr) XCloseIM(im_);
 }
 
+bool Guardian::StartAnimation() {
+  if (!animation_.Start(Now(), static_cast<std::uint32_t>(stage_), -1, {})) return false;
+  shown_ = false;
+  started_ = Now();
+  session_.AnimationStarted();
+  return true;
+}
+
+// After SIGCHLD: an animation that ended before its first frame or after
+// leaves the lock (see AnimationReaped), covered.
+void Guardian::Reap() {
+  if (AnimationReaped(Now()) && !unlocking_ && !covered_) MapCover();
+}
+
 int Guardian::End(int code) {
-  StopAnimation(true);
+  animation_.Stop(true);
   RestoreKeymap();
   XUngrabKeyboard(display_, CurrentTime);
   XUngrabPointer(display_, CurrentTime);
@@ -186,7 +179,7 @@ void Guardian::HandleEvent(XEvent& event) {
 void Guardian::ReadLink() {
   LinkMessage m;
   for (;;) {
-    const Receive r = ReceiveLinkMessage(link_, &m);
+    const Receive r = ReceiveLinkMessage(animation_.link(), &m);
     if (r != Receive::kMessage) return;  // a closed link shows as the child's end
     if (!ValidForGuardian(m)) continue;
     if (static_cast<LinkType>(m.type) == LinkType::kShown) {
@@ -197,24 +190,12 @@ void Guardian::ReadLink() {
   }
 }
 
-void Guardian::ReadWorker() {
-  for (PamWorker::Event& e : worker_.TakeEvents()) {
-    const std::uint32_t now = Now();
-    switch (e.kind) {
-      case PamWorker::Event::Kind::kQuestion: session_.PamQuestion(now, e.text, e.flag); break;
-      case PamWorker::Event::Kind::kMessage: session_.PamMessage(e.text, e.flag); break;
-      case PamWorker::Event::Kind::kDone: session_.CheckDone(now, e.verdict, e.text); break;
-    }
-  }
-}
-
 std::uint32_t Guardian::NextWake(std::uint32_t now) const {
-  std::uint32_t wait = session_.NextDeadline(now);
+  std::uint32_t wait = CoreWait(now);
   auto until = [now](std::uint32_t when) {
     return TickReached(now, when) ? 0u : when - now;
   };
   wait = std::min(wait, until(next_grab_));
-  if (restart_due_) wait = std::min(wait, until(restart_at_));
   if (!covered_ && !ever_covered_) wait = std::min(wait, until(started_ + kShowLimit));
   if (unlocking_) wait = std::min<std::uint32_t>(wait, 20);
   return wait;
@@ -229,19 +210,8 @@ bool Guardian::PointerInHotCorner() {
 }
 
 int Guardian::Run() {
-  // Nothing typed here may end up in a core file or be read by a debugger.
-  prctl(PR_SET_DUMPABLE, 0);
-  rlimit none{0, 0};
-  setrlimit(RLIMIT_CORE, &none);
-
-  // A session of its own: no terminal's keys or hang-up reach it (this fails
-  // harmlessly for the leader of a process group, which a terminal's
-  // signals would still find ignored).
-  setsid();
-  // SIGTERM ends the lock; SIGCHLD tells of the animation's end; any other
-  // signal that would end or stop it is ignored.
+  SecludeGuardian();
   x11::CatchSignals(kWakingSignals);
-  IgnoreEndingSignals();
 
   // The server gone takes every grab and window with it: nothing is left
   // to guard. (The animation lost its display too and ends by itself.)
@@ -274,15 +244,15 @@ int Guardian::Run() {
     if (Terminating()) return EndOnTerm();
     const std::uint32_t now = Now();
     pollfd fds[4] = {{ConnectionNumber(display_), POLLIN, 0}, {x11::SignalDescriptor(), POLLIN, 0},
-                     {worker_.descriptor(), POLLIN, 0}, {link_, POLLIN, 0}};
-    const nfds_t count = link_ >= 0 ? 4 : 3;
+                     {worker_.descriptor(), POLLIN, 0}, {animation_.link(), POLLIN, 0}};
+    const nfds_t count = animation_.link() >= 0 ? 4 : 3;
     const std::uint32_t wait = NextWake(now);
     poll(fds, count, wait == ~0u ? -1 : static_cast<int>(std::min<std::uint32_t>(wait, 60000)));
     x11::DrainSignalPipe();
     if (Terminating()) return EndOnTerm();
     Reap();
-    if (link_ >= 0) ReadLink();
-    ReadWorker();
+    if (animation_.link() >= 0) ReadLink();
+    worker_.Deliver(session_, &Now);
     const std::uint32_t after = Now();
     session_.Tick(after);
     if (!covered_ && !ever_covered_ && (shown_ || after - started_ >= kShowLimit)) MapCover();
@@ -292,89 +262,23 @@ int Guardian::Run() {
       next_grab_ = after + (keyboard && pointer ? kGrabRefresh : kGrabRetry);
       if (covered_) RaiseCovers();
     }
-    if (restart_due_ && !unlocking_ && static_cast<std::int32_t>(after - restart_at_) >= 0) {
-      restart_due_ = false;
-      restarts_.push_back(after);
-      StartAnimation();
-    }
-    if (unlocking_ && !finished_) {
-      if (animation_ <= 0) {
-        finished_ = true;
-      } else if (after - unlock_since_ >= kEndWait) {
-        StopAnimation(false);
-        finished_ = true;
-      }
-    }
+    if (RestartNow(after)) StartAnimation();
+    WindDown(after);
   }
   return End(exit_code_);
 }
 
 }  // namespace lock::guardian
 
-namespace {
-
-// XSS_SLEEP_LOCK_FD, when it names an open descriptor: closed once locked,
-// never inherited by the animation. -1 otherwise.
-int SleepLockDescriptor() {
-  const char* text = std::getenv("XSS_SLEEP_LOCK_FD");
-  if (text == nullptr || *text == '\0') return -1;
-  char* end = nullptr;
-  const long fd = std::strtol(text, &end, 10);
-  unsetenv("XSS_SLEEP_LOCK_FD");
-  if (*end != '\0' || fd < 0 || fd > 65535) return -1;
-  const int flags = fcntl(static_cast<int>(fd), F_GETFD);
-  if (flags < 0) return -1;
-  fcntl(static_cast<int>(fd), F_SETFD, flags | FD_CLOEXEC);
-  return static_cast<int>(fd);
-}
-
-// A detached run: the guardian goes on in a child process; this one waits
-// until it is locked (0) or has given up (its exit code).
-std::optional<int> Detach(int* told, int sleep_lock) {
-  int pipe_fds[2];
-  if (pipe2(pipe_fds, O_CLOEXEC) != 0) {
-    std::perror("cannot lock: pipe");
-    return kCouldNotLock;
-  }
-  const pid_t pid = fork();
-  if (pid == 0) {
-    close(pipe_fds[0]);
-    *told = pipe_fds[1];
-    return std::nullopt;
-  }
-  close(pipe_fds[1]);
-  if (sleep_lock >= 0) close(sleep_lock);
-  if (pid < 0) {
-    close(pipe_fds[0]);
-    std::perror("cannot lock: fork");
-    return kCouldNotLock;
-  }
-  char byte = 0;
-  ssize_t n = 0;
-  do {
-    n = read(pipe_fds[0], &byte, 1);
-  } while (n < 0 && errno == EINTR);
-  close(pipe_fds[0]);
-  if (n == 1) return 0;  // locked; the guardian stays behind
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  return WIFEXITED(status) && WEXITSTATUS(status) != 0 ? WEXITSTATUS(status) : kCouldNotLock;
-}
-
-}  // namespace
-
 std::optional<int> GuardScreen(int argc, char** argv, const char* saver_name, GuardRequest request) {
   if (lock::LinkToGuardian().active()) return std::nullopt;  // this is the animation
   if (!request.lock && !lock::PasswordSwitchOn()) return std::nullopt;
-  const int sleep_lock = SleepLockDescriptor();
+  const int sleep_lock = lock::TakeSleepLock();
   int told = -1;
   if (request.detach) {
-    if (const auto code = Detach(&told, sleep_lock)) return code;
+    if (const auto code = lock::DetachGuardian(&told, sleep_lock)) return code;
   }
-  // The locale decides how keys become text: UTF-8 whatever the environment.
-  std::setlocale(LC_ALL, "");
-  if (std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0) std::setlocale(LC_CTYPE, "C.UTF-8");
+  lock::UseUtf8Locale();
   ::Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) return std::nullopt;  // the program says why it cannot run
   XSetErrorHandler(x11::RecordError);

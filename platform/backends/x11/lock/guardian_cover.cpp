@@ -141,7 +141,7 @@ void Guardian::CreateWindows() {
                          CopyFromParent, InputOutput, CopyFromParent, CWBackPixel, &s);
   XMapWindow(display_, stage_);
   prompt_ = std::make_unique<PromptView>(display_, screen_, cover_, saver_name_,
-                                         "locked by " + UserName() + " on " + HostName());
+                                         "locked by " + GuardianUserName() + " on " + GuardianHostName());
   prompt_->Resize(width_, height_);
   if (others_.empty()) MakeOtherCovers();
   XFlush(display_);
@@ -238,15 +238,7 @@ void Guardian::MapCover() {
 // (an idle manager's sleep lock, the caller of a detached run) hears of it.
 void Guardian::TellLocked() {
   XSync(display_, False);
-  if (sleep_lock_ >= 0) close(sleep_lock_);
-  sleep_lock_ = -1;
-  if (told_ >= 0) {
-    const char byte = 1;
-    while (write(told_, &byte, 1) < 0 && errno == EINTR) {
-    }
-    close(told_);
-  }
-  told_ = -1;
+  lock::TellLocked(&told_, &sleep_lock_);
 }
 
 // Another client destroyed the cover (and with it the stage, the prompt and
@@ -264,7 +256,7 @@ void Guardian::RebuildWindows() {
   MapCover();
   prompt_->Show(session_.prompt(), caps_lock_);
   // The animation lost its window with the stage; a new one gets the new stage.
-  if (animation_ > 0) kill(animation_, SIGTERM);
+  if (animation_.running()) kill(animation_.pid(), SIGTERM);
 }
 
 }  // namespace orvo::platform::lock::guardian

@@ -1,11 +1,14 @@
 // The guardian process's state, shared by its files: the loop and its
 // events (guardian.cpp), the cover and the grabs (guardian_cover.cpp), the
-// keyboard and the input method (guardian_keyboard.cpp), and the
-// animation child (guardian_animation.cpp). Private to the X11 lock.
+// keyboard and the input method (guardian_keyboard.cpp). What it does apart
+// from X (the session, PAM, the animation child) is the shared
+// GuardianCore. Private to the X11 lock.
 #pragma once
 
 // Our headers first: Xlib's macros would rewrite names in them.
+#include "orvo/animation_process.h"
 #include "orvo/guardian.h"
+#include "orvo/guardian_run.h"
 #include "orvo/lock_contract.h"
 #include "orvo/lock_link.h"
 #include "orvo/lock_session.h"
@@ -21,7 +24,6 @@
 #include <sys/types.h>
 
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,44 +34,24 @@ inline constexpr std::uint32_t kGrabLimit = 5000;      // both grabs within this
 inline constexpr std::uint32_t kGrabRetry = 50;
 inline constexpr std::uint32_t kShowLimit = 2000;      // the cover goes up at the latest this long after the start
 inline constexpr std::uint32_t kGrabRefresh = 1000;    // grabs are taken again this often, lost or not
-inline constexpr std::uint32_t kRestartWindow = 60000;
-inline constexpr std::size_t kRestartsPerWindow = 3;   // animation restarts within kRestartWindow
-inline constexpr std::uint32_t kRestartDelay = 250;
-inline constexpr std::uint32_t kEndWait = 3000;        // for the animation to finish its tear-down
 inline constexpr const char* kCoverClass = "OrvoScreenLock";
 inline constexpr const char* kCoverTitle = "Screen Lock";
 inline constexpr const char* kGrabBreakOption = "grab:break_actions";
 inline constexpr long kPointerEvents = ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
 
-// SIGTERM ends the lock; SIGCHLD tells of the animation's end.
-inline constexpr int kWakingSignals[] = {SIGTERM, SIGCHLD};
-
-// Every catchable signal that would end or stop the guardian, but SIGTERM
-// (which ends a locked run cleanly) and SIGCHLD: ignored while locked, back
-// to their defaults in the animation. A fault of its own still ends it: the
-// kernel delivers those whatever the disposition.
-void IgnoreEndingSignals();
-void DefaultEndingSignals();
-
 inline std::uint32_t Now() { return x11::MonotonicMs(); }
 
 inline bool Terminating() { return x11::SignalCaught(SIGTERM); }
 
-// The user's name as the prompt shows it, and this computer's.
-std::string UserName();
-std::string HostName();
-
-class Guardian final : public SessionEffects {
+class Guardian final : public GuardianCore {
  public:
   Guardian(::Display* display, int argc, char** argv, std::string saver_name)
-      : display_(display),
+      : GuardianCore(Arguments(argc, argv), DisplayString(display), &Now),
+        display_(display),
         screen_(DefaultScreen(display)),
         root_(RootWindow(display, DefaultScreen(display))),
         program_(argc > 0 && argv[0] != nullptr ? argv[0] : "saver"),
-        saver_name_(std::move(saver_name)),
-        session_(*this),
-        worker_(kPamService, UserName(), DisplayString(display)) {
-    for (int i = 0; i < argc; ++i) args_.emplace_back(argv[i] != nullptr ? argv[i] : "");
+        saver_name_(std::move(saver_name)) {
     const std::size_t slash = program_.rfind('/');
     if (slash != std::string::npos) program_ = program_.substr(slash + 1);
   }
@@ -87,29 +69,20 @@ class Guardian final : public SessionEffects {
 
   // SessionEffects.
   void Forward(const LinkMessage& input) override {
-    if (link_ >= 0) SendLinkMessage(link_, input);
+    if (animation_.link() >= 0) SendLinkMessage(animation_.link(), input);
   }
   void Show(const PromptState& prompt) override {
     if (prompt.visible && !covered_ && cover_ != 0) MapCover();  // a prompt is only ever shown locked
     if (prompt.visible && prompt_ && !prompt_->visible()) PlacePrompt();
     if (prompt_) prompt_->Show(prompt, caps_lock_);
   }
-  void StartCheck(const char* password) override { worker_.Start(password); }
-  void Answer(const char* answer) override { worker_.Answer(answer); }
-  void AbandonCheck() override { worker_.Abandon(); }
-  void Verdict(std::uint32_t sequence, bool may_close) override {
-    LinkMessage m;
-    m.type = static_cast<std::uint32_t>(LinkType::kVerdict);
-    m.sequence = sequence;
-    m.value = may_close ? 1 : 0;
-    if (link_ >= 0) SendLinkMessage(link_, m);
-  }
-  void Unlock() override {
-    if (!unlocking_) unlock_since_ = Now();
-    unlocking_ = true;
-  }
 
  private:
+  static std::vector<std::string> Arguments(int argc, char** argv) {
+    std::vector<std::string> args;
+    for (int i = 0; i < argc; ++i) args.emplace_back(argv[i] != nullptr ? argv[i] : "");
+    return args;
+  }
   bool TakeGrabs(bool* keyboard, bool* pointer);
   bool PointerInHotCorner();
   int LockOrGiveUp();
@@ -127,11 +100,9 @@ class Guardian final : public SessionEffects {
   void OpenInputMethod();
   bool StartAnimation();
   void Reap();
-  void StopAnimation(bool ask_first);
   void HandleEvent(XEvent& event);
   void HandleKey(XEvent& event);
   void ReadLink();
-  void ReadWorker();
   void UpdateCapsLock();
   bool WatchKeymap();
   void CheckKeymap();
@@ -143,11 +114,8 @@ class Guardian final : public SessionEffects {
   ::Display* display_;
   int screen_;
   Window root_;
-  std::vector<std::string> args_;
   std::string program_;
   std::string saver_name_;
-  LockSession session_;
-  PamWorker worker_;
 
   Cursor blank_ = 0;
   Window cover_ = 0;
@@ -177,19 +145,10 @@ class Guardian final : public SessionEffects {
   int xkb_event_ = -1;  // the XKB extension's event code, -1 without it
   bool disarmed_ = false;  // grab-breaking keys were switched off while locked
 
-  pid_t animation_ = -1;
-  int link_ = -1;
   bool shown_ = false;
   bool ever_covered_ = false;
   std::uint32_t started_ = 0;
-  std::deque<std::uint32_t> restarts_;
-  bool restart_due_ = false;
-  std::uint32_t restart_at_ = 0;
-  int exit_code_ = 0;
-  bool finished_ = false;
 
-  bool unlocking_ = false;
-  std::uint32_t unlock_since_ = 0;
   std::uint32_t next_grab_ = 0;
 };
 

@@ -44,6 +44,8 @@ class PamWorker {
   // Events since the last call, in order. A helper that ends without a
   // verdict shows as kDone with kUnavailable.
   std::deque<Event> TakeEvents();
+  // TakeEvents handed to a locked screen's session, in order.
+  void Deliver(LockSession& session, std::uint32_t (*now)());
   // Stops the running check at once (the helper and whatever PAM started
   // are killed); nothing it would have reported comes.
   void Abandon();

@@ -8,6 +8,8 @@
 
 #include <optional>
 
+#include "orvo/lock_contract.h"  // the exit codes
+
 namespace orvo::platform {
 
 // What the command line asked of a full-screen run.
@@ -15,11 +17,6 @@ struct GuardRequest {
   bool lock = false;    // --lock: lock whatever the password switch says
   bool detach = false;  // --detach: return to the caller once the screen is locked
 };
-
-// Exit codes of a run that never locked; 0 comes only after the right
-// password (or SIGTERM while locked).
-inline constexpr int kCouldNotLock = 2;  // the reason goes to standard error
-inline constexpr int kAnotherLock = 3;   // another lock of these savers holds the screen
 
 // Called for a full-screen run (the program's command line asks for one).
 // When this process should guard the screen (the desktop's password switch

@@ -6,6 +6,7 @@
 // cannot lock.
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -123,15 +124,29 @@ class WaylandLockTest : public ::testing::Test {
 TEST_F(WaylandLockTest, ClaimsTheLockOnlyOnceLockedAndCoversEveryOutputLaterOnesToo) {
   CompositorProcess compositor({"--output", "640x480", "--output", "320x200", "--hold-locked"});
   ASSERT_TRUE(compositor.ready());
+  // An idle manager's sleep lock: its write end goes to the program.
+  int sleep_lock[2];
+  ASSERT_EQ(pipe(sleep_lock), 0);
+  setenv("XSS_SLEEP_LOCK_FD", std::to_string(sleep_lock[1]).c_str(), 1);
   Start(compositor, {"--lock", "--detach"});
+  unsetenv("XSS_SLEEP_LOCK_FD");
+  close(sleep_lock[1]);
+  const auto released = [&] {
+    pollfd p = {sleep_lock[0], POLLIN, 0};
+    return poll(&p, 1, 0) == 1;  // end of file: every holder closed it
+  };
   ASSERT_TRUE(compositor.Await("commit lock_surface 0 640x480"));
   ASSERT_TRUE(compositor.Await("commit lock_surface 1 320x200"));
   // Nothing is claimed before the compositor says locked: the caller waits.
   std::this_thread::sleep_for(300ms);
   EXPECT_TRUE(Running()) << "--detach returned before `locked`";
+  EXPECT_FALSE(released()) << "the sleep lock was let go before `locked`";
   compositor.Send("locked");
   EXPECT_EQ(WaitExit(), 0);  // the caller; the guardian stays behind
   pid_ = -1;
+  for (int i = 0; i < 200 && !released(); ++i) std::this_thread::sleep_for(10ms);
+  EXPECT_TRUE(released()) << "the sleep lock is still held once locked";
+  close(sleep_lock[0]);
 
   compositor.Send("output 400x300");
   EXPECT_TRUE(compositor.Await("commit lock_surface 2 400x300"));

@@ -108,7 +108,12 @@ class Guardian final : public lock::GuardianCore, public wayland::SeatListener {
     connection_->outputs().changed = nullptr;
   }
 
-  void Prepare(int told) { told_ = told; }
+  // `told` gets one byte and `sleep_lock` (XSS_SLEEP_LOCK_FD) is closed
+  // once the screen is locked.
+  void Prepare(int told, int sleep_lock) {
+    told_ = told;
+    sleep_lock_ = sleep_lock;
+  }
   int Run();
 
   // SessionEffects.
@@ -174,6 +179,7 @@ class Guardian final : public lock::GuardianCore, public wayland::SeatListener {
   bool prompt_dirty_ = false;
   std::vector<PixelRect> prompt_marked_;  // slots under the prompt last shown
   int told_ = -1;
+  int sleep_lock_ = -1;
   // Hang detection: input that should have made the animation ask was
   // forwarded at awaiting_since_; last_frame_ is its last frame's time.
   bool awaiting_ = false;
@@ -515,8 +521,7 @@ int Guardian::Run() {
     }
     return End(code, false);
   }
-  int no_sleep_lock = -1;  // an X11 idle manager's: none on Wayland
-  lock::TellLocked(&told_, &no_sleep_lock);
+  lock::TellLocked(&told_, &sleep_lock_);
   const std::vector<std::string> no_display = {"WAYLAND_DISPLAY", "WAYLAND_SOCKET", "DISPLAY"};
   if (reader_ && animation_.Start(Now(), kStage, reader_->fd(), no_display)) session_.AnimationStarted();
 
@@ -580,9 +585,10 @@ int Guardian::Run() {
 std::optional<int> GuardScreenOnWayland(int argc, char** argv, const char* saver_name, bool lock, bool detach) {
   if (lock::LinkToGuardian().active()) return std::nullopt;  // this is the animation
   if (!lock && !lock::PasswordSwitchOn()) return std::nullopt;
+  const int sleep_lock = lock::TakeSleepLock();
   int told = -1;
   if (detach) {
-    if (const auto code = lock::DetachGuardian(&told, -1)) return code;
+    if (const auto code = lock::DetachGuardian(&told, sleep_lock)) return code;
   }
   // Keys become text through the locale's compose table.
   lock::UseUtf8Locale();
@@ -594,7 +600,7 @@ std::optional<int> GuardScreenOnWayland(int argc, char** argv, const char* saver
     return kCouldNotLock;
   }
   Guardian guardian(std::move(connection), argc, argv, saver_name != nullptr ? saver_name : "Screen saver");
-  guardian.Prepare(told);
+  guardian.Prepare(told, sleep_lock);
   return guardian.Run();
 }
 

@@ -46,6 +46,8 @@ struct PixelRect {
 // the last presentation, as a map of tiles of kTileWidth x kTileHeight
 // pixels: every drawing call marks the tiles its pixels fall in, and
 // presentation converts and sends only those.
+// A surface's state, kept apart so that Surface copies and moves it whole
+// after doing what is held back.
 class SurfaceFields {
  protected:
   int width_ = 0;
@@ -93,7 +95,6 @@ class Surface : private SurfaceFields {
   // below calls it first, so nobody sees the surface without that drawing.
   using SettleHook = void (*)(Surface&);
   void HoldBack(SettleHook hook) { settle_ = hook; }
-  bool held_back() const { return settle_ != nullptr; }
   void Settle() const {
     if (settle_ == nullptr) return;
     const SettleHook hook = settle_;

@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "orvo/win_types.h"
@@ -45,7 +46,23 @@ struct PixelRect {
 // the last presentation, as a map of tiles of kTileWidth x kTileHeight
 // pixels: every drawing call marks the tiles its pixels fall in, and
 // presentation converts and sends only those.
-class Surface {
+// A surface's state, kept apart so that Surface copies and moves it whole
+// after doing what is held back.
+class SurfaceFields {
+ protected:
+  int width_ = 0;
+  int height_ = 0;
+  std::size_t stride_ = 0;
+  std::vector<std::uint8_t> pixels_;
+  bool bottom_up_ = false;
+  std::vector<std::uint8_t> tiles_;  // tile_rows_ x tile_columns_, 1 = changed
+  int tile_columns_ = 0;
+  int tile_rows_ = 0;
+  bool changed_ = false;
+  bool direct_ = false;
+};
+
+class Surface : private SurfaceFields {
  public:
   static constexpr int kTileShiftX = 6;
   static constexpr int kTileShiftY = 4;
@@ -54,6 +71,40 @@ class Surface {
 
   Surface() = default;
   Surface(int width, int height) { Resize(width, height); }
+  // Drawing held back for a surface is done before it is copied, moved or
+  // destroyed.
+  Surface(const Surface& other) : SurfaceFields((other.Settle(), other)) {}
+  Surface(Surface&& other) noexcept : SurfaceFields((other.Settle(), std::move(other))) {}
+  Surface& operator=(const Surface& other) {
+    Settle();
+    other.Settle();
+    SurfaceFields::operator=(other);
+    return *this;
+  }
+  Surface& operator=(Surface&& other) noexcept {
+    Settle();
+    other.Settle();
+    SurfaceFields::operator=(std::move(other));
+    return *this;
+  }
+  ~Surface() { Settle(); }
+
+  // The drawing layer may hold drawing back (consecutive strokes of one
+  // slot, painted as their union): it leaves a hook that paints what it
+  // holds, and every look at or change of the pixels or of the change marks
+  // below calls it first, so nobody sees the surface without that drawing.
+  using SettleHook = void (*)(Surface&);
+  void HoldBack(SettleHook hook) { settle_ = hook; }
+  void Settle() const {
+    if (settle_ == nullptr) return;
+    const SettleHook hook = settle_;
+    settle_ = nullptr;
+    hook(const_cast<Surface&>(*this));
+  }
+  // A surface whose memory its owner reads and writes directly (a DIB
+  // section's bits): nothing is held back for it.
+  void set_direct(bool direct) { direct_ = direct; }
+  bool direct() const { return direct_; }
 
   // Resizes and clears to slot 0 (black); the whole surface counts as
   // changed. Sizes below 0 count as 0.
@@ -62,18 +113,34 @@ class Surface {
   int width() const { return width_; }
   int height() const { return height_; }
   std::size_t stride() const { return stride_; }
-  std::uint8_t* row(int y) { return pixels_.data() + RowOffset(y); }
-  const std::uint8_t* row(int y) const { return pixels_.data() + RowOffset(y); }
+  std::uint8_t* row(int y) {
+    Settle();
+    return pixels_.data() + RowOffset(y);
+  }
+  const std::uint8_t* row(int y) const {
+    Settle();
+    return pixels_.data() + RowOffset(y);
+  }
   // A bottom-up surface keeps its last row first in memory, as a bottom-up
   // DIB section does; row(y) still counts from the top.
-  void set_bottom_up(bool bottom_up) { bottom_up_ = bottom_up; }
+  void set_bottom_up(bool bottom_up) {
+    Settle();
+    bottom_up_ = bottom_up;
+  }
   bool bottom_up() const { return bottom_up_; }
-  std::uint8_t* data() { return pixels_.data(); }
-  const std::uint8_t* data() const { return pixels_.data(); }
+  std::uint8_t* data() {
+    Settle();
+    return pixels_.data();
+  }
+  const std::uint8_t* data() const {
+    Settle();
+    return pixels_.data();
+  }
 
   // Marks pixels as changed; parts outside the surface are ignored.
   // [left, right) of row y:
   void MarkSpan(int y, int left, int right) {
+    Settle();
     if (y < 0 || y >= height_) return;
     if (left < 0) left = 0;
     if (right > width_) right = width_;
@@ -85,17 +152,22 @@ class Surface {
   }
   // Pixel (x, y), which must be on the surface.
   void MarkPixel(int y, int x) {
+    Settle();
     tiles_[static_cast<std::size_t>(y >> kTileShiftY) * tile_columns_ + (x >> kTileShiftX)] = 1;
     changed_ = true;
   }
   void MarkRect(const PixelRect& rect);
   void MarkAllDirty() { MarkRect({0, 0, width_, height_}); }
-  bool changed() const { return changed_; }
+  bool changed() const {
+    Settle();
+    return changed_;
+  }
   void ClearChanges();
 
   int tile_columns() const { return tile_columns_; }
   int tile_rows() const { return tile_rows_; }
   bool TileChanged(int column, int row) const {
+    Settle();
     return tiles_[static_cast<std::size_t>(row) * tile_columns_ + column] != 0;
   }
   int ChangedTileCount() const;
@@ -106,18 +178,10 @@ class Surface {
   void ChangedRects(std::vector<PixelRect>* out) const;
 
  private:
-  int width_ = 0;
-  int height_ = 0;
-  std::size_t stride_ = 0;
   std::size_t RowOffset(int y) const {
     return static_cast<std::size_t>(bottom_up_ ? height_ - 1 - y : y) * stride_;
   }
-  std::vector<std::uint8_t> pixels_;
-  bool bottom_up_ = false;
-  std::vector<std::uint8_t> tiles_;  // tile_rows_ x tile_columns_, 1 = changed
-  int tile_columns_ = 0;
-  int tile_rows_ = 0;
-  bool changed_ = false;
+  mutable SettleHook settle_ = nullptr;  // never copied: see above
 };
 
 // Process-wide state of the display.

@@ -8,6 +8,7 @@
 namespace orvo::platform {
 
 void Surface::Resize(int width, int height) {
+  Settle();
   width_ = std::max(width, 0);
   height_ = std::max(height, 0);
   // Rows are padded to 4 bytes, as bitmap rows are.
@@ -21,6 +22,7 @@ void Surface::Resize(int width, int height) {
 }
 
 void Surface::MarkRect(const PixelRect& rect) {
+  Settle();
   const int left = std::max(rect.left, 0), right = std::min(rect.right, width_);
   const int top = std::max(rect.top, 0), bottom = std::min(rect.bottom, height_);
   if (left >= right || top >= bottom) return;
@@ -33,17 +35,20 @@ void Surface::MarkRect(const PixelRect& rect) {
 }
 
 void Surface::ClearChanges() {
+  Settle();
   if (!changed_) return;
   std::fill(tiles_.begin(), tiles_.end(), std::uint8_t{0});
   changed_ = false;
 }
 
 int Surface::ChangedTileCount() const {
+  Settle();
   if (!changed_) return 0;
   return static_cast<int>(std::count(tiles_.begin(), tiles_.end(), std::uint8_t{1}));
 }
 
 void Surface::ChangedRects(std::vector<PixelRect>* out) const {
+  Settle();
   out->clear();
   if (!changed_) return;
   // Rectangles still growing downwards, in tile units, left to right.

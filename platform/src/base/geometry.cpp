@@ -1115,27 +1115,22 @@ void WidePathSpansGeneral(const std::vector<DPoint>& path, bool closed, double r
 // every disc from one table of exact spans, and of each band only the rows
 // its end discs may leave uncovered (ForBandEdgeRows). The union of the
 // parts' pixels is what the general way paints.
-void WidePathSpans(const std::vector<DPoint>& path, bool closed, double radius, Coord width,
-                   Coord row_lo, Coord row_hi, const SpanSink& sink) {
-  PathSetup setup;
-  if (!SetUpPath(path, closed, radius, width, row_lo, row_hi, setup)) return;
-  if (!setup.pen.on || radius > kMaxTabledRadius) {
-    WidePathSpansGeneral(path, closed, radius, width, row_lo, row_hi, sink);
-    return;
-  }
+namespace {
+
+// Adds the pixels of a set-up path with a whole pen within the table's
+// reach to cover; true, adding nothing, when one of its discs covers the
+// whole surface (which decides the path).
+bool AddTabledPath(const PathSetup& setup, double radius, Coord width, Coord row_lo, Coord row_hi,
+                   PixelCover& cover) {
   static DiscSpans disc;
   disc.Use(static_cast<Coord>(2 * radius));
   const std::vector<PieceRows>& pieces = *setup.pieces;
-  // A pen wider than the surface: one disc that covers it all decides.
   for (const PieceRows& q : pieces) {
     if (DiscCoversAll(disc, q.p0, width, row_lo, row_hi) ||
         (q.end_disc && DiscCoversAll(disc, q.p1, width, row_lo, row_hi))) {
-      for (Coord y = row_lo; y < row_hi; ++y) sink(y, 0, width);
-      return;
+      return true;
     }
   }
-  static PixelCover cover;
-  cover.Reset(setup.first, static_cast<std::size_t>(setup.last - setup.first));
   for (const PieceRows& q : pieces) {
     AddDiscPixels(disc, q.p0, q.top, q.bottom, cover);
     if (q.len2 > 0) {
@@ -1145,7 +1140,70 @@ void WidePathSpans(const std::vector<DPoint>& path, bool closed, double radius, 
     }
     if (q.end_disc) AddDiscPixels(disc, q.p1, q.top, q.bottom, cover);
   }
+  return false;
+}
+
+bool Tabled(const PathSetup& setup, double radius) {
+  return setup.pen.on && radius <= kMaxTabledRadius;
+}
+
+// The union of the paths held back, over rows [first, first + rows): made
+// once and never freed, since a surface destroyed at exit may still take it.
+struct HeldPaths {
+  PixelCover cover;
+  bool any = false;
+  Coord row_lo = 0;
+  Coord row_hi = 0;
+};
+HeldPaths& Held() {
+  static HeldPaths* held = new HeldPaths;
+  return *held;
+}
+
+}  // namespace
+
+void WidePathSpans(const std::vector<DPoint>& path, bool closed, double radius, Coord width,
+                   Coord row_lo, Coord row_hi, const SpanSink& sink) {
+  PathSetup setup;
+  if (!SetUpPath(path, closed, radius, width, row_lo, row_hi, setup)) return;
+  if (!Tabled(setup, radius)) {
+    WidePathSpansGeneral(path, closed, radius, width, row_lo, row_hi, sink);
+    return;
+  }
+  static PixelCover cover;
+  cover.Reset(setup.first, static_cast<std::size_t>(setup.last - setup.first));
+  if (AddTabledPath(setup, radius, width, row_lo, row_hi, cover)) {
+    for (Coord y = row_lo; y < row_hi; ++y) sink(y, 0, width);
+    return;
+  }
   cover.ForEach([&](Coord y, Coord x0, Coord x1) { sink(y, x0, x1); });
+}
+
+bool HoldWidePath(const std::vector<DPoint>& path, bool closed, double radius, Coord width,
+                  Coord row_lo, Coord row_hi) {
+  PathSetup setup;
+  if (!SetUpPath(path, closed, radius, width, row_lo, row_hi, setup)) return true;
+  if (!Tabled(setup, radius)) return false;
+  HeldPaths& held = Held();
+  // Another range is another surface's: that path is painted at once.
+  if (held.any && (held.row_lo != row_lo || held.row_hi != row_hi)) return false;
+  if (!held.any) {
+    held.cover.Reset(row_lo, static_cast<std::size_t>(row_hi - row_lo));
+    held.any = true;
+    held.row_lo = row_lo;
+    held.row_hi = row_hi;
+  }
+  if (AddTabledPath(setup, radius, width, row_lo, row_hi, held.cover)) {
+    for (Coord y = row_lo; y < row_hi; ++y) held.cover.Add(y, 0, width);
+  }
+  return true;
+}
+
+void TakeHeldPaths(const SpanSink& sink) {
+  HeldPaths& held = Held();
+  if (!held.any) return;
+  held.any = false;
+  held.cover.ForEach([&](Coord y, Coord x0, Coord x1) { sink(y, x0, x1); });
 }
 
 // ---- Polygons --------------------------------------------------------------------------

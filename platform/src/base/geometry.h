@@ -118,6 +118,16 @@ void ThinLineSpans(IPoint a, IPoint b, Coord width, Coord row_lo, Coord row_hi,
 // the whole path come out merged, one pass per row, each pixel once.
 void WidePathSpans(const std::vector<DPoint>& path, bool closed, double radius, Coord width,
                    Coord row_lo, Coord row_hi, const SpanSink& sink);
+// Holding wide paths back: consecutive strokes of one slot on one surface
+// paint the union of their pixels, which is what painting them one after
+// another shows. HoldWidePath adds the pixels WidePathSpans gives the path
+// to the union held (rows [row_lo, row_hi), the same until the union is
+// taken); false, adding nothing, for a path that only the general way
+// below takes, which the caller paints at once. TakeHeldPaths hands the
+// union's spans to sink, row by row, and empties it.
+bool HoldWidePath(const std::vector<DPoint>& path, bool closed, double radius, Coord width,
+                  Coord row_lo, Coord row_hi);
+void TakeHeldPaths(const SpanSink& sink);
 // The same pixels by the way every path can take, each part's real interval
 // on every row it reaches; WidePathSpans takes it for paths with fractional
 // points or widths and a faster way for whole ones (compared in the tests).

@@ -52,7 +52,10 @@ HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* info, UINT usage, void** bit
   const HBITMAP handle = NewBitmap(h.biWidth, height, h.biHeight > 0, true);
   if (handle == nullptr) return nullptr;
   // The pixels hold slot numbers: the caller's buffer is the surface itself.
-  if (bits != nullptr) *bits = FindBitmap(handle)->surface.data();
+  // Its owner reads and writes it without any call: nothing is held back.
+  Surface& surface = FindBitmap(handle)->surface;
+  surface.set_direct(true);
+  if (bits != nullptr) *bits = surface.data();
   return handle;
 }
 

@@ -26,6 +26,8 @@ class Painter {
   Painter& operator=(const Painter&) = delete;
 
   Surface& surface() { return surface_; }
+  // Whether the DC has no clip region (spans are clipped to the surface only).
+  bool unclipped() const { return clip_ == nullptr; }
   // Rows that can hold visible pixels: the surface's.
   Coord row_lo() const { return 0; }
   Coord row_hi() const { return surface_.height(); }

@@ -1,8 +1,54 @@
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "raster/painter.h"
 
 namespace orvo::platform::raster {
+namespace {
+
+// The surface and slot of the wide strokes held back (HoldWidePath), if any.
+struct HeldStrokes {
+  Surface* surface = nullptr;
+  std::uint8_t slot = 0;
+};
+HeldStrokes g_held;
+
+// The surface's settle hook: paints the union held for it.
+void PaintHeld(Surface& surface) {
+  const std::uint8_t slot = g_held.slot;
+  g_held.surface = nullptr;
+  const Coord width = surface.width();
+  TakeHeldPaths([&](Coord y, Coord x0, Coord x1) {
+    const int a = static_cast<int>(std::max<Coord>(x0, 0));
+    const int b = static_cast<int>(std::min<Coord>(x1, width));
+    if (a >= b || y < 0 || y >= surface.height()) return;
+    std::memset(surface.row(static_cast<int>(y)) + a, slot, static_cast<std::size_t>(b - a));
+    surface.MarkSpan(static_cast<int>(y), a, b);
+  });
+}
+
+// Holds a wide stroke back when the surface allows it; false when it must
+// be painted at once.
+bool Hold(Painter& painter, const std::vector<DPoint>& path, bool closed, double radius,
+          std::uint8_t slot) {
+  Surface& surface = painter.surface();
+  if (!painter.unclipped() || surface.direct()) return false;
+  if (g_held.surface != nullptr && (g_held.surface != &surface || g_held.slot != slot)) {
+    g_held.surface->Settle();
+  }
+  if (!HoldWidePath(path, closed, radius, painter.width(), painter.row_lo(), painter.row_hi())) {
+    return false;
+  }
+  if (g_held.surface == nullptr) {
+    g_held.surface = &surface;
+    g_held.slot = slot;
+    surface.HoldBack(PaintHeld);
+  }
+  return true;
+}
+
+}  // namespace
 
 Stroker Stroker::ForPen(const DeviceContext& dc) {
   Stroker s;
@@ -39,6 +85,7 @@ void Stroker::Stroke(Painter& painter, std::span<const IPoint> points, bool clos
       for (const IPoint& p : points) {
         path.push_back(DPoint{static_cast<double>(p.x), static_cast<double>(p.y)});
       }
+      if (Hold(painter, path, closed, width_ / 2.0, slot_)) return;
       WidePathSpans(path, closed, width_ / 2.0, painter.width(), painter.row_lo(), painter.row_hi(),
                     painter.Filler(slot_));
       return;

@@ -105,6 +105,17 @@ class WaylandBackend final : public Backend, public SeatListener {
   void Closed(Piece& piece);
   void CloseRequested(Piece& piece);
   void Push(const BackendEvent& event) { pending_.push_back(event); }
+  // A resize or an expose of window `id`: the area (x, y, width, height).
+  void PushArea(BackendEvent::Kind kind, NativeId id, int x, int y, int width, int height) {
+    BackendEvent out;
+    out.kind = kind;
+    out.window = id;
+    out.x = x;
+    out.y = y;
+    out.width = width;
+    out.height = height;
+    Push(out);
+  }
 
  private:
   Window* Find(NativeId id) {

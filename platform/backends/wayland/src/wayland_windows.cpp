@@ -209,12 +209,7 @@ NativeId WaylandBackend::CreateNativeWindow(const NativeWindowParams& params) {
     return e.window == w.id && e.kind == BackendEvent::Kind::kResize;
   });
   if (w.width != params.width || w.height != params.height) {
-    BackendEvent out;
-    out.kind = BackendEvent::Kind::kResize;
-    out.window = w.id;
-    out.width = w.width;
-    out.height = w.height;
-    Push(out);
+    PushArea(BackendEvent::Kind::kResize, w.id, 0, 0, w.width, w.height);
   }
   return w.id;
 }
@@ -264,19 +259,9 @@ void WaylandBackend::SyncOutputs(Window& w) {
   if (width != w.width || height != w.height) {
     w.width = width;
     w.height = height;
-    BackendEvent out;
-    out.kind = BackendEvent::Kind::kResize;
-    out.window = w.id;
-    out.width = width;
-    out.height = height;
-    Push(out);
+    PushArea(BackendEvent::Kind::kResize, w.id, 0, 0, width, height);
   } else if (changed) {
-    BackendEvent out;
-    out.kind = BackendEvent::Kind::kExpose;
-    out.window = w.id;
-    out.width = width;
-    out.height = height;
-    Push(out);
+    PushArea(BackendEvent::Kind::kExpose, w.id, 0, 0, width, height);
   }
 }
 
@@ -313,24 +298,13 @@ void WaylandBackend::Configured(Piece& piece, int width, int height) {
     if (ew != w.width || eh != w.height) {
       w.width = ew;
       w.height = eh;
-      BackendEvent out;
-      out.kind = BackendEvent::Kind::kResize;
-      out.window = w.id;
-      out.width = ew;
-      out.height = eh;
-      Push(out);
+      PushArea(BackendEvent::Kind::kResize, w.id, 0, 0, ew, eh);
       return;
     }
   }
   if (first || resized) {
-    BackendEvent out;
-    out.kind = BackendEvent::Kind::kExpose;
-    out.window = w.id;
-    out.x = area.left;
-    out.y = area.top;
-    out.width = area.right - area.left;
-    out.height = area.bottom - area.top;
-    Push(out);
+    PushArea(BackendEvent::Kind::kExpose, w.id, area.left, area.top, area.right - area.left,
+             area.bottom - area.top);
   }
 }
 

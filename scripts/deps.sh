@@ -8,7 +8,7 @@ ORVO_PACKAGES=(
   cmake g++ ninja-build pkg-config python3
   libx11-dev libxext-dev libxtst-dev libxft-dev libxrandr-dev libxcomposite-dev fonts-dejavu-core libfltk1.3-dev libpam0g-dev libpng-dev libgif-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  # the Wayland back end, the lock's prompt without X (FreeType, fontconfig) and the
+  # the Wayland back end, the lock's prompt (FreeType, fontconfig) and the
   # Wayland test compositor
   libwayland-dev libwayland-bin wayland-protocols libxkbcommon-dev libfreetype-dev libfontconfig-dev
   # tests

@@ -664,6 +664,39 @@ TEST_F(LockTest, AStoppedAnimationOrAHangingCheckDoesNotLockTheUserOut) {
   EXPECT_EQ(saver->WaitExit(8s), 0) << "the prompt works again";
 }
 
+// Another client's window over a lock whose animation is stopped: once the
+// cover is back on top and the window gone, none of its picture is left on
+// the screen (no stopped animation repaints what it covered).
+TEST_F(LockTest, AWindowOverAStoppedAnimationLeavesNothingBehind) {
+  auto saver = StartLocked();
+  const pid_t animation = static_cast<pid_t>(x_.WindowPid(Animation()));
+  ASSERT_GT(animation, 0);
+  kill(animation, SIGSTOP);
+  std::this_thread::sleep_for(100ms);
+  const std::vector<std::uint32_t> before = x_.Capture(0, 0, width_, height_);
+  Display* d = x_.get();
+  constexpr std::uint32_t kForeign = 0x13F27A;
+  XSetWindowAttributes a{};
+  a.override_redirect = True;
+  a.background_pixel = kForeign;  // the 24-bit TrueColor visual of the test server
+  const Window foreign = XCreateWindow(d, DefaultRootWindow(d), 0, 0, static_cast<unsigned>(width_),
+                                       static_cast<unsigned>(height_), 0, CopyFromParent, InputOutput, CopyFromParent,
+                                       CWOverrideRedirect | CWBackPixel, &a);
+  XMapRaised(d, foreign);
+  x_.Sync();
+  for (int i = 0; i < 100 && x_.TopWindow() != Cover(); ++i) std::this_thread::sleep_for(20ms);
+  ASSERT_EQ(x_.TopWindow(), Cover()) << "the guardian raised its cover";
+  XDestroyWindow(d, foreign);
+  x_.Sync();
+  std::this_thread::sleep_for(300ms);
+  const std::vector<std::uint32_t> after = x_.Capture(0, 0, width_, height_);
+  long left = 0;
+  for (std::size_t i = 0; i < after.size(); ++i) left += after[i] == kForeign && before[i] != kForeign;
+  EXPECT_EQ(left, 0) << "pixels of another client's window stay visible on the locked screen";
+  kill(animation, SIGCONT);
+  EndLock(*saver);
+}
+
 // Keys that make the server drop every grab or close the lock's connection
 // (keyboard option grab:break_actions): a run refuses to lock with 2 while
 // they are there; set while locked, they are switched off and the lock holds

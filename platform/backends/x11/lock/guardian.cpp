@@ -98,6 +98,9 @@ void Guardian::HandleEvent(XEvent& event) {
       session_.Motion(now, event.xmotion.x_root, event.xmotion.y_root);
       return;
     }
+    case CreateNotify:
+      if (event.xcreatewindow.parent == stage_ && stage_ != 0) BlackenAnimation(event.xcreatewindow.window);
+      return;
     case DestroyNotify: {
       Window w = event.xdestroywindow.window;
       if (w == cover_ && cover_ != 0) {

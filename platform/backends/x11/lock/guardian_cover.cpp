@@ -135,10 +135,12 @@ void Guardian::CreateWindows() {
   RootSize(display_, root_, &width_, &height_);
   cover_ = MakeCover(screen_, width_, height_);
   // The stage holds the animation's window; the prompt is its sibling above it.
+  // The stage hears of the animation's window being made (see BlackenAnimation).
   XSetWindowAttributes s{};
   s.background_pixel = BlackPixel(display_, screen_);
+  s.event_mask = SubstructureNotifyMask;
   stage_ = XCreateWindow(display_, cover_, 0, 0, static_cast<unsigned>(width_), static_cast<unsigned>(height_), 0,
-                         CopyFromParent, InputOutput, CopyFromParent, CWBackPixel, &s);
+                         CopyFromParent, InputOutput, CopyFromParent, CWBackPixel | CWEventMask, &s);
   XMapWindow(display_, stage_);
   prompt_ = std::make_unique<PromptView>(display_, screen_, cover_, saver_name_,
                                          "locked by " + GuardianUserName() + " on " + GuardianHostName());
@@ -170,6 +172,16 @@ bool Guardian::FindCover(Window w, int* screen, Window* parent) {
   }
   *parent = CoverParent(*screen);
   return true;
+}
+
+// The animation draws its window without a background of its own, so an
+// exposure it does not repaint (a stopped or hung animation, after another
+// client's window was over the lock) would keep that client's picture on
+// the locked screen. With a black background the server clears every
+// exposed part itself; a live animation paints it again on the exposure.
+void Guardian::BlackenAnimation(Window window) {
+  // Nothing is cleared now: what the animation has drawn stays.
+  XSetWindowBackground(display_, window, BlackPixel(display_, screen_));
 }
 
 void Guardian::RaiseCovers() {

@@ -91,6 +91,7 @@ class Guardian final : public GuardianCore {
   Window MakeCover(int screen, int width, int height);
   void MakeOtherCovers();
   bool FindCover(Window w, int* screen, Window* parent);
+  void BlackenAnimation(Window window);
   void RaiseCovers();
   void ScreenResized(Window root, int width, int height);
   void PlacePrompt();

@@ -1,16 +1,18 @@
-// The guardian's password prompt: a panel in the middle of the screen, in
-// a child window of the covering window above the animation, drawn with
-// Xft at a size taken from the screen height.
+// The guardian's password prompt: the shared painter's panel
+// (orvo/prompt_painter.h), put into a child window of the covering window
+// above the animation, in the middle of the part of the screen it is
+// placed in (the pointer's monitor).
 #pragma once
 
 // Our headers first: Xlib's macros would rewrite names in them.
 #include "orvo/lock_session.h"
+#include "orvo/prompt_painter.h"
 
 #include <X11/Xlib.h>
-#include <X11/Xft/Xft.h>
 
+#include <cstdint>
 #include <string>
-#include <vector>
+#include <unordered_map>
 
 namespace orvo::platform::lock {
 
@@ -33,26 +35,20 @@ class PromptView {
   Window window() const { return window_; }
 
  private:
-  bool OpenFonts();
-  void CloseFonts();
-  int TextWidth(XftFont* font, const std::string& text);
-  XftColor* Colour(std::uint32_t rgb);
   void Draw();
-  std::vector<std::string> Wrap(XftFont* font, const std::string& text, int width);
+  unsigned long PixelOf(std::uint32_t rgb);
 
   ::Display* display_;
   int screen_;
   Window window_ = 0;
+  GC gc_ = nullptr;
   Visual* visual_;
   Colormap colormap_;
   int depth_;
-  std::string title_, subtitle_;
-  int screen_width_ = 0, screen_height_ = 0;
-  int area_x_ = 0, area_y_ = 0, area_width_ = 0, area_height_ = 0;
-  int text_px_ = 0;
-  XftFont* body_ = nullptr;
-  XftFont* heading_ = nullptr;
-  std::vector<std::pair<std::uint32_t, XftColor>> colours_;
+  PromptPainter painter_;
+  // A colour-mapped visual's cells, allocated once per colour.
+  std::unordered_map<std::uint32_t, unsigned long> cells_;
+  int area_x_ = 0, area_y_ = 0, area_width_ = 1, area_height_ = 1;
   PromptState state_;
   bool caps_ = false;
   bool visible_ = false;

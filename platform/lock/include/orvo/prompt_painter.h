@@ -1,8 +1,8 @@
 // The guardian's password prompt painted into 32-bit pixels (0x00RRGGBB)
-// with FreeType and fontconfig, for a guardian without an X server to draw
-// text for it (Wayland). The panel has the X11 prompt's layout, texts,
-// colours (orvo/lock_prompt.h) and sizes from the screen height; the
-// caller puts it at the middle of each screen it covers.
+// with FreeType and fontconfig, the one layout of every guardian's panel
+// (X11 and Wayland): texts, colours (orvo/lock_prompt.h) and sizes from
+// the height of the screen or monitor it goes on; the caller puts it in
+// the middle of that screen or monitor.
 #pragma once
 
 #include <cstdint>

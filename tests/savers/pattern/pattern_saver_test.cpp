@@ -251,17 +251,6 @@ TEST_F(PatternSaverTest, FailedAllocationDrawsNothing) {
   for (auto px : image.pixels) ASSERT_EQ(px, 0);
 }
 
-TEST_F(PatternSaverTest, IdenticalArgumentsGiveIdenticalPictures) {
-  Options o = Opts(96, 64, 150);
-  o.settings = {{"Delay", "0"}};
-  const auto a = RecordSaver(kPatternSaver, o);
-  const auto b = RecordSaver(kPatternSaver, o);
-  EXPECT_EQ(a.pixels, b.pixels);
-  o.clock += 1;
-  const auto c = RecordSaver(kPatternSaver, o);
-  EXPECT_NE(a.pixels, c.pixels);
-}
-
 // Every type with every distortion (and none) for a whole image at tiny
 // and small sizes, through the real hooks; the sanitizers watch.
 TEST_F(PatternSaverTest, EveryTypeAndDistortionDrawsAWholeImage) {

@@ -258,14 +258,4 @@ TEST_F(PlasmaSaverTest, TearDownReleasesEverything) {
   EXPECT_EQ(orvo::WaveTable(), nullptr);
 }
 
-TEST_F(PlasmaSaverTest, SameArgumentsGiveTheSamePicture) {
-  const auto a = RecordSaver(kPlasmaSaver, Opts(160, 120, 60));
-  const auto b = RecordSaver(kPlasmaSaver, Opts(160, 120, 60));
-  Options other = Opts(160, 120, 60);
-  other.clock = 1000001;
-  const auto c = RecordSaver(kPlasmaSaver, other);
-  EXPECT_EQ(a.pixels, b.pixels);
-  EXPECT_NE(a.pixels, c.pixels);
-}
-
 }  // namespace

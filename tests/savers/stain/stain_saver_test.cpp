@@ -308,15 +308,4 @@ TEST_F(StainSaverTest, TearDownReleasesEverything) {
   EXPECT_EQ(orvo::WaveTable(), nullptr);
 }
 
-TEST_F(StainSaverTest, SameArgumentsGiveTheSamePicture) {
-  const auto a = RecordSaver(kStainSaver, Opts(120, 90, 30));
-  const auto b = RecordSaver(kStainSaver, Opts(120, 90, 30));
-  Options other = Opts(120, 90, 30);
-  other.clock = 1000007;
-  const auto c = RecordSaver(kStainSaver, other);
-  EXPECT_EQ(a.pixels, b.pixels);
-  EXPECT_EQ(a.colours, b.colours);
-  EXPECT_NE(a.pixels, c.pixels);
-}
-
 }  // namespace

@@ -5,10 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "orvo/platform.h"
@@ -18,15 +14,11 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using orvo::render::Options;
 using orvo::render::RecordSaver;
 using orvo::testing::NonBlack;
 
-class BeziersSaverTest : public orvo::testing::RecordingTest {
- protected:
-};
-
+class BeziersSaverTest : public orvo::testing::RecordingTest {};
 
 TEST_F(BeziersSaverTest, OneFrameStepPerTimerMessageAndNewFiguresOnTime) {
   Options o = Opts(60);

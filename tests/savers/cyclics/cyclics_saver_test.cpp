@@ -5,10 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "orvo/platform.h"
@@ -30,7 +26,6 @@ class CyclicsSaverTest : public orvo::testing::RecordingTest {
     RecordingTest::TearDown();
   }
 };
-
 
 TEST_F(CyclicsSaverTest, ANewFigureStartsAfterItsChangeTime) {
   Options o = Opts(40);

@@ -4,10 +4,7 @@
 // windows.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <set>
 #include <string>
@@ -27,7 +24,6 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using orvo::render::Options;
 using orvo::render::RecordSaver;
 

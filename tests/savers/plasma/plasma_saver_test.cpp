@@ -3,8 +3,6 @@
 // file, failed allocations and tear-down.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -19,7 +17,6 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using orvo::render::Options;
 using orvo::render::RecordSaver;
 

@@ -3,10 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdlib>
-#include <filesystem>
 #include <algorithm>
 #include <cstdint>
 #include <set>
@@ -23,15 +19,11 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using orvo::render::Options;
 using orvo::render::RecordSaver;
 using orvo::testing::HandRand;
 
-class PolygonSaverTest : public orvo::testing::RecordingTest {
- protected:
-};
-
+class PolygonSaverTest : public orvo::testing::RecordingTest {};
 
 TEST_F(PolygonSaverTest, ANewImageStartsEveryHundredSeconds) {
   Options o = Opts(48, 36, 230);

@@ -3,10 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdlib>
-#include <filesystem>
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -24,16 +20,12 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using orvo::render::Options;
 using orvo::render::RecordSaver;
 using orvo::testing::NonBlack;
 using orvo::testing::HandRand;
 
-class SpheresSaverTest : public orvo::testing::RecordingTest {
- protected:
-};
-
+class SpheresSaverTest : public orvo::testing::RecordingTest {};
 
 TEST_F(SpheresSaverTest, ImageDurationClearsThePicture) {
   // 16 ms a timer: with Duration 1 the picture is cleared about once a

@@ -3,8 +3,6 @@
 // read from the file, small windows and failed allocations.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <set>
 #include <string>
@@ -24,7 +22,6 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using orvo::render::Options;
 using orvo::render::RecordSaver;
 

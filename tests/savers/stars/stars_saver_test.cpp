@@ -3,10 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "tests/support/recording_test.h"
@@ -14,14 +10,10 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using orvo::render::Options;
 using orvo::render::RecordSaver;
 
-class StarsSaverTest : public orvo::testing::RecordingTest {
- protected:
-};
-
+class StarsSaverTest : public orvo::testing::RecordingTest {};
 
 TEST_F(StarsSaverTest, PixelModeColoursStandStillWithBlackEraseEntry) {
   Options o = Opts(160, 120, 40);

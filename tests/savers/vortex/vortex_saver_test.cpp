@@ -3,10 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdlib>
-#include <filesystem>
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -23,15 +19,11 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using orvo::render::Options;
 using orvo::render::RecordSaver;
 using orvo::testing::HandRand;
 
-class VortexSaverTest : public orvo::testing::RecordingTest {
- protected:
-};
-
+class VortexSaverTest : public orvo::testing::RecordingTest {};
 
 TEST_F(VortexSaverTest, EachNewVortexRestartsItsFrameCounter) {
   // Half the diagonal is 100: every vortex draws at least 11 bands.

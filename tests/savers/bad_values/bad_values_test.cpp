@@ -3,7 +3,8 @@
 // an empty value, text, a leading blank, a hexadecimal form and twenty
 // digits. Each case runs 150 timer messages on a small window. A run must
 // start and end normally; under the sanitizer build any undefined
-// behaviour or bad memory access stops the test.
+// behaviour or bad memory access stops the test. Then several extreme
+// values stored together, as a row of one saver's keys.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -12,10 +13,12 @@
 #include <filesystem>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "framework/settings/settings.h"
 #include "framework/settings/store.h"
+#include "tests/support/recording_test.h"
 #include "tests/support/saver_probe.h"
 #include "tools/catalog/saver_catalog.h"
 
@@ -101,5 +104,47 @@ INSTANTIATE_TEST_SUITE_P(
       const orvo::catalog::Entry* entry = orvo::catalog::Find(std::get<0>(info.param));
       return std::string(std::get<0>(info.param)) + "_" + KeyName(*entry->module, std::get<1>(info.param));
     });
+
+// Several keys of one saver out of range at once, on a 64 x 48 window: the
+// run starts and ends at that size and, where `draws`, paints something.
+struct Together {
+  const char* saver;
+  long timers;
+  std::vector<std::pair<std::string, std::string>> settings;
+  bool draws;
+};
+
+const Together kTogether[] = {
+    {"polygon", 30, {{"Vertices", "5000"}, {"Symetry", "0"}, {"Speed", "-3"}, {"Type", "1"}, {"Tweak", "0"}}, false},
+    {"polygon", 30, {{"Vertices", "0"}, {"Symetry", "50"}, {"Speed", "1000"}, {"Type", "0"}}, false},
+    {"vortex", 30,
+     {{"Vortex", "5000"}, {"Scale", "400"}, {"Amplitude", "-3"}, {"Duration", "-1"}, {"Tweak", "0"}}, false},
+    {"vortex", 30, {{"Vortex", "0"}, {"Scale", "0"}, {"Amplitude", "100000"}, {"Duration", "0"}}, false},
+    {"stars", 20, {{"Stars", "5000"}, {"Size", "-3"}, {"Speed", "-30"}, {"Type", "-15"}}, true},
+    {"stars", 20, {{"Stars", "-7"}, {"Size", "0"}, {"Speed", "0"}, {"Tweak", "0"}}, false},
+    {"spheres", 20, {{"Size", "0"}, {"Symetry", "0"}, {"Type", "7"}, {"Duration", "0"}}, false},
+    {"spheres", 20, {{"Size", "-40"}, {"Symetry", "-3"}, {"Type", "-1"}, {"Duration", "-5"}}, false},
+    {"spheres", 3, {{"Size", "30000"}, {"Symetry", "2"}}, true},
+};
+
+class BadStoredValuesTogether : public orvo::testing::RecordingTest {};
+
+TEST_F(BadStoredValuesTogether, RunAtTheirSizeAndStillDraw) {
+  for (const Together& c : kTogether) {
+    SCOPED_TRACE(::testing::Message() << c.saver << " " << c.settings[0].first << "=" << c.settings[0].second
+                                      << " and " << c.settings.size() - 1 << " more");
+    const orvo::catalog::Entry* entry = orvo::catalog::Find(c.saver);
+    ASSERT_NE(entry, nullptr);
+    Fresh();
+    orvo::render::Options o = Opts(64, 48, c.timers);
+    o.settings = c.settings;
+    const auto image = orvo::render::RecordSaver(*entry->module, o);
+    EXPECT_EQ(image.width, 64);
+    EXPECT_EQ(image.height, 48);
+    if (c.draws) {
+      EXPECT_GT(orvo::testing::NonBlack(image), 0);
+    }
+  }
+}
 
 }  // namespace

@@ -1,14 +1,10 @@
 // The cyclics saver through the real shell and host on the headless
-// display: pictures repeat for equal arguments, figures change on time,
-// stored values out of range and a failed allocation.
+// display: figures change on time, stored values out of range and a failed
+// allocation. Equal arguments: tests/savers/repeat.
 #include "savers/cyclics/cyclics_saver.h"
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "orvo/platform.h"
@@ -19,7 +15,6 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using orvo::render::Options;
 using orvo::render::RecordSaver;
 using orvo::testing::NonBlack;
@@ -31,21 +26,6 @@ class CyclicsSaverTest : public orvo::testing::RecordingTest {
     RecordingTest::TearDown();
   }
 };
-
-
-TEST_F(CyclicsSaverTest, EqualArgumentsGiveEqualPictures) {
-  Options o = Opts(40);
-  const auto first = RecordSaver(kCyclicsSaver, o);
-  fs::remove_all(dir_);
-  fs::create_directories(dir_);
-  const auto second = RecordSaver(kCyclicsSaver, o);
-  EXPECT_EQ(first.pixels, second.pixels);
-  EXPECT_GT(NonBlack(first), 100);
-  o.clock += 1;  // another seed
-  fs::remove_all(dir_);
-  fs::create_directories(dir_);
-  EXPECT_NE(RecordSaver(kCyclicsSaver, o).pixels, first.pixels);
-}
 
 TEST_F(CyclicsSaverTest, ANewFigureStartsAfterItsChangeTime) {
   Options o = Opts(40);

@@ -4,10 +4,7 @@
 // windows.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <set>
 #include <string>
@@ -27,7 +24,6 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using orvo::render::Options;
 using orvo::render::RecordSaver;
 
@@ -249,17 +245,6 @@ TEST_F(PatternSaverTest, FailedAllocationDrawsNothing) {
   EXPECT_EQ(v.image, nullptr);
   EXPECT_EQ(v.bands_drawn, 0);
   for (auto px : image.pixels) ASSERT_EQ(px, 0);
-}
-
-TEST_F(PatternSaverTest, IdenticalArgumentsGiveIdenticalPictures) {
-  Options o = Opts(96, 64, 150);
-  o.settings = {{"Delay", "0"}};
-  const auto a = RecordSaver(kPatternSaver, o);
-  const auto b = RecordSaver(kPatternSaver, o);
-  EXPECT_EQ(a.pixels, b.pixels);
-  o.clock += 1;
-  const auto c = RecordSaver(kPatternSaver, o);
-  EXPECT_NE(a.pixels, c.pixels);
 }
 
 // Every type with every distortion (and none) for a whole image at tiny

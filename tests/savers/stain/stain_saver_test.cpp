@@ -3,8 +3,6 @@
 // read from the file, small windows and failed allocations.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <set>
 #include <string>
@@ -24,7 +22,6 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using orvo::render::Options;
 using orvo::render::RecordSaver;
 
@@ -306,17 +303,6 @@ TEST_F(StainSaverTest, TearDownReleasesEverything) {
   EXPECT_EQ(v.engine, nullptr);
   EXPECT_EQ(v.image, nullptr);
   EXPECT_EQ(orvo::WaveTable(), nullptr);
-}
-
-TEST_F(StainSaverTest, SameArgumentsGiveTheSamePicture) {
-  const auto a = RecordSaver(kStainSaver, Opts(120, 90, 30));
-  const auto b = RecordSaver(kStainSaver, Opts(120, 90, 30));
-  Options other = Opts(120, 90, 30);
-  other.clock = 1000007;
-  const auto c = RecordSaver(kStainSaver, other);
-  EXPECT_EQ(a.pixels, b.pixels);
-  EXPECT_EQ(a.colours, b.colours);
-  EXPECT_NE(a.pixels, c.pixels);
 }
 
 }  // namespace

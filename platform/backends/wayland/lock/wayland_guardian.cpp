@@ -23,7 +23,6 @@
 #include "clock.h"
 #include "connection.h"
 #include "ext-session-lock-v1-client-protocol.h"
-#include "frame_presenter.h"
 #include "orvo/animation_process.h"
 #include "orvo/guardian_run.h"
 #include "orvo/display.h"
@@ -37,7 +36,7 @@
 #include "orvo/prompt_painter.h"
 #include "orvo/shared_frame.h"
 #include "orvo/ticks.h"
-#include "shm_buffer.h"
+#include "presented_surface.h"
 #include "signals.h"
 #include "wlr-input-inhibitor-unstable-v1-client-protocol.h"
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
@@ -49,44 +48,32 @@ using lock::LinkMessage;
 using lock::LinkType;
 using lock::PromptState;
 using wayland::Connection;
-using wayland::FrameBuffer;
-using wayland::FramePresenter;
 using wayland::LogicalRect;
 using wayland::Output;
-using wayland::ShmBuffer;
 
 constexpr std::uint32_t kLockLimit = 5000;  // `locked` within this, or no lock at all
 constexpr std::uint32_t kStage = 1;         // the animation's stage: the frame
-constexpr int kBuffersPerCover = 2;
 
 std::uint32_t Now() { return x11::MonotonicMs(); }
-int FloorDiv(int v, int d) { return v >= 0 ? v / d : -((-v + d - 1) / d); }
-int CeilDiv(int v, int d) { return v >= 0 ? (v + d - 1) / d : -((-v) / d); }
 
 class Guardian;
 
 // One output's surface: a lock surface, or an overlay layer surface.
-struct Cover final : wayland::FrameSink {
+struct Cover final : wayland::PresentedSurface {
+  Cover(wl_compositor* compositor, Guardian* guardian)
+      : PresentedSurface(compositor), guardian(guardian) {}
+  ~Cover() override;
+
   Guardian* guardian = nullptr;
   std::uint32_t output = 0;  // the registry's name
   LogicalRect place;         // the output's logical rectangle
   int scale = 1;
-  wl_surface* surface = nullptr;
   ext_session_lock_surface_v1* lock_surface = nullptr;
   zwlr_layer_surface_v1* layer = nullptr;
-  wl_callback* frame = nullptr;
-  std::vector<std::unique_ptr<ShmBuffer>> buffers;
-  FramePresenter presenter;
-  bool shown = false;  // a buffer was committed
 
-  ~Cover() override;
-  int BufferCount() override { return static_cast<int>(buffers.size()); }
-  FrameBuffer Buffer(int index) override {
-    const ShmBuffer& b = *buffers[static_cast<std::size_t>(index)];
-    return {b.data(), b.stride(), b.width(), b.height(), b.busy()};
-  }
-  void Damage(int x, int y, int w, int h) override { wl_surface_damage_buffer(surface, x, y, w, h); }
-  void Commit(int index) override;
+ private:
+  // The prompt goes over every frame.
+  void BeforeCommit(int index) override;
 };
 
 class Guardian final : public lock::GuardianCore, public wayland::SeatListener {
@@ -143,7 +130,6 @@ class Guardian final : public lock::GuardianCore, public wayland::SeatListener {
   void Locked() { locked_ = true; }
   void Finished() { refused_ = true; }
   void Configured(Cover& cover, int width, int height);
-  void FrameShown(Cover& cover) { cover.presenter.FrameDone(); }
   void PaintPrompt(Cover& cover, int index);
 
  private:
@@ -210,50 +196,28 @@ void OnLayerConfigure(void* data, zwlr_layer_surface_v1* layer, std::uint32_t se
 void OnLayerClosed(void*, zwlr_layer_surface_v1*) {}  // the output went: SyncOutputs drops it
 const zwlr_layer_surface_v1_listener kLayerListener = {&OnLayerConfigure, &OnLayerClosed};
 
-void OnFrameDone(void* data, wl_callback* callback, std::uint32_t) {
-  auto* cover = static_cast<Cover*>(data);
-  wl_callback_destroy(callback);
-  if (cover->frame == callback) cover->frame = nullptr;
-  cover->guardian->FrameShown(*cover);
-}
-const wl_callback_listener kFrameListener = {&OnFrameDone};
-
+// The role goes before the surface (PresentedSurface's destructor).
 Cover::~Cover() {
-  if (frame != nullptr) wl_callback_destroy(frame);
   if (lock_surface != nullptr) ext_session_lock_surface_v1_destroy(lock_surface);
   if (layer != nullptr) zwlr_layer_surface_v1_destroy(layer);
-  buffers.clear();
-  if (surface != nullptr) wl_surface_destroy(surface);
 }
 
-void Cover::Commit(int index) {
-  guardian->PaintPrompt(*this, index);
-  ShmBuffer& b = *buffers[static_cast<std::size_t>(index)];
-  wl_surface_attach(surface, b.buffer(), 0, 0);
-  if (frame != nullptr) wl_callback_destroy(frame);
-  frame = wl_surface_frame(surface);
-  wl_callback_add_listener(frame, &kFrameListener, this);
-  b.set_busy();
-  wl_surface_commit(surface);
-  shown = true;
-}
+void Cover::BeforeCommit(int index) { guardian->PaintPrompt(*this, index); }
 
 // ---- covers ----
 
 std::unique_ptr<Cover> Guardian::MakeCover(const Output& output) {
   const wayland::Globals& g = connection_->globals();
-  auto cover = std::make_unique<Cover>();
-  cover->guardian = this;
+  auto cover = std::make_unique<Cover>(g.compositor, this);
   cover->output = output.name;
   cover->place = {output.x, output.y, output.width, output.height};
   cover->scale = std::max(output.scale, 1);
-  cover->surface = wl_compositor_create_surface(g.compositor);
-  wl_surface_set_buffer_scale(cover->surface, cover->scale);
+  wl_surface_set_buffer_scale(cover->surface(), cover->scale);
   if (lock_ != nullptr) {
-    cover->lock_surface = ext_session_lock_v1_get_lock_surface(lock_, cover->surface, output.output);
+    cover->lock_surface = ext_session_lock_v1_get_lock_surface(lock_, cover->surface(), output.output);
     ext_session_lock_surface_v1_add_listener(cover->lock_surface, &kLockSurfaceListener, cover.get());
   } else {
-    cover->layer = zwlr_layer_shell_v1_get_layer_surface(g.layer_shell, cover->surface, output.output,
+    cover->layer = zwlr_layer_shell_v1_get_layer_surface(g.layer_shell, cover->surface(), output.output,
                                                          ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "orvo-lock");
     zwlr_layer_surface_v1_add_listener(cover->layer, &kLayerListener, cover.get());
     zwlr_layer_surface_v1_set_size(cover->layer, 0, 0);
@@ -262,7 +226,7 @@ std::unique_ptr<Cover> Guardian::MakeCover(const Output& output) {
                                          ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT | ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
     zwlr_layer_surface_v1_set_exclusive_zone(cover->layer, -1);
     zwlr_layer_surface_v1_set_keyboard_interactivity(cover->layer, 1);  // exclusive
-    wl_surface_commit(cover->surface);  // asks for a configure
+    wl_surface_commit(cover->surface());  // asks for a configure
   }
   return cover;
 }
@@ -299,8 +263,8 @@ void Guardian::ResizeFrame() {
   if (was_running) session_.AnimationEnded(Now());
   reader_ = lock::SharedFrameReader::Create(width, height);
   for (auto& cover : covers_)
-    if (!cover->buffers.empty()) Configured(*cover, cover->buffers[0]->width() / cover->scale,
-                                            cover->buffers[0]->height() / cover->scale);
+    if (cover->BufferCount() > 0)
+      Configured(*cover, cover->buffer_width() / cover->scale, cover->buffer_height() / cover->scale);
   if (was_running || locked_) RestartAt(Now());
 }
 
@@ -308,49 +272,39 @@ void Guardian::Configured(Cover& cover, int width, int height) {
   if (width <= 0) width = cover.place.width;
   if (height <= 0) height = cover.place.height;
   const int bw = width * cover.scale, bh = height * cover.scale;
-  if (cover.buffers.empty() || cover.buffers[0]->width() != bw || cover.buffers[0]->height() != bh) {
-    cover.buffers.clear();
-    for (int i = 0; i < kBuffersPerCover; ++i)
-      if (auto b = ShmBuffer::Create(connection_->globals().shm, bw, bh)) cover.buffers.push_back(std::move(b));
-  }
-  if (cover.buffers.empty()) return;
-  const int block = scale_ * cover.scale;
-  const PixelRect area{FloorDiv(cover.place.x - bounds_.x, scale_), FloorDiv(cover.place.y - bounds_.y, scale_),
-                       CeilDiv(cover.place.x + cover.place.width - bounds_.x, scale_),
-                       CeilDiv(cover.place.y + cover.place.height - bounds_.y, scale_)};
-  cover.presenter.Configure(area, block, bw, bh, static_cast<int>(cover.buffers.size()));
+  if (!cover.HasBuffers(bw, bh)) cover.MakeBuffers(connection_->globals().shm, bw, bh);
+  if (cover.BufferCount() == 0) return;
+  const PixelRect area = wayland::SlotsUnder(cover.place.x - bounds_.x, cover.place.y - bounds_.y,
+                                             cover.place.width, cover.place.height, scale_);
+  cover.Configure(area, scale_ * cover.scale, bw, bh);
   if (reader_) reader_->surface().MarkAllDirty();
   // A first picture at once (black until the animation draws): a lock
   // surface needs a buffer before the compositor calls the session locked.
-  if (!cover.shown && !cover.buffers[0]->busy()) {
-    std::memset(cover.buffers[0]->data(), 0, cover.buffers[0]->stride() * static_cast<std::size_t>(bh));
-    cover.Damage(0, 0, bw, bh);
-    cover.Commit(0);
-  }
+  if (!cover.shown()) cover.ShowBlack();
 }
 
 // The slots under the prompt on this cover (the prompt sits at the middle
 // of each output).
 PixelRect Guardian::PromptSlots(const Cover& cover) {
-  if (!session_.prompt().visible || cover.buffers.empty()) return {};
-  const int bw = cover.buffers[0]->width(), bh = cover.buffers[0]->height();
+  if (!session_.prompt().visible || cover.buffer_width() == 0) return {};
+  const int bw = cover.buffer_width(), bh = cover.buffer_height();
   // Painting is what sizes the panel (and costs little).
   const lock::PromptPicture& p = painter_.Paint(session_.prompt(), caps_lock_, bw, bh);
   const int block = scale_ * cover.scale;
-  const PixelRect& area = cover.presenter.area();
+  const PixelRect& area = cover.presenter().area();
   const int left = (bw - p.width) / 2, top = (bh - p.height) / 2;
-  return {area.left + FloorDiv(left, block), area.top + FloorDiv(top, block),
-          area.left + CeilDiv(left + p.width, block), area.top + CeilDiv(top + p.height, block)};
+  const PixelRect r = wayland::SlotsUnder(left, top, p.width, p.height, block);
+  return {area.left + r.left, area.top + r.top, area.left + r.right, area.top + r.bottom};
 }
 
 void Guardian::PaintPrompt(Cover& cover, int index) {
   if (!session_.prompt().visible) return;
-  ShmBuffer& b = *cover.buffers[static_cast<std::size_t>(index)];
-  const lock::PromptPicture& p = painter_.Paint(session_.prompt(), caps_lock_, b.width(), b.height());
+  const wayland::FrameBuffer b = cover.Buffer(index);
+  const lock::PromptPicture& p = painter_.Paint(session_.prompt(), caps_lock_, b.width, b.height);
   if (p.width <= 0 || p.height <= 0) return;
-  const int left = (b.width() - p.width) / 2, top = (b.height() - p.height) / 2;
+  const int left = (b.width - p.width) / 2, top = (b.height - p.height) / 2;
   for (int y = 0; y < p.height; ++y)
-    std::memcpy(b.data() + static_cast<std::size_t>(top + y) * b.stride() + static_cast<std::size_t>(left) * 4,
+    std::memcpy(b.data + static_cast<std::size_t>(top + y) * b.stride + static_cast<std::size_t>(left) * 4,
                 &p.pixels[static_cast<std::size_t>(y) * p.width], static_cast<std::size_t>(p.width) * 4);
   cover.Damage(left, top, p.width, p.height);
 }
@@ -370,7 +324,7 @@ void Guardian::Present(std::uint32_t now) {
   }
   if (!surface.changed()) return;
   for (const auto& cover : covers_)
-    if (cover->presenter.configured() && !cover->presenter.Ready(*cover, now)) return;
+    if (cover->presenter().configured() && !cover->Ready(now)) return;
   if (table_version_ != reader_->colours_version()) {
     BuildPixelTable(reader_->colours(), kDibMasks, &table_.pixels);
     table_.Update();
@@ -379,14 +333,14 @@ void Guardian::Present(std::uint32_t now) {
   std::vector<PixelRect> rects;
   surface.ChangedRects(&rects);
   for (const auto& cover : covers_)
-    if (cover->presenter.configured()) cover->presenter.Draw(*cover, surface, rects, table_, now);
+    if (cover->presenter().configured()) cover->Draw(surface, rects, table_, now);
   surface.ClearChanges();
   prompt_dirty_ = false;
 }
 
 Cover* Guardian::CoverOf(wl_surface* surface) {
   for (auto& cover : covers_)
-    if (cover->surface == surface) return cover.get();
+    if (cover->surface() == surface) return cover.get();
   return nullptr;
 }
 
@@ -468,7 +422,7 @@ bool Guardian::Lock(std::string* why) {
     }
     if (lock_ != nullptr && locked_) return true;
     if (inhibitor_ != nullptr) {
-      const bool all = !covers_.empty() && std::all_of(covers_.begin(), covers_.end(), [](const auto& c) { return c->shown; });
+      const bool all = !covers_.empty() && std::all_of(covers_.begin(), covers_.end(), [](const auto& c) { return c->shown(); });
       if (all && connection_->Roundtrip()) return locked_ = true;
     }
     if (connection_->lost()) {

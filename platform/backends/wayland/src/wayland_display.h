@@ -12,13 +12,12 @@
 #include <vector>
 
 #include "connection.h"
-#include "frame_presenter.h"
 #include "orvo/backend.h"
 #include "orvo/pixel_convert.h"
-#include "shm_buffer.h"
+#include "presented_surface.h"
 
+struct wl_compositor;
 struct wl_surface;
-struct wl_callback;
 struct xdg_surface;
 struct xdg_toplevel;
 struct zwlr_layer_surface_v1;
@@ -30,15 +29,17 @@ struct Window;
 
 // One surface showing part of a window: a layer surface on one output, or
 // the one surface of a toplevel.
-struct Piece final : FrameSink {
+struct Piece final : PresentedSurface {
+  Piece(wl_compositor* compositor, WaylandBackend* backend, Window* window)
+      : PresentedSurface(compositor), backend(backend), window(window) {}
+  ~Piece() override;
+
   WaylandBackend* backend = nullptr;
   Window* window = nullptr;
   std::uint32_t output = 0;  // registry name of the output (layer surfaces)
-  wl_surface* surface = nullptr;
   zwlr_layer_surface_v1* layer = nullptr;
   xdg_surface* xdg = nullptr;
   xdg_toplevel* toplevel = nullptr;
-  wl_callback* frame = nullptr;
   int left = 0;  // logical place of the surface relative to the window's origin
   int top = 0;
   int width = 0;  // configured logical size
@@ -47,14 +48,6 @@ struct Piece final : FrameSink {
   int pending_height = 0;
   int scale = 1;  // buffer pixels per logical pixel
   bool configured = false;
-  std::vector<std::unique_ptr<ShmBuffer>> buffers;
-  FramePresenter presenter;
-
-  ~Piece() override;
-  int BufferCount() override { return static_cast<int>(buffers.size()); }
-  FrameBuffer Buffer(int index) override;
-  void Damage(int x, int y, int width, int height) override;
-  void Commit(int index) override;
 };
 
 struct Window {
@@ -129,7 +122,6 @@ class WaylandBackend final : public Backend, public SeatListener {
   // in the bounding box; a resize or a repaint when that changed it.
   void SyncOutputs(Window& window);
   void OutputsChanged();
-  void FillBlack(Piece& piece);
   void DrainSignals();
   void CheckConnection();
 

@@ -1,12 +1,11 @@
 // The Wayland back end's windows: a full-screen window as one layer surface
 // per output (or a fullscreen toplevel without layer-shell), any other as a
-// toplevel; their buffers, configures and frame callbacks, and presentation
-// through each surface's FramePresenter.
+// toplevel; their configures, and presentation through each surface's
+// PresentedSurface.
 #include <wayland-client.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 
 #include "clock.h"
 #include "wayland_display.h"
@@ -15,17 +14,6 @@
 
 namespace orvo::platform::wayland {
 namespace {
-
-// Buffers per surface: one shown, one being drawn.
-constexpr int kBuffersPerSurface = 2;
-
-void OnFrameDone(void* data, wl_callback* callback, std::uint32_t) {
-  auto* piece = static_cast<Piece*>(data);
-  wl_callback_destroy(callback);
-  if (piece->frame == callback) piece->frame = nullptr;
-  piece->presenter.FrameDone();
-}
-const wl_callback_listener kFrameListener = {&OnFrameDone};
 
 void OnLayerConfigure(void* data, zwlr_layer_surface_v1* layer, std::uint32_t serial,
                       std::uint32_t width, std::uint32_t height) {
@@ -66,38 +54,16 @@ void OnToplevelCapabilities(void*, xdg_toplevel*, wl_array*) {}
 const xdg_toplevel_listener kToplevelListener = {&OnToplevelConfigure, &OnToplevelClose,
                                                  &OnToplevelBounds, &OnToplevelCapabilities};
 
-int CeilDiv(int v, int d) { return v >= 0 ? (v + d - 1) / d : -((-v) / d); }
-int FloorDiv(int v, int d) { return v >= 0 ? v / d : -((-v + d - 1) / d); }
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
-// A piece as the presenter's sink
+// Pieces
 
+// The role goes before the surface (PresentedSurface's destructor).
 Piece::~Piece() {
-  if (frame != nullptr) wl_callback_destroy(frame);
   if (layer != nullptr) zwlr_layer_surface_v1_destroy(layer);
   if (toplevel != nullptr) xdg_toplevel_destroy(toplevel);
   if (xdg != nullptr) xdg_surface_destroy(xdg);
-  buffers.clear();
-  if (surface != nullptr) wl_surface_destroy(surface);
-}
-
-FrameBuffer Piece::Buffer(int index) {
-  const ShmBuffer& b = *buffers[static_cast<std::size_t>(index)];
-  return {b.data(), b.stride(), b.width(), b.height(), b.busy()};
-}
-
-void Piece::Damage(int x, int y, int w, int h) { wl_surface_damage_buffer(surface, x, y, w, h); }
-
-void Piece::Commit(int index) {
-  ShmBuffer& b = *buffers[static_cast<std::size_t>(index)];
-  wl_surface_attach(surface, b.buffer(), 0, 0);
-  if (frame != nullptr) wl_callback_destroy(frame);
-  frame = wl_surface_frame(surface);
-  wl_callback_add_listener(frame, &kFrameListener, this);
-  b.set_busy();
-  wl_surface_commit(surface);
 }
 
 // ---------------------------------------------------------------------------
@@ -107,19 +73,16 @@ Piece* WaylandBackend::PieceOf(wl_surface* surface) {
   if (surface == nullptr) return nullptr;
   for (auto& [id, window] : windows_)
     for (auto& piece : window->pieces)
-      if (piece->surface == surface) return piece.get();
+      if (piece->surface() == surface) return piece.get();
   return nullptr;
 }
 
 std::unique_ptr<Piece> WaylandBackend::MakeLayerPiece(Window& window, const Output& output) {
   const Globals& g = connection_->globals();
-  auto piece = std::make_unique<Piece>();
-  piece->backend = this;
-  piece->window = &window;
+  auto piece = std::make_unique<Piece>(g.compositor, this, &window);
   piece->output = output.name;
   piece->scale = output.scale;
-  piece->surface = wl_compositor_create_surface(g.compositor);
-  piece->layer = zwlr_layer_shell_v1_get_layer_surface(g.layer_shell, piece->surface, output.output,
+  piece->layer = zwlr_layer_shell_v1_get_layer_surface(g.layer_shell, piece->surface(), output.output,
                                                        ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY,
                                                        "orvo-saver");
   zwlr_layer_surface_v1_add_listener(piece->layer, &kLayerListener, piece.get());
@@ -131,28 +94,25 @@ std::unique_ptr<Piece> WaylandBackend::MakeLayerPiece(Window& window, const Outp
   zwlr_layer_surface_v1_set_exclusive_zone(piece->layer, -1);
   zwlr_layer_surface_v1_set_keyboard_interactivity(
       piece->layer, ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_EXCLUSIVE);
-  wl_surface_set_buffer_scale(piece->surface, piece->scale);
-  wl_surface_commit(piece->surface);  // no buffer yet: asks for a configure
+  wl_surface_set_buffer_scale(piece->surface(), piece->scale);
+  wl_surface_commit(piece->surface());  // no buffer yet: asks for a configure
   return piece;
 }
 
 std::unique_ptr<Piece> WaylandBackend::MakeToplevelPiece(Window& window, int width, int height,
                                                          bool fullscreen) {
   const Globals& g = connection_->globals();
-  auto piece = std::make_unique<Piece>();
-  piece->backend = this;
-  piece->window = &window;
+  auto piece = std::make_unique<Piece>(g.compositor, this, &window);
   piece->width = width;
   piece->height = height;
-  piece->surface = wl_compositor_create_surface(g.compositor);
-  piece->xdg = xdg_wm_base_get_xdg_surface(g.wm_base, piece->surface);
+  piece->xdg = xdg_wm_base_get_xdg_surface(g.wm_base, piece->surface());
   xdg_surface_add_listener(piece->xdg, &kXdgListener, piece.get());
   piece->toplevel = xdg_surface_get_toplevel(piece->xdg);
   xdg_toplevel_add_listener(piece->toplevel, &kToplevelListener, piece.get());
   xdg_toplevel_set_title(piece->toplevel, window.title.c_str());
   xdg_toplevel_set_app_id(piece->toplevel, window.class_name.c_str());
   if (fullscreen) xdg_toplevel_set_fullscreen(piece->toplevel, nullptr);  // the compositor's output
-  wl_surface_commit(piece->surface);
+  wl_surface_commit(piece->surface());
   return piece;
 }
 
@@ -200,7 +160,7 @@ NativeId WaylandBackend::CreateNativeWindow(const NativeWindowParams& params) {
     connection_->Roundtrip();
   }
   for (auto& piece : w.pieces)
-    if (piece->configured) FillBlack(*piece);
+    if (piece->configured) piece->ShowBlack();
   connection_->Roundtrip();
   CheckConnection();
   // The program learns the size the compositor gave, once, when it is not
@@ -212,15 +172,6 @@ NativeId WaylandBackend::CreateNativeWindow(const NativeWindowParams& params) {
     PushArea(BackendEvent::Kind::kResize, w.id, 0, 0, w.width, w.height);
   }
   return w.id;
-}
-
-void WaylandBackend::FillBlack(Piece& piece) {
-  if (piece.buffers.empty()) return;
-  ShmBuffer& b = *piece.buffers.front();
-  if (b.busy()) return;
-  std::memset(b.data(), 0, b.stride() * static_cast<std::size_t>(b.height()));
-  piece.Damage(0, 0, b.width(), b.height());
-  piece.Commit(0);
 }
 
 void WaylandBackend::SyncOutputs(Window& w) {
@@ -244,7 +195,7 @@ void WaylandBackend::SyncOutputs(Window& w) {
       piece = it->get();
       if (piece->scale != output->scale) {
         piece->scale = output->scale;
-        wl_surface_set_buffer_scale(piece->surface, piece->scale);
+        wl_surface_set_buffer_scale(piece->surface(), piece->scale);
         piece->configured = false;  // new buffers at the next configure
         changed = true;
       }
@@ -274,24 +225,15 @@ void WaylandBackend::OutputsChanged() {
 void WaylandBackend::Configured(Piece& piece, int width, int height) {
   Window& w = *piece.window;
   if (width <= 0 || height <= 0) return;
-  const bool resized = width != piece.width || height != piece.height || piece.buffers.empty() ||
-                       piece.buffers.front()->width() != width * piece.scale ||
-                       piece.buffers.front()->height() != height * piece.scale;
+  const int bw = width * piece.scale, bh = height * piece.scale;
+  const bool resized = width != piece.width || height != piece.height || !piece.HasBuffers(bw, bh);
   piece.width = width;
   piece.height = height;
-  if (resized) {
-    piece.buffers.clear();
-    for (int i = 0; i < kBuffersPerSurface; ++i)
-      if (auto buffer = ShmBuffer::Create(connection_->globals().shm, width * piece.scale,
-                                          height * piece.scale))
-        piece.buffers.push_back(std::move(buffer));
-  }
-  const PixelRect area{FloorDiv(piece.left, scale_), FloorDiv(piece.top, scale_),
-                       CeilDiv(piece.left + width, scale_), CeilDiv(piece.top + height, scale_)};
-  piece.presenter.Configure(area, scale_ * piece.scale, width * piece.scale, height * piece.scale,
-                            static_cast<int>(piece.buffers.size()));
+  if (resized) piece.MakeBuffers(connection_->globals().shm, bw, bh);
+  const PixelRect area = SlotsUnder(piece.left, piece.top, width, height, scale_);
+  piece.Configure(area, scale_ * piece.scale, bw, bh);
   const bool first = !piece.configured;
-  piece.configured = !piece.buffers.empty();
+  piece.configured = piece.BufferCount() > 0;
   if (piece.toplevel != nullptr) {
     // A toplevel's size is the window's.
     const int ew = std::max(width / scale_, 1), eh = std::max(height / scale_, 1);
@@ -368,14 +310,14 @@ bool WaylandBackend::Present(NativeId id, const Surface& surface, std::span<cons
   const std::uint32_t now = x11::MonotonicMs();
   auto touches = [&](const Piece& piece) {
     return std::any_of(rects.begin(), rects.end(), [&](const PixelRect& r) {
-      const PixelRect& a = piece.presenter.area();
+      const PixelRect& a = piece.presenter().area();
       return std::max(r.left, a.left) < std::min(r.right, a.right) &&
              std::max(r.top, a.top) < std::min(r.bottom, a.bottom);
     });
   };
   // Every surface this frame touches must be able to take it, or none does.
   for (auto& piece : w->pieces)
-    if (piece->configured && touches(*piece) && !piece->presenter.Ready(*piece, now)) return false;
+    if (piece->configured && touches(*piece) && !piece->Ready(now)) return false;
   if (!w->table_valid || w->table_version != colours_version) {
     BuildPixelTable(colours, kDibMasks, &w->table.pixels);
     w->table.Update();
@@ -384,7 +326,7 @@ bool WaylandBackend::Present(NativeId id, const Surface& surface, std::span<cons
   }
   for (auto& piece : w->pieces)
     if (piece->configured && touches(*piece))
-      piece->presenter.Draw(*piece, surface, rects, w->table, now);
+      piece->Draw(surface, rects, w->table, now);
   connection_->DispatchPending();
   return true;
 }

@@ -156,6 +156,15 @@ class Surface : private SurfaceFields {
     tiles_[static_cast<std::size_t>(y >> kTileShiftY) * tile_columns_ + (x >> kTileShiftX)] = 1;
     changed_ = true;
   }
+  // The change marks, for a caller that writes many pixels itself: tile
+  // (column, row) is marks[row * tile_columns() + column], and the caller
+  // sets the mark of every pixel it writes. The surface counts as changed
+  // from here on: call it only when something is written.
+  std::uint8_t* ChangeMarks() {
+    Settle();
+    changed_ = true;
+    return tiles_.data();
+  }
   void MarkRect(const PixelRect& rect);
   void MarkAllDirty() { MarkRect({0, 0, width_, height_}); }
   bool changed() const {

@@ -1,6 +1,7 @@
 #include "base/geometry.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -47,16 +48,22 @@ Coord FloorCoord(double v) { return ToCoord(std::floor(v)); }
 // visible pixel and walks only the visible ones.
 void ThinLineSpans(IPoint a, IPoint b, Coord width, Coord row_lo, Coord row_hi,
                    const SpanSink& sink) {
-  ThinLineSpans(a, b, width, row_lo, row_hi, sink,
-                [&](Coord y, Coord step, const Coord* xs, std::size_t count) {
-                  for (std::size_t i = 0; i < count; ++i) {
-                    sink(y + step * static_cast<Coord>(i), xs[i], xs[i] + 1);
-                  }
-                });
+  ThinLineSpans(
+      a, b, width, row_lo, row_hi,
+      [&](Coord y, Coord step, const Coord* bounds, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i) {
+          sink(y + step * static_cast<Coord>(i), bounds[2 * i], bounds[2 * i + 1]);
+        }
+      },
+      [&](Coord y, Coord step, const Coord* xs, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i) {
+          sink(y + step * static_cast<Coord>(i), xs[i], xs[i] + 1);
+        }
+      });
 }
 
 void ThinLineSpans(IPoint a, IPoint b, Coord width, Coord row_lo, Coord row_hi,
-                   const SpanSink& sink, const ColumnSink& columns) {
+                   const RunSink& runs, const ColumnSink& columns) {
   const Coord dx = b.x - a.x;
   const Coord dy = b.y - a.y;
   if (dx == 0 && dy == 0) return;
@@ -131,26 +138,39 @@ void ThinLineSpans(IPoint a, IPoint b, Coord width, Coord row_lo, Coord row_hi,
     }
     return;
   }
-  // x-major: pixels of one row are contiguous; send each run as one span.
-  Coord run_y = min0 + min_step * m;
-  Coord run_x0 = major;
-  Coord run_x1 = major;
+  // x-major: the pixels of one row are contiguous and every row has some,
+  // so the line is one run a row on consecutive rows. A run ends where the
+  // error term carries; that comes unpredictably, so each step writes the
+  // current run's bounds and the carry only decides whether they stay.
+  constexpr std::size_t kBatch = 256;
+  Coord bounds[2 * kBatch + 2];
+  Coord batch_y = min0 + min_step * m;
+  std::size_t done = 0;
+  Coord start = major;
   for (Coord k = 0; k < count; ++k) {
-    const Coord y = min0 + min_step * m;
-    if (y != run_y) {
-      sink(run_y, std::min(run_x0, run_x1), std::max(run_x0, run_x1) + 1);
-      run_y = y;
-      run_x0 = major;
-    }
-    run_x1 = major;
+    const Coord last = major;
     major += maj_step;
     rem += two_min_c;
-    if (rem >= two_maj_c) {
-      rem -= two_maj_c;
-      ++m;
+    const Coord carry = rem >= two_maj_c ? 1 : 0;
+    rem -= two_maj_c & -carry;
+    bounds[2 * done] = std::min(start, last);
+    bounds[2 * done + 1] = std::max(start, last) + 1;
+    done += static_cast<std::size_t>(carry);
+    start = carry != 0 ? major : start;
+    if (done == kBatch) {
+      runs(batch_y, min_step, bounds, done);
+      batch_y += min_step * static_cast<Coord>(done);
+      done = 0;
     }
   }
-  sink(run_y, std::min(run_x0, run_x1), std::max(run_x0, run_x1) + 1);
+  // The last run, unless the last step ended it.
+  if (start != major) {
+    const Coord last = major - maj_step;
+    bounds[2 * done] = std::min(start, last);
+    bounds[2 * done + 1] = std::max(start, last) + 1;
+    ++done;
+  }
+  if (done > 0) runs(batch_y, min_step, bounds, done);
 }
 
 // ---- Wide strokes ------------------------------------------------------------------
@@ -1218,15 +1238,14 @@ void TakeHeldPaths(const SpanSink& sink) {
 namespace {
 
 struct ActiveEdge {
-  Coord x;          // crossing on the current row
-  Coord quotient;   // floor((y - y0) dx / dy)
-  Coord remainder;  // (y - y0) dx - quotient dy, in [0, dy)
+  Coord x;          // crossing on the current row: base + (remainder > 0)
+  Coord base;       // x0 + floor((y - y0) dx / dy)
+  Coord remainder;  // (y - y0) dx - floor(...) dy, in [0, dy)
   Coord step_q;     // floor(dx / dy)
   Coord step_r;     // dx - step_q dy, in [0, dy)
-  Coord x0;
   Coord dy;
   Coord bottom;     // first row not covered
-  int direction;    // +1 downwards, -1 upwards
+  Coord direction;  // +1 downwards, -1 upwards
 };
 
 struct PendingEdge {
@@ -1237,7 +1256,6 @@ struct PendingEdge {
 
 ActiveEdge Activate(const PendingEdge& e, Coord y) {
   ActiveEdge a;
-  a.x0 = e.top.x;
   a.dy = e.bottom.y - e.top.y;
   a.bottom = e.bottom.y;
   a.direction = e.direction;
@@ -1246,9 +1264,9 @@ ActiveEdge Activate(const PendingEdge& e, Coord y) {
   a.step_r = dx - a.step_q * a.dy;
   const Wide num = Wide{y - e.top.y} * dx;
   const Wide q = FloorDiv(num, a.dy);
-  a.quotient = static_cast<Coord>(q);
+  a.base = e.top.x + static_cast<Coord>(q);
   a.remainder = static_cast<Coord>(num - q * a.dy);
-  a.x = a.x0 + a.quotient + (a.remainder > 0 ? 1 : 0);
+  a.x = a.base + (a.remainder > 0 ? 1 : 0);
   return a;
 }
 
@@ -1257,8 +1275,8 @@ void Advance(ActiveEdge& a) {
   const Coord r = a.remainder + a.step_r;
   const Coord carry = r >= a.dy ? 1 : 0;
   a.remainder = r - (a.dy & -carry);
-  a.quotient += a.step_q + carry;
-  a.x = a.x0 + a.quotient + (a.remainder > 0 ? 1 : 0);
+  a.base += a.step_q + carry;
+  a.x = a.base + (a.remainder > 0 ? 1 : 0);
 }
 
 }  // namespace
@@ -1303,10 +1321,14 @@ void PolygonSpans(const std::vector<IPoint>& points, bool winding, Coord row_lo,
             [](const PendingEdge& a, const PendingEdge& b) { return a.top.y < b.top.y; });
 
   std::size_t next = 0;
+  Coord first_end = std::numeric_limits<Coord>::max();  // earliest bottom of the active edges
   for (Coord y = first; y < last; ++y) {
     while (next < edges.size() && edges[next].top.y <= y) {
       const PendingEdge& e = edges[next++];
-      if (e.bottom.y > y) active.push_back(Activate(e, y));
+      if (e.bottom.y > y) {
+        active.push_back(Activate(e, y));
+        first_end = std::min(first_end, e.bottom.y);
+      }
     }
     // Insertion sort by crossing: nearly sorted from the row before, so
     // an edge is moved only when it is out of order.
@@ -1329,10 +1351,10 @@ void PolygonSpans(const std::vector<IPoint>& points, bool winding, Coord row_lo,
         out += out[0] < out[1] ? 2 : 0;
       }
     } else {
-      int count = 0;
+      Coord count = 0;
       Coord start = 0;
       for (const ActiveEdge& c : active) {
-        const int before = count;
+        const Coord before = count;
         count += c.direction;
         if (before == 0 && count != 0) start = c.x;
         if (before != 0 && count == 0 && start < c.x) {
@@ -1345,17 +1367,13 @@ void PolygonSpans(const std::vector<IPoint>& points, bool winding, Coord row_lo,
     const std::size_t spans = static_cast<std::size_t>(out - bounds.data()) / 2;
     if (spans > 0) sink(y, bounds.data(), spans);
     // Step to the next row: advance every edge, then drop those that end
-    // there (rarely any), keeping the order of the rest.
-    bool ended = false;
-    for (ActiveEdge& a : active) {
-      if (a.bottom <= y + 1) {
-        ended = true;
-      } else {
-        Advance(a);
-      }
-    }
-    if (ended) {
+    // there (rarely any, known from the earliest end), keeping the order of
+    // the rest.
+    for (ActiveEdge& a : active) Advance(a);
+    if (first_end <= y + 1) {
       std::erase_if(active, [y](const ActiveEdge& a) { return a.bottom <= y + 1; });
+      first_end = std::numeric_limits<Coord>::max();
+      for (const ActiveEdge& a : active) first_end = std::min(first_end, a.bottom);
     }
   }
 }

@@ -37,67 +37,37 @@ struct RowSpan {
   Coord x1;
 };
 
-// Receives one span [x0, x1) of row y: a non-owning reference to any
-// callable, cheap enough to call once per span.
-class SpanSink {
+// A non-owning reference to any callable taking Args: what the generators
+// below hand their output to, cheap enough to call once per span.
+template <typename... Args>
+class SinkRef {
  public:
   template <typename Fn,
-            typename = std::enable_if_t<!std::is_same_v<std::decay_t<Fn>, SpanSink> &&
-                                        std::is_invocable_v<Fn&, Coord, Coord, Coord>>>
-  SpanSink(Fn&& fn)  // NOLINT: implicit on purpose, like a function reference
+            typename = std::enable_if_t<!std::is_same_v<std::decay_t<Fn>, SinkRef> &&
+                                        std::is_invocable_v<Fn&, Args...>>>
+  SinkRef(Fn&& fn)  // NOLINT: implicit on purpose, like a function reference
       : object_(const_cast<void*>(static_cast<const void*>(&fn))),
-        call_([](void* o, Coord y, Coord x0, Coord x1) {
-          (*static_cast<std::remove_reference_t<Fn>*>(o))(y, x0, x1);
+        call_([](void* o, Args... args) {
+          (*static_cast<std::remove_reference_t<Fn>*>(o))(args...);
         }) {}
-  void operator()(Coord y, Coord x0, Coord x1) const { call_(object_, y, x0, x1); }
+  void operator()(Args... args) const { call_(object_, args...); }
 
  private:
   void* object_;
-  void (*call_)(void*, Coord, Coord, Coord);
+  void (*call_)(void*, Args...);
 };
 
+// Receives one span [x0, x1) of row y.
+using SpanSink = SinkRef<Coord, Coord, Coord>;
 // Receives the spans of one row at once, as count pairs [x0, x1) in
 // bounds[0..2 count), left to right: for shapes with many spans per row.
-class RowSink {
- public:
-  template <typename Fn,
-            typename = std::enable_if_t<!std::is_same_v<std::decay_t<Fn>, RowSink> &&
-                                        std::is_invocable_v<Fn&, Coord, const Coord*, std::size_t>>>
-  RowSink(Fn&& fn)  // NOLINT: implicit on purpose, like a function reference
-      : object_(const_cast<void*>(static_cast<const void*>(&fn))),
-        call_([](void* o, Coord y, const Coord* bounds, std::size_t count) {
-          (*static_cast<std::remove_reference_t<Fn>*>(o))(y, bounds, count);
-        }) {}
-  void operator()(Coord y, const Coord* bounds, std::size_t count) const {
-    call_(object_, y, bounds, count);
-  }
-
- private:
-  void* object_;
-  void (*call_)(void*, Coord, const Coord*, std::size_t);
-};
-
+using RowSink = SinkRef<Coord, const Coord*, std::size_t>;
 // Receives the pixels of a steep line, one a row: (xs[i], y + i * step) for
 // i < count, step +1 or -1.
-class ColumnSink {
- public:
-  template <typename Fn,
-            typename = std::enable_if_t<
-                !std::is_same_v<std::decay_t<Fn>, ColumnSink> &&
-                std::is_invocable_v<Fn&, Coord, Coord, const Coord*, std::size_t>>>
-  ColumnSink(Fn&& fn)  // NOLINT: implicit on purpose, like a function reference
-      : object_(const_cast<void*>(static_cast<const void*>(&fn))),
-        call_([](void* o, Coord y, Coord step, const Coord* xs, std::size_t count) {
-          (*static_cast<std::remove_reference_t<Fn>*>(o))(y, step, xs, count);
-        }) {}
-  void operator()(Coord y, Coord step, const Coord* xs, std::size_t count) const {
-    call_(object_, y, step, xs, count);
-  }
-
- private:
-  void* object_;
-  void (*call_)(void*, Coord, Coord, const Coord*, std::size_t);
-};
+using ColumnSink = SinkRef<Coord, Coord, const Coord*, std::size_t>;
+// Receives the pixels of a flat line, one run a row: [bounds[2i],
+// bounds[2i + 1]) on row y + i * step for i < count, step +1 or -1.
+using RunSink = SinkRef<Coord, Coord, const Coord*, std::size_t>;
 
 // A one-pixel line from a to b: the start pixel is painted, the end pixel
 // is not; the major axis is y when |dx| = |dy|. Only pixels with
@@ -106,10 +76,10 @@ class ColumnSink {
 // as one span.
 void ThinLineSpans(IPoint a, IPoint b, Coord width, Coord row_lo, Coord row_hi,
                    const SpanSink& sink);
-// The same pixels, those of a line with |dy| >= |dx| (one a row) handed to
-// columns a few hundred at a time.
+// The same pixels a few hundred rows at a time: those of a line with
+// |dy| >= |dx| (one a row) handed to columns, the others to runs.
 void ThinLineSpans(IPoint a, IPoint b, Coord width, Coord row_lo, Coord row_hi,
-                   const SpanSink& sink, const ColumnSink& columns);
+                   const RunSink& runs, const ColumnSink& columns);
 
 // Wide strokes: every pixel whose centre lies within radius of one of the
 // segments of the path (round caps and joins). A pixel exactly on the

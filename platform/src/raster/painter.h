@@ -15,6 +15,7 @@
 #include "gdi/clip.h"
 #include "gdi/gdi_objects.h"
 #include "base/geometry.h"
+#include "raster/row_fill.h"
 
 namespace orvo::platform::raster {
 
@@ -57,15 +58,14 @@ class Painter {
       for (std::size_t i = 0; i < count; ++i) Fill(y, bounds[2 * i], bounds[2 * i + 1], slot);
       return;
     }
+    // The first span reaching onto the surface: the row is touched only
+    // when one does (spans outside it mark nothing).
     const Coord width = surface_.width();
-    std::uint8_t* pixels = surface_.row(static_cast<int>(y));
-    for (std::size_t i = 0; i < count; ++i) {
-      const Coord a = std::max<Coord>(bounds[2 * i], 0);
-      const Coord b = std::min<Coord>(bounds[2 * i + 1], width);
-      if (a >= b) continue;
-      std::memset(pixels + a, slot, static_cast<std::size_t>(b - a));
-      Touch(static_cast<int>(y), static_cast<int>(a), static_cast<int>(b));
-    }
+    std::size_t first = 0;
+    while (first < count && bounds[2 * first + 1] <= 0) ++first;
+    if (first == count || bounds[2 * first] >= width) return;
+    FillRowSpans(surface_.row(static_cast<int>(y)), MarksOfRow(static_cast<int>(y)),
+                 bounds + 2 * first, count - first, width, slot);
   }
   // A row sink that fills every span it receives with slot.
   auto RowFiller(std::uint8_t slot) {
@@ -89,21 +89,50 @@ class Painter {
         }
         return;
       }
-      auto row = static_cast<int>(y);
+      int row = static_cast<int>(y);
       const int dy = static_cast<int>(step);
       std::uint8_t* pixels = surface_.row(row);
-      // A bottom-up surface keeps its rows the other way round in memory.
-      const auto bytes = static_cast<std::ptrdiff_t>(surface_.stride());
-      const std::ptrdiff_t stride = (surface_.bottom_up() ? -bytes : bytes) * dy;
-      for (std::size_t i = 0; i < count; ++i, row += dy) {
+      std::uint8_t* const marks = surface_.ChangeMarks();
+      const auto columns = static_cast<std::size_t>(surface_.tile_columns());
+      const std::ptrdiff_t stride = RowStride(step);
+      for (std::size_t i = 0; i < count; ++i, row += dy, pixels += stride) {
         const int x = static_cast<int>(xs[i]);
-        pixels[static_cast<std::ptrdiff_t>(i) * stride + x] = slot;
-        surface_.MarkPixel(row, x);
+        pixels[x] = slot;
+        marks[static_cast<std::size_t>(row >> Surface::kTileShiftY) * columns +
+              static_cast<std::size_t>(x >> Surface::kTileShiftX)] = 1;
       }
     };
   }
 
+  // A run sink that fills every run it receives with slot: runs on the
+  // surface (the line generators clip them).
+  auto RunFiller(std::uint8_t slot) {
+    return [this, slot](Coord y, Coord step, const Coord* bounds, std::size_t count) {
+      if (clip_ != nullptr) {
+        for (std::size_t i = 0; i < count; ++i) {
+          Fill(y + step * static_cast<Coord>(i), bounds[2 * i], bounds[2 * i + 1], slot);
+        }
+        return;
+      }
+      const int row = static_cast<int>(y);
+      FillRowRuns(surface_.row(row), RowStride(step), surface_.ChangeMarks(),
+                  static_cast<std::size_t>(surface_.tile_columns()), row, static_cast<int>(step),
+                  bounds, count, slot);
+    };
+  }
+
  private:
+  // The change marks of row y's tile row.
+  std::uint8_t* MarksOfRow(int y) {
+    return surface_.ChangeMarks() +
+           static_cast<std::size_t>(y >> Surface::kTileShiftY) * surface_.tile_columns();
+  }
+  // The bytes from a row to the row step (+1 or -1) below it: a bottom-up
+  // surface keeps its rows the other way round in memory.
+  std::ptrdiff_t RowStride(Coord step) const {
+    const auto bytes = static_cast<std::ptrdiff_t>(surface_.stride());
+    return (surface_.bottom_up() ? -bytes : bytes) * static_cast<std::ptrdiff_t>(step);
+  }
   void FillRow(int y, int a, int b, std::uint8_t slot) {
     std::uint8_t* pixels = surface_.row(y);
     // Thin lines send many one-pixel spans.

@@ -85,6 +85,15 @@ TEST(ChangeTracking, EveryDrawingCallMarksExactlyTheTilesOfItsPixels) {
          const POINT star[] = {{320, -40}, {380, 300}, {700, 200}, {100, 150}, {600, 460}};
          Polygon(c.dc(), star, 5);
        }},
+      {"self-crossing polygon of many spans a row",
+       [](Canvas& c) {
+         c.NullPen();
+         c.Brush(RGB(255, 128, 0));
+         const POINT zigzag[] = {{-30, 20},  {700, 40},  {10, 90},   {650, 130}, {90, 170},
+                                 {610, 260}, {5, 300},   {660, 330}, {40, 470},  {200, 5},
+                                 {260, 475}, {330, -20}, {390, 460}, {520, 10},  {560, 490}};
+         Polygon(c.dc(), zigzag, 15);
+       }},
       {"Bezier curve",
        [](Canvas& c) {
          c.Pen(5, RGB(255, 255, 255));

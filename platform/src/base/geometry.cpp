@@ -121,18 +121,35 @@ void ThinLineSpans(IPoint a, IPoint b, Coord width, Coord row_lo, Coord row_hi,
   Coord major = maj0 + maj_step * static_cast<Coord>(i_lo);
   const Coord count = static_cast<Coord>(i_hi - i_lo);
   if (y_major) {
+    // Without a branch: the carry comes unpredictably.
+    auto next = [&](Coord& m_at, Coord& rem_at) {
+      const Coord x = min0 + min_step * m_at;
+      rem_at += two_min_c;
+      const Coord carry = rem_at >= two_maj_c ? 1 : 0;
+      rem_at -= two_maj_c & -carry;
+      m_at += carry;
+      return x;
+    };
     constexpr Coord kBatch = 256;
     Coord xs[kBatch];
     for (Coord done = 0; done < count; done += kBatch) {
       const Coord n = std::min(kBatch, count - done);
-      for (Coord k = 0; k < n; ++k) {
-        xs[k] = min0 + min_step * m;
-        rem += two_min_c;
-        // Without a branch: the carry comes unpredictably.
-        const Coord carry = rem >= two_maj_c ? 1 : 0;
-        rem -= two_maj_c & -carry;
-        m += carry;
+      // Each step waits for the one before; a batch is walked as two halves
+      // at once, the second started from the closed form, so that the two
+      // chains overlap.
+      const Coord half = n >= 32 ? n / 2 : 0;
+      const Wide second = Wide{2} * (i_lo + done + half) * amin + amaj - 1;
+      Coord m2 = static_cast<Coord>(second / two_maj);
+      Coord rem2 = static_cast<Coord>(second % two_maj);
+      for (Coord k = 0; k < half; ++k) {
+        xs[k] = next(m, rem);
+        xs[half + k] = next(m2, rem2);
       }
+      if (half > 0) {
+        m = m2;
+        rem = rem2;
+      }
+      for (Coord k = 2 * half; k < n; ++k) xs[k] = next(m, rem);
       columns(major, maj_step, xs, static_cast<std::size_t>(n));
       major += maj_step * n;
     }

@@ -202,6 +202,26 @@ TEST_F(WaylandLockTest, APasswordOfAnotherLayoutUnlocksThroughTheCompositorsKeym
   EXPECT_TRUE(compositor.Await("unlock"));
 }
 
+// Each commit after an output's new scale has the new configure's size at
+// that scale (the compositor ends a client whose buffer does not).
+TEST_F(WaylandLockTest, AnOutputsNewScaleWhileLockedKeepsTheCoverRightAndTheLockOpenable) {
+  CompositorProcess compositor({});
+  ASSERT_TRUE(compositor.ready());
+  Start(compositor, {"--lock"});
+  ASSERT_TRUE(compositor.Await("locked"));
+  for (const auto& [scale, commit] : {std::pair{"2", "640x480 scale 2"}, {"3", "639x480 scale 3"}, {"1", "640x480"}}) {
+    compositor.Send(std::string("scale 0 ") + scale);
+    ASSERT_TRUE(compositor.Await(std::string("commit lock_surface 0 ") + commit)) << scale << Stderr();
+  }
+  if (pam_) {
+    compositor.Send("key Escape");
+    compositor.Send("type s3cret");
+    compositor.Send("key Return");
+    EXPECT_EQ(WaitExit(), 0) << Stderr();
+  }
+  for (const std::string& line : compositor.seen()) EXPECT_NE(line.rfind("error", 0), 0u) << line;
+}
+
 TEST_F(WaylandLockTest, AGuardianKilledOrTerminatedLeavesTheSessionLocked) {
   for (const int signal : {SIGKILL, SIGTERM}) {
     CompositorProcess compositor({});

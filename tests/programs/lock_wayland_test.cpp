@@ -1,9 +1,9 @@
 // The lock on Wayland with ext-session-lock, against the test compositor:
 // the guardian claims the lock only once the compositor says `locked`,
-// covers every output (later ones too), opens only for the right password
-// (pam_wrapper with pam_matrix), survives the animation's death, leaves the
-// session locked when killed itself, and refuses with one line where it
-// cannot lock.
+// covers every output (later ones too, and through a change of scale),
+// opens only for the right password (pam_wrapper with pam_matrix), survives
+// the animation's death, leaves the session locked when killed itself, and
+// refuses with one line where it cannot lock.
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <poll.h>
@@ -200,6 +200,24 @@ TEST_F(WaylandLockTest, APasswordOfAnotherLayoutUnlocksThroughTheCompositorsKeym
   compositor.Send("key Return");
   EXPECT_EQ(WaitExit(), 0) << Stderr();
   EXPECT_TRUE(compositor.Await("unlock"));
+}
+
+// A new scale while locked: each commit is the new configure's size at it
+// (the compositor ends a client whose buffer is not), and the lock opens.
+TEST_F(WaylandLockTest, AnOutputsNewScaleWhileLockedKeepsTheCoverRightAndTheLockOpenable) {
+  CompositorProcess compositor({});
+  ASSERT_TRUE(compositor.ready());
+  Start(compositor, {"--lock"});
+  ASSERT_TRUE(compositor.Await("locked"));
+  for (const auto& [scale, commit] : {std::pair{"2", "640x480 scale 2"}, {"3", "639x480 scale 3"}, {"1", "640x480"}}) {
+    compositor.Send(std::string("scale 0 ") + scale);
+    ASSERT_TRUE(compositor.Await(std::string("commit lock_surface 0 ") + commit)) << scale << Stderr();
+  }
+  if (!pam_) return;  // the password needs the wrapper
+  compositor.Send("key Escape");
+  compositor.Send("type s3cret");
+  compositor.Send("key Return");
+  EXPECT_EQ(WaitExit(), 0) << Stderr();
 }
 
 TEST_F(WaylandLockTest, AGuardianKilledOrTerminatedLeavesTheSessionLocked) {

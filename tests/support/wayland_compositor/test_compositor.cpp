@@ -12,6 +12,8 @@
 //   type TEXT      presses and releases the keys that type TEXT (UTF-8)
 //   key NAME       presses and releases the key of a keysym name (Return)
 //   output WxH     adds an output
+//   scale N F      gives output N the scale F: its logical size becomes its
+//                  mode's over F, and its lock surface is configured anew
 //   locked         sends `locked` (with --hold-locked, nothing else does)
 //   shot N FILE    writes output N's lock surface (or else the last
 //                  toplevel) as a binary PPM
@@ -21,7 +23,9 @@
 //   finished                      the lock was refused (--refuse-lock, or
 //                                 a lock is held already)
 //   lock_surface N                a lock surface for output N
-//   commit lock_surface N WxH     one with a buffer of that size
+//   commit lock_surface N WxH [scale F]
+//                                 one with a buffer of that size (and a
+//                                 buffer scale F other than 1)
 //   locked                        `locked` was sent
 //   unlock                        unlock_and_destroy
 //   gone locked                   the locking client went away without
@@ -33,7 +37,10 @@
 //   output N WxH                  an output was added
 //   error TEXT                    a protocol error was sent (a toplevel's
 //                                 buffer before it acked a configure:
-//                                 unconfigured_buffer)
+//                                 unconfigured_buffer; a lock surface's
+//                                 buffer whose size is not the acked
+//                                 configure's times the buffer scale:
+//                                 dimensions_mismatch)
 // Without layer-shell it stands for compositors that have none.
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -41,6 +48,7 @@
 #include <wayland-server.h>
 #include <xkbcommon/xkbcommon.h>
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -53,8 +61,9 @@
 namespace {
 
 struct Output {
-  int width = 640;
+  int width = 640;  // the mode
   int height = 480;
+  int scale = 1;
   wl_global* global = nullptr;
   std::vector<wl_resource*> resources;
 };
@@ -68,6 +77,12 @@ struct Surface {
   bool configured = false;  // acked
   wl_resource* xdg = nullptr;  // a toplevel's xdg_surface
   int width = 0, height = 0;
+  int pending_scale = 1, scale = 1;  // wl_surface.set_buffer_scale
+  wl_resource* lock_surface = nullptr;
+  // A lock surface's configures not yet acked (serial, logical size), and
+  // the size of the last one acked.
+  std::vector<std::array<std::uint32_t, 3>> configures;
+  std::uint32_t acked_width = 0, acked_height = 0;
   std::vector<std::uint32_t> pixels;  // the last committed buffer (XRGB)
   wl_listener destroyed{};
 };
@@ -200,6 +215,7 @@ Surface* SurfaceOf(wl_resource* r) { return static_cast<Surface*>(wl_resource_ge
 
 void SurfaceCommit(wl_client*, wl_resource* r) {
   Surface* s = SurfaceOf(r);
+  s->scale = s->pending_scale;
   if (s->role == Surface::Role::kToplevel && s->pending_buffer != nullptr && !s->configured) {
     Say("error unconfigured_buffer");
     wl_resource_post_error(s->xdg, XDG_SURFACE_ERROR_UNCONFIGURED_BUFFER, "a buffer before the first ack");
@@ -221,7 +237,18 @@ void SurfaceCommit(wl_client*, wl_resource* r) {
     wl_buffer_send_release(s->pending_buffer);
     s->pending_buffer = nullptr;
     const std::string size = std::to_string(s->width) + "x" + std::to_string(s->height);
-    if (s->role == Surface::Role::kLock) Say("commit lock_surface " + std::to_string(s->output) + " " + size);
+    if (s->lock_surface != nullptr && s->acked_width > 0 &&
+        (static_cast<std::uint32_t>(s->width) != s->acked_width * s->scale ||
+         static_cast<std::uint32_t>(s->height) != s->acked_height * s->scale)) {
+      Say("error dimensions_mismatch " + size + " scale " + std::to_string(s->scale) + " for " +
+          std::to_string(s->acked_width) + "x" + std::to_string(s->acked_height));
+      wl_resource_post_error(s->lock_surface, EXT_SESSION_LOCK_SURFACE_V1_ERROR_DIMENSIONS_MISMATCH,
+                             "buffer size is not the configured size times the buffer scale");
+      return;
+    }
+    if (s->role == Surface::Role::kLock)
+      Say("commit lock_surface " + std::to_string(s->output) + " " + size +
+          (s->scale != 1 ? " scale " + std::to_string(s->scale) : ""));
     if (s->role == Surface::Role::kToplevel) Say("commit toplevel " + size);
   }
   for (wl_resource* callback : s->frame_callbacks) {
@@ -250,6 +277,7 @@ void SurfaceFrame(wl_client* client, wl_resource* r, uint32_t id) {
   wl_resource* callback = wl_resource_create(client, &wl_callback_interface, 1, id);
   SurfaceOf(r)->frame_callbacks.push_back(callback);
 }
+void SurfaceBufferScale(wl_client*, wl_resource* r, int32_t scale) { SurfaceOf(r)->pending_scale = scale; }
 void Destroy(wl_client*, wl_resource* r) { wl_resource_destroy(r); }
 void IgnoreRect(wl_client*, wl_resource*, int32_t, int32_t, int32_t, int32_t) {}
 void IgnoreRegion(wl_client*, wl_resource*, wl_resource*) {}
@@ -258,10 +286,11 @@ void IgnoreOffset(wl_client*, wl_resource*, int32_t, int32_t) {}
 
 const struct wl_surface_interface kSurfaceImpl = {
     Destroy, SurfaceAttach, IgnoreRect, SurfaceFrame, IgnoreRegion, IgnoreRegion, SurfaceCommit,
-    IgnoreInt, IgnoreInt, IgnoreRect, IgnoreOffset};
+    IgnoreInt, SurfaceBufferScale, IgnoreRect, IgnoreOffset};
 
 void SurfaceGone(wl_resource* r) {
   Surface* s = SurfaceOf(r);
+  if (s->lock_surface != nullptr) wl_resource_set_user_data(s->lock_surface, nullptr);
   for (wl_resource* callback : s->frame_callbacks) wl_resource_destroy(callback);
   if (g.focus == s) g.focus = nullptr;
   std::erase(g.surfaces, s);
@@ -288,7 +317,7 @@ void SendOutput(wl_resource* r, const Output& o) {
   wl_output_send_geometry(r, 0, 0, o.width / 4, o.height / 4, WL_OUTPUT_SUBPIXEL_UNKNOWN, "orvo", "test",
                           WL_OUTPUT_TRANSFORM_NORMAL);
   wl_output_send_mode(r, WL_OUTPUT_MODE_CURRENT, o.width, o.height, 60000);
-  if (wl_resource_get_version(r) >= WL_OUTPUT_SCALE_SINCE_VERSION) wl_output_send_scale(r, 1);
+  if (wl_resource_get_version(r) >= WL_OUTPUT_SCALE_SINCE_VERSION) wl_output_send_scale(r, o.scale);
   if (wl_resource_get_version(r) >= WL_OUTPUT_DONE_SINCE_VERSION) wl_output_send_done(r);
 }
 
@@ -306,7 +335,7 @@ void BindOutput(wl_client* client, void* data, uint32_t version, uint32_t id) {
 }
 
 void AddOutput(int width, int height) {
-  g.outputs.push_back(Output{width, height, nullptr, {}});
+  g.outputs.push_back(Output{width, height, 1, nullptr, {}});
   const std::uintptr_t index = g.outputs.size() - 1;
   g.outputs.back().global =
       wl_global_create(g.display, &wl_output_interface, 3, reinterpret_cast<void*>(index), BindOutput);
@@ -341,16 +370,34 @@ void BindSeat(wl_client* client, void*, uint32_t version, uint32_t id) {
 
 // ---- ext-session-lock ----
 
-void LockSurfaceAck(wl_client*, wl_resource* r, uint32_t) {
-  if (auto* s = static_cast<Surface*>(wl_resource_get_user_data(r))) s->configured = true;
+void LockSurfaceAck(wl_client*, wl_resource* r, uint32_t serial) {
+  auto* s = static_cast<Surface*>(wl_resource_get_user_data(r));
+  if (s == nullptr) return;
+  s->configured = true;
+  while (!s->configures.empty() && s->configures.front()[0] <= serial) {
+    s->acked_width = s->configures.front()[1];
+    s->acked_height = s->configures.front()[2];
+    s->configures.erase(s->configures.begin());
+  }
 }
 const struct ext_session_lock_surface_v1_interface kLockSurfaceImpl = {Destroy, LockSurfaceAck};
+
+// Configures a lock surface to its output's logical size.
+void ConfigureLockSurface(Surface* s) {
+  const Output& o = g.outputs[static_cast<std::size_t>(s->output)];
+  const std::array<std::uint32_t, 3> c = {g.serial++, static_cast<std::uint32_t>(o.width / o.scale),
+                                          static_cast<std::uint32_t>(o.height / o.scale)};
+  s->configures.push_back(c);
+  ext_session_lock_surface_v1_send_configure(s->lock_surface, c[0], c[1], c[2]);
+}
 
 void GetLockSurface(wl_client* client, wl_resource* lock, uint32_t id, wl_resource* surface, wl_resource* output) {
   Surface* s = SurfaceOf(surface);
   const int index = OutputIndex(output);
   wl_resource* r = wl_resource_create(client, &ext_session_lock_surface_v1_interface, 1, id);
-  wl_resource_set_implementation(r, &kLockSurfaceImpl, s, nullptr);
+  wl_resource_set_implementation(r, &kLockSurfaceImpl, s, [](wl_resource* gone) {
+    if (auto* s = static_cast<Surface*>(wl_resource_get_user_data(gone))) s->lock_surface = nullptr;
+  });
   for (Surface* o : g.surfaces)
     if (o->role == Surface::Role::kLock && o->output == index) {
       Say("error duplicate_output");
@@ -359,10 +406,9 @@ void GetLockSurface(wl_client* client, wl_resource* lock, uint32_t id, wl_resour
     }
   s->role = Surface::Role::kLock;
   s->output = index;
+  s->lock_surface = r;
   Say("lock_surface " + std::to_string(index));
-  if (index >= 0)
-    ext_session_lock_surface_v1_send_configure(r, g.serial++, static_cast<uint32_t>(g.outputs[index].width),
-                                               static_cast<uint32_t>(g.outputs[index].height));
+  if (index >= 0) ConfigureLockSurface(s);
 }
 
 void LockDestroy(wl_client*, wl_resource* r) {
@@ -529,6 +575,13 @@ void Command(const std::string& line) {
   } else if (verb == "output" && std::sscanf(rest.c_str(), "%dx%d", &w, &h) == 2 && w > 0 && h > 0) {
     AddOutput(w, h);
     Say("output " + std::to_string(g.outputs.size() - 1) + " " + rest);
+  } else if (verb == "scale" && std::sscanf(rest.c_str(), "%d %d", &n, &w) == 2 && n >= 0 &&
+             n < static_cast<int>(g.outputs.size()) && w > 0) {
+    g.outputs[static_cast<std::size_t>(n)].scale = w;
+    for (wl_resource* r : g.outputs[static_cast<std::size_t>(n)].resources) SendOutput(r, g.outputs[n]);
+    for (Surface* s : g.surfaces)
+      if (s->lock_surface != nullptr && s->output == n) ConfigureLockSurface(s);
+    Say("scale " + rest);
   } else if (verb == "locked" && g.lock != nullptr && !g.locked_sent) {
     ext_session_lock_v1_send_locked(g.lock);
     g.locked_sent = true;

@@ -2,6 +2,7 @@
 
 #include <wayland-client.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace orvo::platform::wayland {
@@ -37,6 +38,24 @@ void PresentedSurface::MakeBuffers(wl_shm* shm, int width, int height) {
   buffers_.clear();
   for (int i = 0; i < kBuffers; ++i)
     if (auto buffer = ShmBuffer::Create(shm, width, height)) buffers_.push_back(std::move(buffer));
+}
+
+bool PresentedSurface::SetScale(wl_shm* shm, int scale) {
+  scale = std::max(scale, 1);
+  if (scale == scale_) return false;
+  const int width = buffer_width() / scale_, height = buffer_height() / scale_;
+  scale_ = scale;
+  wl_surface_set_buffer_scale(surface_, scale_);
+  if (!buffers_.empty()) {
+    MakeBuffers(shm, width * scale_, height * scale_);
+    Configure(presenter_.area(), slot_size_);
+  }
+  return true;
+}
+
+void PresentedSurface::Configure(const PixelRect& area, int slot_size) {
+  slot_size_ = std::max(slot_size, 1);
+  presenter_.Configure(area, slot_size_ * scale_, buffer_width(), buffer_height(), BufferCount());
 }
 
 void PresentedSurface::ShowBlack() {

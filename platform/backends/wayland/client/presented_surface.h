@@ -1,6 +1,6 @@
-// One wl_surface that shows part of the emulated display: its shared-memory
-// buffers, its frame callback and the FramePresenter that fills them, as the
-// presenter's sink. The role (a layer surface, a toplevel, a lock surface)
+// One wl_surface that shows part of the emulated display: its buffer scale,
+// its shared-memory buffers, its frame callback and the FramePresenter that
+// fills them, as the presenter's sink. The role (a layer surface, a toplevel, a lock surface)
 // belongs to the class derived from it, which destroys the role first; this
 // then destroys the callback, the buffers and the surface.
 #pragma once
@@ -36,6 +36,15 @@ class PresentedSurface : public FrameSink {
   // A buffer was committed.
   bool shown() const { return shown_; }
 
+  // Buffer pixels per logical pixel, as declared to the compositor.
+  int scale() const { return scale_; }
+  // Declares a new scale (from the next commit on) and remakes the buffers
+  // it has for the same logical size at that scale, with the presenter
+  // showing the same area on them: no commit ever pairs the new scale with
+  // buffers of the old one (a lock surface's must match its configured
+  // size). False when the scale stays.
+  bool SetScale(wl_shm* shm, int scale);
+
   // Whether it has buffers of `width` x `height` buffer pixels; new ones
   // (one shown, one being drawn; fewer or none where memory cannot be had).
   bool HasBuffers(int width, int height) const;
@@ -44,10 +53,9 @@ class PresentedSurface : public FrameSink {
   int buffer_width() const { return buffers_.empty() ? 0 : buffers_.front()->width(); }
   int buffer_height() const { return buffers_.empty() ? 0 : buffers_.front()->height(); }
 
-  // The presenter, with this surface as its sink (frame_presenter.h).
-  void Configure(const PixelRect& area, int block, int buffer_width, int buffer_height) {
-    presenter_.Configure(area, block, buffer_width, buffer_height, BufferCount());
-  }
+  // The presenter, with this surface as its sink (frame_presenter.h): `area`
+  // on its buffers, each slot `slot_size` x `slot_size` logical pixels.
+  void Configure(const PixelRect& area, int slot_size);
   bool Ready(std::uint32_t now) { return presenter_.Ready(*this, now); }
   void Draw(const Surface& surface, std::span<const PixelRect> rects, const PixelTable32& table,
             std::uint32_t now) {
@@ -74,6 +82,8 @@ class PresentedSurface : public FrameSink {
   wl_callback* frame_ = nullptr;
   std::vector<std::unique_ptr<ShmBuffer>> buffers_;
   FramePresenter presenter_;
+  int scale_ = 1;
+  int slot_size_ = 1;
   bool shown_ = false;
 };
 

@@ -67,7 +67,6 @@ struct Cover final : wayland::PresentedSurface {
   Guardian* guardian = nullptr;
   std::uint32_t output = 0;  // the registry's name
   LogicalRect place;         // the output's logical rectangle
-  int scale = 1;
   ext_session_lock_surface_v1* lock_surface = nullptr;
   zwlr_layer_surface_v1* layer = nullptr;
 
@@ -211,8 +210,7 @@ std::unique_ptr<Cover> Guardian::MakeCover(const Output& output) {
   auto cover = std::make_unique<Cover>(g.compositor, this);
   cover->output = output.name;
   cover->place = {output.x, output.y, output.width, output.height};
-  cover->scale = std::max(output.scale, 1);
-  wl_surface_set_buffer_scale(cover->surface(), cover->scale);
+  cover->SetScale(g.shm, output.scale);
   if (lock_ != nullptr) {
     cover->lock_surface = ext_session_lock_v1_get_lock_surface(lock_, cover->surface(), output.output);
     ext_session_lock_surface_v1_add_listener(cover->lock_surface, &kLockSurfaceListener, cover.get());
@@ -244,39 +242,43 @@ void Guardian::SyncOutputs() {
 }
 
 // The frame is the bounding box of the outputs; a new size is a new frame
-// and a new animation (the picture starts anew).
+// and a new animation (the picture starts anew). A cover whose output's
+// scale changed declares it with buffers for it before its next commit.
 void Guardian::ResizeFrame() {
   const LogicalRect bounds = connection_->outputs().Bounds();
+  bool rescaled = false;
   for (auto& cover : covers_) {
     if (const Output* o = connection_->outputs().FindByName(cover->output)) {
       cover->place = {o->x, o->y, o->width, o->height};
-      cover->scale = std::max(o->scale, 1);
+      rescaled |= cover->SetScale(connection_->globals().shm, o->scale);
     }
   }
   const int width = std::max(bounds.width / scale_, 1), height = std::max(bounds.height / scale_, 1);
-  if (reader_ && reader_->width() == width && reader_->height() == height && bounds.x == bounds_.x &&
-      bounds.y == bounds_.y)
-    return;
-  bounds_ = bounds;
+  const bool same = reader_ && reader_->width() == width && reader_->height() == height &&
+                    bounds.x == bounds_.x && bounds.y == bounds_.y;
   const bool was_running = animation_.running();
-  animation_.Stop(true);
-  if (was_running) session_.AnimationEnded(Now());
-  reader_ = lock::SharedFrameReader::Create(width, height);
+  if (!same) {
+    bounds_ = bounds;
+    animation_.Stop(true);
+    if (was_running) session_.AnimationEnded(Now());
+    reader_ = lock::SharedFrameReader::Create(width, height);
+  }
+  if (same && !rescaled) return;
   for (auto& cover : covers_)
     if (cover->BufferCount() > 0)
-      Configured(*cover, cover->buffer_width() / cover->scale, cover->buffer_height() / cover->scale);
-  if (was_running || locked_) RestartAt(Now());
+      Configured(*cover, cover->buffer_width() / cover->scale(), cover->buffer_height() / cover->scale());
+  if (!same && (was_running || locked_)) RestartAt(Now());
 }
 
 void Guardian::Configured(Cover& cover, int width, int height) {
   if (width <= 0) width = cover.place.width;
   if (height <= 0) height = cover.place.height;
-  const int bw = width * cover.scale, bh = height * cover.scale;
+  const int bw = width * cover.scale(), bh = height * cover.scale();
   if (!cover.HasBuffers(bw, bh)) cover.MakeBuffers(connection_->globals().shm, bw, bh);
   if (cover.BufferCount() == 0) return;
   const PixelRect area = wayland::SlotsUnder(cover.place.x - bounds_.x, cover.place.y - bounds_.y,
                                              cover.place.width, cover.place.height, scale_);
-  cover.Configure(area, scale_ * cover.scale, bw, bh);
+  cover.Configure(area, scale_);
   if (reader_) reader_->surface().MarkAllDirty();
   // A first picture at once (black until the animation draws): a lock
   // surface needs a buffer before the compositor calls the session locked.
@@ -290,7 +292,7 @@ PixelRect Guardian::PromptSlots(const Cover& cover) {
   const int bw = cover.buffer_width(), bh = cover.buffer_height();
   // Painting is what sizes the panel (and costs little).
   const lock::PromptPicture& p = painter_.Paint(session_.prompt(), caps_lock_, bw, bh);
-  const int block = scale_ * cover.scale;
+  const int block = scale_ * cover.scale();
   const PixelRect& area = cover.presenter().area();
   const int left = (bw - p.width) / 2, top = (bh - p.height) / 2;
   const PixelRect r = wayland::SlotsUnder(left, top, p.width, p.height, block);

@@ -46,7 +46,6 @@ struct Piece final : PresentedSurface {
   int height = 0;
   int pending_width = 0;  // a toplevel's size before its surface configure
   int pending_height = 0;
-  int scale = 1;  // buffer pixels per logical pixel
   bool configured = false;
 };
 

@@ -81,7 +81,7 @@ std::unique_ptr<Piece> WaylandBackend::MakeLayerPiece(Window& window, const Outp
   const Globals& g = connection_->globals();
   auto piece = std::make_unique<Piece>(g.compositor, this, &window);
   piece->output = output.name;
-  piece->scale = output.scale;
+  piece->SetScale(g.shm, output.scale);
   piece->layer = zwlr_layer_shell_v1_get_layer_surface(g.layer_shell, piece->surface(), output.output,
                                                        ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY,
                                                        "orvo-saver");
@@ -94,7 +94,6 @@ std::unique_ptr<Piece> WaylandBackend::MakeLayerPiece(Window& window, const Outp
   zwlr_layer_surface_v1_set_exclusive_zone(piece->layer, -1);
   zwlr_layer_surface_v1_set_keyboard_interactivity(
       piece->layer, ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_EXCLUSIVE);
-  wl_surface_set_buffer_scale(piece->surface(), piece->scale);
   wl_surface_commit(piece->surface());  // no buffer yet: asks for a configure
   return piece;
 }
@@ -193,12 +192,9 @@ void WaylandBackend::SyncOutputs(Window& w) {
       changed = true;
     } else {
       piece = it->get();
-      if (piece->scale != output->scale) {
-        piece->scale = output->scale;
-        wl_surface_set_buffer_scale(piece->surface(), piece->scale);
-        piece->configured = false;  // new buffers at the next configure
-        changed = true;
-      }
+      // Buffers for the new scale at once; the compositor's configure for
+      // the output's new logical size follows.
+      changed |= piece->SetScale(connection_->globals().shm, output->scale);
     }
     const int left = output->x - bounds.x, top = output->y - bounds.y;
     if (piece->left != left || piece->top != top) changed = true;
@@ -225,13 +221,13 @@ void WaylandBackend::OutputsChanged() {
 void WaylandBackend::Configured(Piece& piece, int width, int height) {
   Window& w = *piece.window;
   if (width <= 0 || height <= 0) return;
-  const int bw = width * piece.scale, bh = height * piece.scale;
+  const int bw = width * piece.scale(), bh = height * piece.scale();
   const bool resized = width != piece.width || height != piece.height || !piece.HasBuffers(bw, bh);
   piece.width = width;
   piece.height = height;
   if (resized) piece.MakeBuffers(connection_->globals().shm, bw, bh);
   const PixelRect area = SlotsUnder(piece.left, piece.top, width, height, scale_);
-  piece.Configure(area, scale_ * piece.scale, bw, bh);
+  piece.Configure(area, scale_);
   const bool first = !piece.configured;
   piece.configured = piece.BufferCount() > 0;
   if (piece.toplevel != nullptr) {

@@ -104,15 +104,6 @@ void TakeHeldPaths(const SpanSink& sink);
 void WidePathSpansGeneral(const std::vector<DPoint>& path, bool closed, double radius, Coord width,
                           Coord row_lo, Coord row_hi, const SpanSink& sink);
 
-// Polygon interior: edges cover rows from their upper end up to, not
-// including, their lower end; horizontal edges are ignored; a span runs
-// from its left crossing (included) to its right crossing (excluded).
-// winding = false is the alternate (odd crossing count) rule.
-void PolygonSpans(const std::vector<IPoint>& points, bool winding, Coord row_lo, Coord row_hi,
-                  const RowSink& sink);
-void PolygonSpans(const std::vector<IPoint>& points, bool winding, Coord row_lo, Coord row_hi,
-                  const SpanSink& sink);
-
 // Pixels of the ellipse inscribed in [left, right) x [top, bottom) (the
 // right and bottom edges excluded): the pixels whose centres lie inside or
 // on the ellipse that touches the outer edges of the box's outermost

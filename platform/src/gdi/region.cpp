@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "base/geometry.h"
+#include "base/polygon_rows.h"
 #include "gdi/gdi_objects.h"
 
 using namespace orvo::platform;

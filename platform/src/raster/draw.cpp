@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "base/polygon_rows.h"
 #include "raster/painter.h"
 
 using namespace orvo::platform;
@@ -118,8 +119,11 @@ BOOL Polygon(HDC hdc, const POINT* points, int count) {
   const std::vector<IPoint>& path = ToI(points, static_cast<std::size_t>(count));
   Painter painter(dc, *target->surface);
   if (const auto slot = BrushSlot(dc, dc.brush)) {
-    PolygonSpans(path, dc.fill_mode == WINDING, painter.row_lo(), painter.row_hi(),
-                 painter.RowFiller(*slot));
+    // The sweep with the row fill inlined: a big polygon has a thousand rows.
+    ForEachPolygonRow(path, dc.fill_mode == WINDING, painter.row_lo(), painter.row_hi(),
+                      [&painter, fill = *slot](Coord y, const Coord* bounds, std::size_t count) {
+                        painter.FillSpans(y, bounds, count, fill);
+                      });
   }
   Stroker::ForPen(dc).Stroke(painter, path, true);
   return TRUE;

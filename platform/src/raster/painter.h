@@ -67,13 +67,6 @@ class Painter {
     FillRowSpans(surface_.row(static_cast<int>(y)), MarksOfRow(static_cast<int>(y)),
                  bounds + 2 * first, count - first, width, slot);
   }
-  // A row sink that fills every span it receives with slot.
-  auto RowFiller(std::uint8_t slot) {
-    return [this, slot](Coord y, const Coord* bounds, std::size_t count) {
-      FillSpans(y, bounds, count, slot);
-    };
-  }
-
   // A sink that fills every span it receives with slot.
   auto Filler(std::uint8_t slot) {
     return [this, slot](Coord y, Coord x0, Coord x1) { Fill(y, x0, x1, slot); };

@@ -137,8 +137,8 @@ class Surface : private SurfaceFields {
     return pixels_.data();
   }
 
-  // Marks pixels as changed; parts outside the surface are ignored.
-  // [left, right) of row y:
+  // Marks [left, right) of row y as changed; parts outside the surface are
+  // ignored.
   void MarkSpan(int y, int left, int right) {
     Settle();
     if (y < 0 || y >= height_) return;
@@ -148,12 +148,6 @@ class Surface : private SurfaceFields {
     std::uint8_t* tiles = tiles_.data() + static_cast<std::size_t>(y >> kTileShiftY) * tile_columns_;
     const int first = left >> kTileShiftX, last = (right - 1) >> kTileShiftX;
     for (int t = first; t <= last; ++t) tiles[t] = 1;
-    changed_ = true;
-  }
-  // Pixel (x, y), which must be on the surface.
-  void MarkPixel(int y, int x) {
-    Settle();
-    tiles_[static_cast<std::size_t>(y >> kTileShiftY) * tile_columns_ + (x >> kTileShiftX)] = 1;
     changed_ = true;
   }
   // The change marks, for a caller that writes many pixels itself: tile

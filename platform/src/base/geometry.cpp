@@ -1,5 +1,7 @@
 #include "base/geometry.h"
 
+#include "base/cpu_features.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -7,10 +9,6 @@
 #include <limits>
 #include <type_traits>
 
-#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
-#define ORVO_X86_VECTOR 1
-#include <immintrin.h>
-#endif
 
 namespace orvo::platform::raster {
 namespace {
@@ -490,16 +488,6 @@ class RowCover {
 using RealCover = RowCover<double>;
 constexpr double kFarEnd = 1099511627776.0;  // 2^40
 
-#ifdef ORVO_X86_VECTOR
-// Whether the processor has AVX2, asked once.
-bool HasAvx2() {
-  static const bool avx2 = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
-  }();
-  return avx2;
-}
-#endif
 
 // Pixel spans [x0, x1) of a whole path, kept as the RowCover above keeps
 // real intervals, in 32 bits (whole paths stay far inside that range; ends

@@ -4,10 +4,7 @@
 #include <bit>
 #include <cstring>
 
-#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
-#define ORVO_X86_VECTOR 1
-#include <immintrin.h>
-#endif
+#include "base/cpu_features.h"
 
 namespace orvo::platform {
 
@@ -163,24 +160,11 @@ __attribute__((target("avx512f"))) void DoubleAvx512(const std::uint32_t* in, st
   for (; i < count; ++i) out[2 * i] = out[2 * i + 1] = in[i];
 }
 
-bool DetectVbmi() {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-         __builtin_cpu_supports("avx512vbmi");
-}
-
 #endif
 
 }  // namespace
 
-bool HaveVectorConversion() {
-#ifdef ORVO_X86_VECTOR
-  static const bool have = DetectVbmi();
-  return have;
-#else
-  return false;
-#endif
-}
+bool HaveVectorConversion() { return HasAvx512Vbmi(); }
 
 void ConvertRow32Vector(const std::uint8_t* slots, std::uint32_t* pixels, int count,
                         const PixelTable32& table) {

@@ -1,8 +1,10 @@
 #include "raster/row_fill.h"
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define ORVO_X86_VECTOR 1
-#include <immintrin.h>
+#include "base/cpu_features.h"
+
+// The masked path needs 64-bit masks.
+#if defined(ORVO_X86_VECTOR) && defined(__x86_64__)
+#define ORVO_MASKED_STORES 1
 #endif
 
 namespace orvo::platform::raster {
@@ -18,7 +20,7 @@ void FillRowRunsPlain(std::uint8_t* pixels, std::ptrdiff_t stride, std::uint8_t*
   }
 }
 
-#ifdef ORVO_X86_VECTOR
+#ifdef ORVO_MASKED_STORES
 
 // A span of n > 0 bytes: up to 64 as one store masked to the span (a
 // masked store writes, and may fault on, only its selected bytes), longer
@@ -50,19 +52,14 @@ __attribute__((target("avx512f,avx512bw,bmi2"))) void FillRowRunsMasked(
 }  // namespace
 
 bool HasMaskedStores() {
-#ifdef ORVO_X86_VECTOR
-  static const bool have = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-           __builtin_cpu_supports("bmi2");
-  }();
-  return have;
+#ifdef ORVO_MASKED_STORES
+  return HasAvx512ByteMasks();
 #else
   return false;
 #endif
 }
 
-#ifdef ORVO_X86_VECTOR
+#ifdef ORVO_MASKED_STORES
 __attribute__((target("avx512f,avx512bw,bmi2"))) void FillRowSpansMasked(
     std::uint8_t* pixels, std::uint8_t* marks, const Coord* bounds, std::size_t count,
     Coord width, std::uint8_t slot) {
@@ -76,6 +73,7 @@ __attribute__((target("avx512f,avx512bw,bmi2"))) void FillRowSpansMasked(
   }
 }
 #else
+// Never called: HasMaskedStores() is false where masked stores are not compiled.
 void FillRowSpansMasked(std::uint8_t*, std::uint8_t*, const Coord*, std::size_t, Coord,
                         std::uint8_t) {}
 #endif
@@ -83,7 +81,7 @@ void FillRowSpansMasked(std::uint8_t*, std::uint8_t*, const Coord*, std::size_t,
 void FillRowRuns(std::uint8_t* pixels, std::ptrdiff_t stride, std::uint8_t* marks,
                  std::size_t tile_columns, int row, int step, const Coord* bounds,
                  std::size_t count, std::uint8_t slot) {
-#ifdef ORVO_X86_VECTOR
+#ifdef ORVO_MASKED_STORES
   if (HasMaskedStores()) {
     FillRowRunsMasked(pixels, stride, marks, tile_columns, row, step, bounds, count, slot);
     return;

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -27,7 +28,10 @@ namespace fs = std::filesystem;
 // the animation (same command line, the guardian its parent).
 void FindLock(const std::string& program, pid_t* guardian, pid_t* animation) {
   *guardian = *animation = -1;
-  std::vector<std::pair<pid_t, pid_t>> found;  // pid, parent
+  struct Process {
+    pid_t pid, parent, session;
+  };
+  std::vector<Process> found;
   for (const auto& entry : fs::directory_iterator("/proc")) {
     const std::string name = entry.path().filename();
     if (name.find_first_not_of("0123456789") != std::string::npos) continue;
@@ -36,14 +40,24 @@ void FindLock(const std::string& program, pid_t* guardian, pid_t* animation) {
     std::getline(cmdline, first, '\0');
     if (first != program) continue;
     std::ifstream stat(entry.path() / "stat");
-    std::string pid, comm, state;
-    pid_t parent = 0;
-    stat >> pid >> comm >> state >> parent;
-    found.emplace_back(std::stoi(name), parent);
+    std::string line;
+    std::getline(stat, line);
+    // Fields after the name in parentheses: state, parent, group, session.
+    std::istringstream rest(line.substr(line.rfind(')') + 1));
+    std::string state;
+    pid_t parent = 0, group = 0, session = 0;
+    rest >> state >> parent >> group >> session;
+    found.push_back({std::stoi(name), parent, session});
   }
-  for (const auto& [pid, parent] : found) {
-    const bool child = std::any_of(found.begin(), found.end(), [&](const auto& f) { return f.first == parent; });
-    (child ? *animation : *guardian) = pid;
+  for (const Process& p : found) {
+    const bool child = std::any_of(found.begin(), found.end(), [&](const Process& f) { return f.pid == p.parent; });
+    // The animation leads its own session; the password checker, also the
+    // guardian's child while a check runs, does not.
+    if (!child) {
+      *guardian = p.pid;
+    } else if (p.session == p.pid) {
+      *animation = p.pid;
+    }
   }
 }
 

@@ -20,6 +20,14 @@ bool HasAvx512ByteMasks() {
   return have;
 }
 
+bool HasCarrylessMultiply() {
+  static const bool have = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("pclmul") != 0;
+  }();
+  return have;
+}
+
 bool HasAvx512Vbmi() {
   static const bool have = [] {
     __builtin_cpu_init();
@@ -33,7 +41,16 @@ bool HasAvx512Vbmi() {
 
 bool HasAvx2() { return false; }
 bool HasAvx512ByteMasks() { return false; }
+bool HasCarrylessMultiply() {
+  static const bool have = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("pclmul") != 0;
+  }();
+  return have;
+}
+
 bool HasAvx512Vbmi() { return false; }
+bool HasCarrylessMultiply() { return false; }
 
 #endif
 

@@ -15,5 +15,7 @@ bool HasAvx2();
 bool HasAvx512ByteMasks();
 // AVX-512 with byte permutes (avx512f, avx512bw, avx512vbmi).
 bool HasAvx512Vbmi();
+// Carry-less multiplication (pclmul).
+bool HasCarrylessMultiply();
 
 }  // namespace orvo::platform

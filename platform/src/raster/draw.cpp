@@ -4,6 +4,7 @@
 
 #include "base/polygon_rows.h"
 #include "raster/painter.h"
+#include "raster/parity_fill.h"
 
 using namespace orvo::platform;
 using namespace orvo::platform::raster;
@@ -11,6 +12,11 @@ using namespace orvo::platform::raster;
 namespace {
 
 constexpr COLORREF kInvalidColor = 0xFFFFFFFF;
+
+// From this many points on, a polygon under the alternate rule is filled
+// from crossing masks (PolygonParityRows), whose cost does not grow with
+// the spans of a row; fewer edges are quicker to sweep.
+constexpr std::size_t kParityMinPoints = 8;
 
 // The DC behind a handle and the surface it draws on (nullptr when it has
 // none, e.g. a memory DC without a bitmap: calls then succeed and paint
@@ -119,11 +125,30 @@ BOOL Polygon(HDC hdc, const POINT* points, int count) {
   const std::vector<IPoint>& path = ToI(points, static_cast<std::size_t>(count));
   Painter painter(dc, *target->surface);
   if (const auto slot = BrushSlot(dc, dc.brush)) {
-    // The sweep with the row fill inlined: a big polygon has a thousand rows.
-    ForEachPolygonRow(path, dc.fill_mode == WINDING, painter.row_lo(), painter.row_hi(),
-                      [&painter, fill = *slot](Coord y, const Coord* bounds, std::size_t count) {
-                        painter.FillSpans(y, bounds, count, fill);
-                      });
+    if (dc.fill_mode != WINDING && painter.unclipped() && path.size() >= kParityMinPoints) {
+      // Many edges crossing each row: crossing masks instead of sorted spans.
+      Surface& surface = painter.surface();
+      PolygonParityRows(path, painter.row_lo(), painter.row_hi(), painter.width(),
+                        [&surface, fill = *slot](Coord y, std::size_t first_word,
+                                                 std::uint64_t* words, std::size_t count,
+                                                 std::size_t stride) {
+                          FillRowParity(surface, static_cast<int>(y), first_word, words, count,
+                                        stride, fill);
+                        });
+    } else if (path.size() == 3 &&
+               ForEachTriangleRow(path.data(), painter.row_lo(), painter.row_hi(),
+                                  [&painter, fill = *slot](Coord y, Coord x0, Coord x1) {
+                                    const Coord span[2] = {x0, x1};
+                                    painter.FillSpans(y, span, 1, fill);
+                                  })) {
+      // Filled: a triangle needs no edge list.
+    } else {
+      // The sweep with the row fill inlined: a big polygon has a thousand rows.
+      ForEachPolygonRow(path, dc.fill_mode == WINDING, painter.row_lo(), painter.row_hi(),
+                        [&painter, fill = *slot](Coord y, const Coord* bounds, std::size_t count) {
+                          painter.FillSpans(y, bounds, count, fill);
+                        });
+    }
   }
   Stroker::ForPen(dc).Stroke(painter, path, true);
   return TRUE;

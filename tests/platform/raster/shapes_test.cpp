@@ -74,41 +74,57 @@ TEST(RasterPolygon, SelfCrossingStarUnderBothFillModes) {
   EXPECT_GT(c.Painted().size(), alternate);
 }
 
-// Rows of many spans, short and long, some reaching past the edges: every
-// pixel is filled exactly when an odd number of edge crossings lie at or
-// left of its centre, a crossing being the first pixel centre at or right
-// of the edge on that row (edges cover their upper end's row, not their
-// lower end's).
-TEST(RasterPolygon, ManySpansARowFollowTheCrossingRule) {
+// Every pixel is filled exactly when an odd number of edge crossings lie
+// at or left of its centre, a crossing being the first pixel centre at or
+// right of the edge on that row (edges cover their upper end's row, not
+// their lower end's). Cases: rows of many spans, short and long, some
+// reaching past the edges; triangles; and points far outside the surface
+// or edges of very many rows, whose crossings need wider arithmetic.
+TEST(RasterPolygon, FillsFollowTheCrossingRule) {
   const int w = 300, h = 200;
-  std::vector<POINT> points;
   std::uint32_t seed = 12345;
   auto next = [&seed](int range) {
     seed = seed * 1103515245u + 12345u;
     return static_cast<int>((seed >> 8) % static_cast<std::uint32_t>(range));
   };
-  for (int i = 0; i < 60; ++i) points.push_back({next(w + 80) - 40, next(h + 40) - 20});
-  Canvas c(w, h);
-  c.NullPen();
-  c.Brush(RGB(255, 0, 0));
-  Polygon(c.dc(), points.data(), static_cast<int>(points.size()));
-  PixelSet expected;
-  for (int y = 0; y < h; ++y) {
-    std::vector<long long> crossings;
-    for (std::size_t i = 0; i < points.size(); ++i) {
-      POINT a = points[i], b = points[(i + 1) % points.size()];
-      if (a.y > b.y) std::swap(a, b);
-      if (!(a.y <= y && y < b.y)) continue;
-      const long long num = static_cast<long long>(y - a.y) * (b.x - a.x), den = b.y - a.y;
-      crossings.push_back(a.x + (num >= 0 ? (num + den - 1) / den : -(-num / den)));
+  auto random_polygon = [&](int n) {
+    std::vector<POINT> points;
+    for (int i = 0; i < n; ++i) points.push_back({next(w + 80) - 40, next(h + 40) - 20});
+    return points;
+  };
+  const int far = 2000000000;
+  std::vector<std::vector<POINT>> cases = {
+      random_polygon(60),
+      {{-far, 5}, {far, 150}, {20, 190}},
+      {{150, -100000}, {290, 190}, {10, 120}},
+      {{-far, 10}, {40, 60}, {far, 20}, {200, 190}, {100, 30}, {60, 180}, {far, -far}, {5, 100}},
+      {{30, -100000}, {200, 150}, {60, 20}, {250, 170}, {10, 190}, {280, 40}, {120, 199}, {40, 90}},
+  };
+  for (int i = 0; i < 20; ++i) cases.push_back(random_polygon(3));
+  for (const std::vector<POINT>& points : cases) {
+    Canvas c(w, h);
+    c.NullPen();
+    c.Brush(RGB(255, 0, 0));
+    Polygon(c.dc(), points.data(), static_cast<int>(points.size()));
+    PixelSet expected;
+    for (int y = 0; y < h; ++y) {
+      std::vector<long long> crossings;
+      for (std::size_t i = 0; i < points.size(); ++i) {
+        POINT a = points[i], b = points[(i + 1) % points.size()];
+        if (a.y > b.y) std::swap(a, b);
+        if (!(a.y <= y && y < b.y)) continue;
+        const long long num = static_cast<long long>(y - a.y) * (static_cast<long long>(b.x) - a.x);
+        const long long den = static_cast<long long>(b.y) - a.y;
+        crossings.push_back(a.x + (num >= 0 ? (num + den - 1) / den : -(-num / den)));
+      }
+      for (int x = 0; x < w; ++x) {
+        const auto left = std::count_if(crossings.begin(), crossings.end(),
+                                        [x](long long cx) { return cx <= x; });
+        if (left % 2 == 1) expected.insert({x, y});
+      }
     }
-    for (int x = 0; x < w; ++x) {
-      const auto left = std::count_if(crossings.begin(), crossings.end(),
-                                      [x](long long cx) { return cx <= x; });
-      if (left % 2 == 1) expected.insert({x, y});
-    }
+    EXPECT_EQ(c.Painted(), expected) << points.size() << " points\n" << c.Picture();
   }
-  EXPECT_EQ(c.Painted(), expected) << c.Picture();
 }
 
 TEST(RasterPolygon, OutlineIsDrawnWithThePenAfterTheFill) {

@@ -40,7 +40,7 @@ class RowMarks {
   std::uint8_t* marks_ = nullptr;
 };
 
-void FillRowParityPlain(std::uint8_t* pixels, RowMarks& marks, std::size_t first_word,
+void FillPlain(std::uint8_t* pixels, RowMarks& marks, std::size_t first_word,
                         std::uint64_t* words, std::size_t count, std::size_t stride, int width,
                         std::uint8_t slot) {
   std::uint64_t carry = 0;  // all ones while the count is odd at a word's start
@@ -108,7 +108,13 @@ void FillRowParity(Surface& surface, int y, std::size_t first_word, std::uint64_
     return;
   }
 #endif
-  FillRowParityPlain(pixels, marks, first_word, words, count, stride, width, slot);
+  FillPlain(pixels, marks, first_word, words, count, stride, width, slot);
+}
+
+void FillRowParityPlain(Surface& surface, int y, std::size_t first_word, std::uint64_t* words,
+                        std::size_t count, std::size_t stride, std::uint8_t slot) {
+  RowMarks marks(surface, y);
+  FillPlain(surface.row(y), marks, first_word, words, count, stride, surface.width(), slot);
 }
 
 }  // namespace orvo::platform::raster

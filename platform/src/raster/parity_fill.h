@@ -16,5 +16,9 @@ namespace orvo::platform::raster {
 // surface's width are left alone. The words are taken: left zero.
 void FillRowParity(Surface& surface, int y, std::size_t first_word, std::uint64_t* words,
                    std::size_t count, std::size_t stride, std::uint8_t slot);
+// The same without vector instructions, as processors without them fill
+// (compared with FillRowParity in the tests).
+void FillRowParityPlain(Surface& surface, int y, std::size_t first_word, std::uint64_t* words,
+                        std::size_t count, std::size_t stride, std::uint8_t slot);
 
 }  // namespace orvo::platform::raster

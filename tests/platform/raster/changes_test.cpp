@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "canvas.h"
+#include "raster/parity_fill.h"
 
 namespace raster_test {
 namespace {
@@ -286,6 +287,44 @@ TEST(ChangeTracking, RectanglesCoverTheChangedTilesAndLittleElse) {
           ASSERT_TRUE(gap) << "unchanged tile " << c << "," << r << " covered, round " << round;
         }
       }
+    }
+  }
+}
+
+// Rows filled from crossing masks, with and without vector instructions:
+// a pixel takes the slot when the bits at or left of it are odd in number,
+// pixels past the width (where crossings beyond it are counted) stay, the
+// tiles of the filled pixels and no others are marked, and the masks are
+// left zero.
+TEST(ChangeTracking, CrossingMaskRowsFillOddPixelsAndMarkTheirTiles) {
+  using Fill = void (*)(Surface&, int, std::size_t, std::uint64_t*, std::size_t, std::size_t,
+                        std::uint8_t);
+  std::mt19937_64 random(7);
+  for (const Fill fill : {Fill{orvo::platform::raster::FillRowParity},
+                          Fill{orvo::platform::raster::FillRowParityPlain}}) {
+    for (int y = 0; y < 40; ++y) {
+      Surface s(200, 2);  // the row's last word holds pixels 192..199 and 200 for the far crossings
+      s.ClearChanges();
+      // Sparse masks, some all zero, some one set bit, across words 1..3 (every second entry).
+      std::uint64_t words[6] = {};
+      for (int i = 0; i < 3; ++i) {
+        words[2 * i] = random() & random() & random() & (y % 4 == 0 ? 0 : ~0ull);
+      }
+      if (y % 5 == 1) words[4] = std::uint64_t{1} << 8;
+      std::uint64_t taken[6];
+      std::memcpy(taken, words, sizeof words);
+      fill(s, 0, 1, taken, 3, 2, 9);
+      int parity = 0;
+      std::vector<bool> tiles(4, false);
+      for (int x = 0; x < 200; ++x) {
+        if (x >= 64) parity ^= static_cast<int>(words[2 * (x / 64 - 1)] >> (x % 64)) & 1;
+        ASSERT_EQ(s.row(0)[x], parity ? 9 : 0) << "mask " << y << ", pixel " << x;
+        if (parity) tiles[static_cast<std::size_t>(x / 64)] = true;
+      }
+      for (int t = 0; t < 4; ++t) EXPECT_EQ(s.TileChanged(t, 0), tiles[static_cast<std::size_t>(t)]) << t;
+      EXPECT_EQ(s.changed(), std::count(tiles.begin(), tiles.end(), true) > 0);
+      EXPECT_TRUE(std::all_of(s.row(1), s.row(1) + 200, [](std::uint8_t v) { return v == 0; }));
+      EXPECT_TRUE(std::all_of(taken, taken + 6, [](std::uint64_t w) { return w == 0; }));
     }
   }
 }

@@ -81,6 +81,37 @@ BOOL DrawInBox(HDC hdc, int left, int top, int right, int bottom, Draw draw) {
   return TRUE;
 }
 
+// A polygon's interior by the active-edge sweep, with the row fill
+// inlined: a big polygon has a thousand rows.
+void FillPolygonRows(Painter& painter, const std::vector<IPoint>& path, bool winding,
+                     std::uint8_t slot) {
+  ForEachPolygonRow(path, winding, painter.row_lo(), painter.row_hi(),
+                    [&painter, slot](Coord y, const Coord* bounds, std::size_t count) {
+                      painter.FillSpans(y, bounds, count, slot);
+                    });
+}
+
+// A triangle's interior on a surface without a clip region, its rows
+// filled straight on the surface with the addresses worked out once; false,
+// filling nothing, when ForEachTriangleRow leaves it to the sweep.
+bool FillTriangle(Surface& surface, const IPoint* points, std::uint8_t slot) {
+  if (surface.height() <= 0 || surface.width() <= 0) return true;
+  std::uint8_t* const top = surface.row(0);
+  const std::ptrdiff_t stride =
+      (surface.bottom_up() ? -1 : 1) * static_cast<std::ptrdiff_t>(surface.stride());
+  const Coord width = surface.width();
+  const auto columns = static_cast<std::size_t>(surface.tile_columns());
+  std::uint8_t* marks = nullptr;  // asked for at the first pixel: asking counts as a change
+  return ForEachTriangleRow(points, 0, surface.height(), [&](Coord y, Coord x0, Coord x1) {
+    x0 = std::max<Coord>(x0, 0);
+    x1 = std::min(x1, width);
+    if (x0 >= x1) return;
+    if (marks == nullptr) marks = surface.ChangeMarks();
+    FillBytes(top + y * stride + x0, static_cast<std::size_t>(x1 - x0), slot);
+    MarkTiles(marks + static_cast<std::size_t>(y >> Surface::kTileShiftY) * columns, x0, x1);
+  });
+}
+
 }  // namespace
 
 BOOL MoveToEx(HDC hdc, int x, int y, POINT* previous) {
@@ -135,19 +166,11 @@ BOOL Polygon(HDC hdc, const POINT* points, int count) {
                           FillRowParity(surface, static_cast<int>(y), first_word, words, count,
                                         stride, fill);
                         });
-    } else if (path.size() == 3 &&
-               ForEachTriangleRow(path.data(), painter.row_lo(), painter.row_hi(),
-                                  [&painter, fill = *slot](Coord y, Coord x0, Coord x1) {
-                                    const Coord span[2] = {x0, x1};
-                                    painter.FillSpans(y, span, 1, fill);
-                                  })) {
+    } else if (path.size() == 3 && painter.unclipped() &&
+               FillTriangle(painter.surface(), path.data(), *slot)) {
       // Filled: a triangle needs no edge list.
     } else {
-      // The sweep with the row fill inlined: a big polygon has a thousand rows.
-      ForEachPolygonRow(path, dc.fill_mode == WINDING, painter.row_lo(), painter.row_hi(),
-                        [&painter, fill = *slot](Coord y, const Coord* bounds, std::size_t count) {
-                          painter.FillSpans(y, bounds, count, fill);
-                        });
+      FillPolygonRows(painter, path, dc.fill_mode == WINDING, *slot);
     }
   }
   Stroker::ForPen(dc).Stroke(painter, path, true);

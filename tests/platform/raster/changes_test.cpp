@@ -86,6 +86,13 @@ TEST(ChangeTracking, EveryDrawingCallMarksExactlyTheTilesOfItsPixels) {
          const POINT star[] = {{320, -40}, {380, 300}, {700, 200}, {100, 150}, {600, 460}};
          Polygon(c.dc(), star, 5);
        }},
+      {"thin triangle reaching off the canvas, its rows apart",
+       [](Canvas& c) {
+         c.NullPen();
+         c.Brush(RGB(128, 255, 0));
+         const POINT sliver[] = {{-50, 10}, {700, 300}, {660, 302}};
+         Polygon(c.dc(), sliver, 3);
+       }},
       {"self-crossing polygon of many spans a row",
        [](Canvas& c) {
          c.NullPen();

@@ -13,17 +13,21 @@ namespace {
 // A y-major line: one pixel a row. The column moves by at most one a row,
 // so the pixels of the rows of one tile row lie within 16 columns, in at
 // most two tiles: those of the first and the last pixel there, marked once
-// a tile row.
-void PaintColumns(const ThinLineWalk& walk, std::uint8_t* pixels, std::ptrdiff_t stride,
-                  std::uint8_t* marks, std::size_t tile_columns, std::uint8_t slot) {
+// a tile row. The rows left in y's tile row, the way the line goes:
+int RowsInTileRow(int y, int step, int left) {
   constexpr int kLast = Surface::kTileHeight - 1;
+  return std::min(step > 0 ? kLast + 1 - (y & kLast) : (y & kLast) + 1, left);
+}
+
+// Any y-major line, one error step a row.
+void PaintColumnsStepped(const ThinLineWalk& walk, std::uint8_t* pixels, std::ptrdiff_t stride,
+                         std::uint8_t* marks, std::size_t tile_columns, std::uint8_t slot) {
   ColumnStepper column(walk);
   int y = static_cast<int>(walk.major);
   const int step = static_cast<int>(walk.major_step);
   int left = static_cast<int>(walk.count);
   while (left > 0) {
-    // The rows left in y's tile row, the way the line goes.
-    const int n = std::min(step > 0 ? kLast + 1 - (y & kLast) : (y & kLast) + 1, left);
+    const int n = RowsInTileRow(y, step, left);
     std::uint8_t* row_marks = marks + static_cast<std::size_t>(y >> Surface::kTileShiftY) * tile_columns;
     const Coord first = column.x();
     Coord x = first;
@@ -35,6 +39,80 @@ void PaintColumns(const ThinLineWalk& walk, std::uint8_t* pixels, std::ptrdiff_t
     }
     row_marks[first >> Surface::kTileShiftX] = 1;
     row_marks[x >> Surface::kTileShiftX] = 1;
+    y += step * n;
+    left -= n;
+  }
+}
+
+// Steep lines a tile row (16 rows) at a time: the pixel j rows after one at
+// column x with error term rem lies at x + minor_step (q_j + c_j), where
+// q_j and r_j are the quotient and remainder of j two_minor by two_major
+// and c_j tells whether rem + r_j reaches two_major. So the 16 columns come
+// out of a table independently of each other (a loop the compiler makes
+// vector code of where it can), and the byte stores follow without waiting
+// on a chain of error steps nor on an unpredictable branch. All in 32
+// bits: lines shorter than 2^29 pixels on surfaces with rows under 2^26
+// bytes.
+struct ColumnLanes {
+  static constexpr int kRows = Surface::kTileHeight;
+  std::int32_t moves[kRows + 1];   // minor_step q_j
+  std::int32_t offset[kRows + 1];  // minor_step q_j + j stride: the bytes to that pixel
+  std::int32_t rem[kRows + 1];     // r_j
+};
+
+bool MakeColumnLanes(const ThinLineWalk& walk, std::ptrdiff_t stride, ColumnLanes& lanes) {
+  if (walk.two_major >= (Coord{1} << 30) || stride >= (std::ptrdiff_t{1} << 26) ||
+      stride <= -(std::ptrdiff_t{1} << 26)) {
+    return false;
+  }
+  Coord q = 0;
+  Coord r = 0;
+  for (int j = 0; j <= ColumnLanes::kRows; ++j) {
+    lanes.moves[j] = static_cast<std::int32_t>(walk.minor_step * q);
+    lanes.offset[j] = static_cast<std::int32_t>(walk.minor_step * q + j * stride);
+    lanes.rem[j] = static_cast<std::int32_t>(r);
+    r += walk.two_minor;
+    if (r >= walk.two_major) {
+      r -= walk.two_major;
+      ++q;
+    }
+  }
+  return true;
+}
+
+void PaintColumnsByLanes(const ThinLineWalk& walk, const ColumnLanes& lanes, std::uint8_t* pixels,
+                         std::ptrdiff_t stride, std::uint8_t* marks, std::size_t tile_columns,
+                         std::uint8_t slot) {
+  constexpr int kRows = ColumnLanes::kRows;
+  const auto minor_step = static_cast<std::int32_t>(walk.minor_step);
+  const auto two_major = static_cast<std::int32_t>(walk.two_major);
+  const std::int32_t limit = two_major - 1;  // a carry when rem + r_j > limit
+  auto x = static_cast<std::int32_t>(walk.minor);
+  auto rem = static_cast<std::int32_t>(walk.rem);
+  int y = static_cast<int>(walk.major);
+  const int step = static_cast<int>(walk.major_step);
+  int left = static_cast<int>(walk.count);
+  alignas(32) std::int32_t at[kRows];
+  while (left > 0) {
+    const int n = RowsInTileRow(y, step, left);
+    for (int j = 0; j < kRows; ++j) {
+      at[j] = x + lanes.offset[j] + (rem + lanes.rem[j] > limit ? minor_step : 0);
+    }
+    if (n == kRows) {
+#pragma GCC unroll 16
+      for (int j = 0; j < kRows; ++j) pixels[at[j]] = slot;
+    } else {
+      for (int j = 0; j < n; ++j) pixels[at[j]] = slot;
+    }
+    std::uint8_t* row_marks = marks + static_cast<std::size_t>(y >> Surface::kTileShiftY) * tile_columns;
+    row_marks[x >> Surface::kTileShiftX] = 1;
+    row_marks[(at[n - 1] - (n - 1) * stride) >> Surface::kTileShiftX] = 1;
+    // The next tile row's first pixel, n rows on.
+    const std::int32_t next = rem + lanes.rem[n];
+    const bool carry = next > limit;
+    x += lanes.moves[n] + (carry ? minor_step : 0);
+    rem = carry ? next - two_major : next;
+    pixels += n * stride;
     y += step * n;
     left -= n;
   }
@@ -119,7 +197,13 @@ void FillRowSpansMasked(std::uint8_t*, std::uint8_t*, const Coord*, std::size_t,
 void PaintThinLine(const ThinLineWalk& walk, std::uint8_t* first_row, std::ptrdiff_t down,
                    std::uint8_t* marks, std::size_t tile_columns, std::uint8_t slot) {
   if (walk.y_major) {
-    PaintColumns(walk, first_row, down * walk.major_step, marks, tile_columns, slot);
+    const std::ptrdiff_t stride = down * walk.major_step;
+    ColumnLanes lanes;
+    if (MakeColumnLanes(walk, stride, lanes)) {
+      PaintColumnsByLanes(walk, lanes, first_row, stride, marks, tile_columns, slot);
+    } else {
+      PaintColumnsStepped(walk, first_row, stride, marks, tile_columns, slot);
+    }
     return;
   }
   const std::ptrdiff_t stride = down * walk.minor_step;

@@ -120,11 +120,11 @@ void ThinLineSpans(IPoint a, IPoint b, Coord width, Coord row_lo, Coord row_hi,
     return;
   }
   Coord y = walk.minor;
+  Coord x = walk.major;  // the row's first pixel, the way the line goes
   for (RunStepper run(walk); !run.done(); run.Next(), y += walk.minor_step) {
-    // Steps [begin, end) from major, one way or the other.
-    const Coord first = walk.major + walk.major_step * run.begin();
-    const Coord last = walk.major + walk.major_step * (run.end() - 1);
-    sink(y, std::min(first, last), std::max(first, last) + 1);
+    const Coord next = x + walk.major_step * run.length();
+    sink(y, std::min(x, next + 1), std::max(x + 1, next));
+    x = next;
   }
 }
 

@@ -123,43 +123,43 @@ class ColumnStepper {
   Coord down_;
 };
 
-// Steps an x-major walk one row at a time: the row's pixels are the steps
-// [begin(), end()) of the walk, end() <= count. A row's length is the
-// quotient of two_major by two_minor or one more, decided by a second error
-// term, so the cost is per row, not per pixel.
+// Steps an x-major walk one row at a time: length() is the number of
+// pixels of the current row, at most what is left of count. A row's length
+// is the quotient of two_major by two_minor or one more (longest()),
+// decided by a second error term, so the cost is per row, not per pixel.
 class RunStepper {
  public:
-  explicit RunStepper(const ThinLineWalk& walk) : count_(walk.count) {
+  explicit RunStepper(const ThinLineWalk& walk) : left_(walk.count) {
     if (walk.two_minor == 0) {  // horizontal: one row
-      end_ = count_;
+      length_ = left_;
+      quotient_ = left_;
       return;
     }
     // Row t >= 1 starts at the first step k with rem + k two_minor >=
     // t two_major: ceil((t two_major - rem) / two_minor), whose numerator
     // grows by two_major a row. The remainder is kept biased by -two_minor.
     const Coord first = walk.two_major - walk.rem + walk.two_minor - 1;
-    end_ = std::min(first / walk.two_minor, count_);
+    length_ = std::min(first / walk.two_minor, left_);
     error_ = first % walk.two_minor - walk.two_minor;
     quotient_ = walk.two_major / walk.two_minor;
     up_ = walk.two_major % walk.two_minor;
     down_ = up_ - walk.two_minor;
   }
-  Coord begin() const { return begin_; }
-  Coord end() const { return end_; }
-  bool done() const { return begin_ >= count_; }
+  Coord length() const { return length_; }
+  Coord longest() const { return quotient_ + 1; }
+  bool done() const { return left_ == 0; }
   void Next() {
+    left_ -= length_;
     const Coord stay = error_ + up_;
     const Coord carry = error_ + down_;
     const bool longer = stay >= 0;
     error_ = longer ? carry : stay;
-    begin_ = end_;
-    end_ = std::min(end_ + quotient_ + (longer ? 1 : 0), count_);
+    length_ = std::min(quotient_ + (longer ? 1 : 0), left_);
   }
 
  private:
-  Coord count_;
-  Coord begin_ = 0;
-  Coord end_ = 0;
+  Coord left_;
+  Coord length_ = 0;
   Coord error_ = 0;
   Coord quotient_ = 0;
   Coord up_ = 0;

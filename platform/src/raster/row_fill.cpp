@@ -118,17 +118,45 @@ void PaintColumnsByLanes(const ThinLineWalk& walk, const ColumnLanes& lanes, std
   }
 }
 
-// An x-major line: one run a row, [a, b) from the walk's steps.
-void PaintRunsPlain(const ThinLineWalk& walk, std::uint8_t* pixels, std::ptrdiff_t stride,
-                    std::uint8_t* marks, std::size_t tile_columns, std::uint8_t slot) {
+// Fills a run of 1 to 4 bytes with four byte stores and no branch.
+struct ShortRun {
+  void operator()(std::uint8_t* p, Coord n, std::uint8_t slot) const {
+    const Coord second = n > 1 ? 1 : 0;
+    p[0] = slot;
+    p[second] = slot;
+    p[n - 1 - second] = slot;
+    p[n - 1] = slot;
+  }
+};
+struct AnyRun {
+  void operator()(std::uint8_t* p, Coord n, std::uint8_t slot) const {
+    FillBytes(p, static_cast<std::size_t>(n), slot);
+  }
+};
+
+// An x-major line: one run a row, the runs of consecutive rows next to each
+// other, so those of a tile row's rows make one span and their tiles are
+// marked once a tile row.
+template <typename Fill>
+void PaintRuns(const ThinLineWalk& walk, std::uint8_t* pixels, std::ptrdiff_t stride,
+               std::uint8_t* marks, std::size_t tile_columns, std::uint8_t slot, Fill fill) {
+  RunStepper run(walk);
+  Coord x = walk.major;  // the row's first pixel, the way the line goes
+  const Coord step = walk.major_step;
   int y = static_cast<int>(walk.minor);
-  const int step = static_cast<int>(walk.minor_step);
-  for (RunStepper run(walk); !run.done(); run.Next(), y += step, pixels += stride) {
-    const Coord first = walk.major + walk.major_step * run.begin();
-    const Coord last = walk.major + walk.major_step * (run.end() - 1);
-    const Coord a = std::min(first, last), b = std::max(first, last) + 1;
-    FillBytes(pixels + a, static_cast<std::size_t>(b - a), slot);
-    MarkTiles(marks + static_cast<std::size_t>(y >> Surface::kTileShiftY) * tile_columns, a, b);
+  const int dy = static_cast<int>(walk.minor_step);
+  while (!run.done()) {
+    const int rows = RowsInTileRow(y, dy, Surface::kTileHeight);
+    const Coord begin = x;
+    int k = 0;
+    for (; k < rows && !run.done(); ++k, run.Next(), pixels += stride) {
+      const Coord n = run.length();
+      fill(pixels + (step > 0 ? x : x + 1 - n), n, slot);
+      x += step * n;
+    }
+    MarkTiles(marks + static_cast<std::size_t>(y >> Surface::kTileShiftY) * tile_columns,
+              std::min(begin, x + 1), std::max(begin + 1, x));
+    y += dy * k;
   }
 }
 
@@ -146,21 +174,6 @@ __attribute__((target("avx512f,avx512bw,bmi2"))) inline void FillMasked(std::uin
     return;
   }
   _mm512_mask_storeu_epi8(p, _bzhi_u64(~0ull, static_cast<unsigned>(n)), v);
-}
-
-__attribute__((target("avx512f,avx512bw,bmi2"))) void PaintRunsMasked(
-    const ThinLineWalk& walk, std::uint8_t* pixels, std::ptrdiff_t stride, std::uint8_t* marks,
-    std::size_t tile_columns, std::uint8_t slot) {
-  const __m512i v = _mm512_set1_epi8(static_cast<char>(slot));
-  int y = static_cast<int>(walk.minor);
-  const int step = static_cast<int>(walk.minor_step);
-  for (RunStepper run(walk); !run.done(); run.Next(), y += step, pixels += stride) {
-    const Coord first = walk.major + walk.major_step * run.begin();
-    const Coord last = walk.major + walk.major_step * (run.end() - 1);
-    const Coord a = std::min(first, last), b = std::max(first, last) + 1;
-    FillMasked(pixels + a, static_cast<std::size_t>(b - a), v, slot);
-    MarkTiles(marks + static_cast<std::size_t>(y >> Surface::kTileShiftY) * tile_columns, a, b);
-  }
 }
 
 #endif
@@ -206,14 +219,14 @@ void PaintThinLine(const ThinLineWalk& walk, std::uint8_t* first_row, std::ptrdi
     }
     return;
   }
+  // Lines of short runs (down to a quarter of a pixel a column) have all
+  // of them filled without a branch.
   const std::ptrdiff_t stride = down * walk.minor_step;
-#ifdef ORVO_MASKED_STORES
-  if (HasMaskedStores()) {
-    PaintRunsMasked(walk, first_row, stride, marks, tile_columns, slot);
-    return;
+  if (RunStepper(walk).longest() <= 4) {
+    PaintRuns(walk, first_row, stride, marks, tile_columns, slot, ShortRun{});
+  } else {
+    PaintRuns(walk, first_row, stride, marks, tile_columns, slot, AnyRun{});
   }
-#endif
-  PaintRunsPlain(walk, first_row, stride, marks, tile_columns, slot);
 }
 
 }  // namespace orvo::platform::raster

@@ -143,18 +143,19 @@ class RunStepper {
     error_ = first % walk.two_minor - walk.two_minor;
     quotient_ = walk.two_major / walk.two_minor;
     up_ = walk.two_major % walk.two_minor;
-    down_ = up_ - walk.two_minor;
+    two_minor_ = walk.two_minor;
   }
   Coord length() const { return length_; }
   Coord longest() const { return quotient_ + 1; }
   bool done() const { return left_ == 0; }
+  // Without a branch (the compiler makes one of a select here): which rows
+  // are longer comes unpredictably.
   void Next() {
     left_ -= length_;
-    const Coord stay = error_ + up_;
-    const Coord carry = error_ + down_;
-    const bool longer = stay >= 0;
-    error_ = longer ? carry : stay;
-    length_ = std::min(quotient_ + (longer ? 1 : 0), left_);
+    error_ += up_;
+    const Coord longer = ~(error_ >> 63);  // all ones when the error reached 0
+    error_ -= two_minor_ & longer;
+    length_ = std::min(quotient_ - longer, left_);
   }
 
  private:
@@ -163,7 +164,7 @@ class RunStepper {
   Coord error_ = 0;
   Coord quotient_ = 0;
   Coord up_ = 0;
-  Coord down_ = 0;
+  Coord two_minor_ = 0;
 };
 
 // Wide strokes: every pixel whose centre lies within radius of one of the

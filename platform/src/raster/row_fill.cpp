@@ -10,16 +10,17 @@
 namespace orvo::platform::raster {
 namespace {
 
-// A y-major line: one pixel a row. The column moves by at most one a row,
-// so the pixels of the rows of one tile row lie within 16 columns, in at
-// most two tiles: those of the first and the last pixel there, marked once
-// a tile row. The rows left in y's tile row, the way the line goes:
+// The rows from y to the end of its tile row the way step goes, at most
+// left.
 int RowsInTileRow(int y, int step, int left) {
   constexpr int kLast = Surface::kTileHeight - 1;
   return std::min(step > 0 ? kLast + 1 - (y & kLast) : (y & kLast) + 1, left);
 }
 
-// Any y-major line, one error step a row.
+// A y-major line: one pixel a row. The column moves by at most one a row,
+// so the pixels of the rows of one tile row lie within 16 columns, in at
+// most two tiles: those of the first and the last pixel there, marked once
+// a tile row. This way takes any line, one error step a row.
 void PaintColumnsStepped(const ThinLineWalk& walk, std::uint8_t* pixels, std::ptrdiff_t stride,
                          std::uint8_t* marks, std::size_t tile_columns, std::uint8_t slot) {
   ColumnStepper column(walk);
@@ -44,7 +45,7 @@ void PaintColumnsStepped(const ThinLineWalk& walk, std::uint8_t* pixels, std::pt
   }
 }
 
-// Steep lines a tile row (16 rows) at a time: the pixel j rows after one at
+// The same pixels and marks a tile row (16 rows) at a time: the pixel j rows after one at
 // column x with error term rem lies at x + minor_step (q_j + c_j), where
 // q_j and r_j are the quotient and remainder of j two_minor by two_major
 // and c_j tells whether rem + r_j reaches two_major. So the 16 columns come
@@ -138,9 +139,9 @@ struct AnyRun {
 // other, so those of a tile row's rows make one span and their tiles are
 // marked once a tile row.
 template <typename Fill>
-void PaintRuns(const ThinLineWalk& walk, std::uint8_t* pixels, std::ptrdiff_t stride,
-               std::uint8_t* marks, std::size_t tile_columns, std::uint8_t slot, Fill fill) {
-  RunStepper run(walk);
+void PaintRuns(const ThinLineWalk& walk, RunStepper run, std::uint8_t* pixels,
+               std::ptrdiff_t stride, std::uint8_t* marks, std::size_t tile_columns,
+               std::uint8_t slot, Fill fill) {
   Coord x = walk.major;  // the row's first pixel, the way the line goes
   const Coord step = walk.major_step;
   int y = static_cast<int>(walk.minor);
@@ -222,10 +223,11 @@ void PaintThinLine(const ThinLineWalk& walk, std::uint8_t* first_row, std::ptrdi
   // Lines of short runs (down to a quarter of a pixel a column) have all
   // of them filled without a branch.
   const std::ptrdiff_t stride = down * walk.minor_step;
-  if (RunStepper(walk).longest() <= 4) {
-    PaintRuns(walk, first_row, stride, marks, tile_columns, slot, ShortRun{});
+  const RunStepper run(walk);
+  if (run.longest() <= 4) {
+    PaintRuns(walk, run, first_row, stride, marks, tile_columns, slot, ShortRun{});
   } else {
-    PaintRuns(walk, first_row, stride, marks, tile_columns, slot, AnyRun{});
+    PaintRuns(walk, run, first_row, stride, marks, tile_columns, slot, AnyRun{});
   }
 }
 

@@ -10,11 +10,12 @@
 namespace orvo::platform::raster {
 namespace {
 
-// The rows from y to the end of its tile row the way step goes, at most
-// left.
-int RowsInTileRow(int y, int step, int left) {
-  constexpr int kLast = Surface::kTileHeight - 1;
-  return std::min(step > 0 ? kLast + 1 - (y & kLast) : (y & kLast) + 1, left);
+// The steps from coordinate v to the end of its block of 16 (a tile row's
+// rows) the way step goes, at most left.
+constexpr int kBlock = 16;
+int StepsInBlock(int v, int step, int left) {
+  constexpr int kLast = kBlock - 1;
+  return std::min(step > 0 ? kBlock - (v & kLast) : (v & kLast) + 1, left);
 }
 
 // A y-major line: one pixel a row. The column moves by at most one a row,
@@ -28,7 +29,7 @@ void PaintColumnsStepped(const ThinLineWalk& walk, std::uint8_t* pixels, std::pt
   const int step = static_cast<int>(walk.major_step);
   int left = static_cast<int>(walk.count);
   while (left > 0) {
-    const int n = RowsInTileRow(y, step, left);
+    const int n = StepsInBlock(y, step, left);
     std::uint8_t* row_marks = marks + static_cast<std::size_t>(y >> Surface::kTileShiftY) * tile_columns;
     const Coord first = column.x();
     Coord x = first;
@@ -45,32 +46,41 @@ void PaintColumnsStepped(const ThinLineWalk& walk, std::uint8_t* pixels, std::pt
   }
 }
 
-// The same pixels and marks a tile row (16 rows) at a time: the pixel j rows after one at
-// column x with error term rem lies at x + minor_step (q_j + c_j), where
-// q_j and r_j are the quotient and remainder of j two_minor by two_major
-// and c_j tells whether rem + r_j reaches two_major. So the 16 columns come
-// out of a table independently of each other (a loop the compiler makes
-// vector code of where it can), and the byte stores follow without waiting
-// on a chain of error steps nor on an unpredictable branch. All in 32
-// bits: lines shorter than 2^29 pixels on surfaces with rows under 2^26
-// bytes.
-struct ColumnLanes {
-  static constexpr int kRows = Surface::kTileHeight;
-  std::int32_t moves[kRows + 1];   // minor_step q_j
-  std::int32_t offset[kRows + 1];  // minor_step q_j + j stride: the bytes to that pixel
-  std::int32_t rem[kRows + 1];     // r_j
+// Any line 16 pixels at a time, each pixel stored on its own: the pixel j
+// steps after one with error term rem lies q_j + c_j steps further along
+// the minor axis, where q_j and r_j are the quotient and remainder of
+// j two_minor by two_major and c_j tells whether rem + r_j reaches
+// two_major. So the 16 pixels' addresses come out of a table independently
+// of each other (a loop the compiler makes vector code of where it can),
+// and the byte stores follow without waiting on a chain of error steps nor
+// on an unpredictable branch. All in 32 bits: lines shorter than 2^29
+// pixels on surfaces with rows under 2^26 bytes.
+struct Lanes {
+  static constexpr int kPixels = kBlock;
+  std::int32_t moves[kPixels + 1];   // minor_step q_j
+  std::int32_t offset[kPixels + 1];  // the bytes from the first pixel to pixel j less its c_j
+  std::int32_t rem[kPixels + 1];     // r_j
 };
+// The pixels of a block of 16 major coordinates, 16-aligned, move by at
+// most 16 along the minor axis and lie in one tile along the major axis
+// (tiles are 16 rows and 64 columns): they lie in at most two tiles, those
+// of the block's first and last pixel.
+static_assert(Surface::kTileHeight == kBlock && Surface::kTileWidth % kBlock == 0);
 
-bool MakeColumnLanes(const ThinLineWalk& walk, std::ptrdiff_t stride, ColumnLanes& lanes) {
-  if (walk.two_major >= (Coord{1} << 30) || stride >= (std::ptrdiff_t{1} << 26) ||
-      stride <= -(std::ptrdiff_t{1} << 26)) {
+// major_bytes and minor_bytes: the bytes from a pixel to the next one along
+// either axis, the way the line goes.
+bool MakeLanes(const ThinLineWalk& walk, std::ptrdiff_t major_bytes, std::ptrdiff_t minor_bytes,
+               Lanes& lanes) {
+  constexpr std::ptrdiff_t kMaxBytes = std::ptrdiff_t{1} << 26;
+  if (walk.two_major >= (Coord{1} << 30) || major_bytes >= kMaxBytes ||
+      major_bytes <= -kMaxBytes || minor_bytes >= kMaxBytes || minor_bytes <= -kMaxBytes) {
     return false;
   }
   Coord q = 0;
   Coord r = 0;
-  for (int j = 0; j <= ColumnLanes::kRows; ++j) {
+  for (int j = 0; j <= Lanes::kPixels; ++j) {
     lanes.moves[j] = static_cast<std::int32_t>(walk.minor_step * q);
-    lanes.offset[j] = static_cast<std::int32_t>(walk.minor_step * q + j * stride);
+    lanes.offset[j] = static_cast<std::int32_t>(j * major_bytes + q * minor_bytes);
     lanes.rem[j] = static_cast<std::int32_t>(r);
     r += walk.two_minor;
     if (r >= walk.two_major) {
@@ -81,78 +91,68 @@ bool MakeColumnLanes(const ThinLineWalk& walk, std::ptrdiff_t stride, ColumnLane
   return true;
 }
 
-void PaintColumnsByLanes(const ThinLineWalk& walk, const ColumnLanes& lanes, std::uint8_t* pixels,
-                         std::ptrdiff_t stride, std::uint8_t* marks, std::size_t tile_columns,
-                         std::uint8_t slot) {
-  constexpr int kRows = ColumnLanes::kRows;
+template <bool kYMajor>
+void PaintByLanes(const ThinLineWalk& walk, const Lanes& lanes, std::uint8_t* pixel,
+                  std::int32_t minor_bytes, std::uint8_t* marks, std::size_t tile_columns,
+                  std::uint8_t slot) {
+  constexpr int kPixels = Lanes::kPixels;
   const auto minor_step = static_cast<std::int32_t>(walk.minor_step);
   const auto two_major = static_cast<std::int32_t>(walk.two_major);
   const std::int32_t limit = two_major - 1;  // a carry when rem + r_j > limit
-  auto x = static_cast<std::int32_t>(walk.minor);
   auto rem = static_cast<std::int32_t>(walk.rem);
-  int y = static_cast<int>(walk.major);
+  auto major = static_cast<int>(walk.major);
+  auto minor = static_cast<int>(walk.minor);
   const int step = static_cast<int>(walk.major_step);
   int left = static_cast<int>(walk.count);
-  alignas(32) std::int32_t at[kRows];
+  auto mark = [&](int at_major, int at_minor) {
+    const int y = kYMajor ? at_major : at_minor, x = kYMajor ? at_minor : at_major;
+    marks[static_cast<std::size_t>(y >> Surface::kTileShiftY) * tile_columns +
+          static_cast<std::size_t>(x >> Surface::kTileShiftX)] = 1;
+  };
+  alignas(32) std::int32_t at[kPixels];
   while (left > 0) {
-    const int n = RowsInTileRow(y, step, left);
-    for (int j = 0; j < kRows; ++j) {
-      at[j] = x + lanes.offset[j] + (rem + lanes.rem[j] > limit ? minor_step : 0);
+    const int n = StepsInBlock(major, step, left);
+    for (int j = 0; j < kPixels; ++j) {
+      at[j] = lanes.offset[j] + (rem + lanes.rem[j] > limit ? minor_bytes : 0);
     }
-    if (n == kRows) {
+    if (n == kPixels) {
 #pragma GCC unroll 16
-      for (int j = 0; j < kRows; ++j) pixels[at[j]] = slot;
+      for (int j = 0; j < kPixels; ++j) pixel[at[j]] = slot;
     } else {
-      for (int j = 0; j < n; ++j) pixels[at[j]] = slot;
+      for (int j = 0; j < n; ++j) pixel[at[j]] = slot;
     }
-    std::uint8_t* row_marks = marks + static_cast<std::size_t>(y >> Surface::kTileShiftY) * tile_columns;
-    row_marks[x >> Surface::kTileShiftX] = 1;
-    row_marks[(at[n - 1] - (n - 1) * stride) >> Surface::kTileShiftX] = 1;
-    // The next tile row's first pixel, n rows on.
+    mark(major, minor);
+    const int last = n - 1;
+    mark(major + step * last,
+         minor + lanes.moves[last] + (rem + lanes.rem[last] > limit ? minor_step : 0));
+    // The next block's first pixel, n steps on.
     const std::int32_t next = rem + lanes.rem[n];
     const bool carry = next > limit;
-    x += lanes.moves[n] + (carry ? minor_step : 0);
+    pixel += lanes.offset[n] + (carry ? minor_bytes : 0);
+    minor += lanes.moves[n] + (carry ? minor_step : 0);
     rem = carry ? next - two_major : next;
-    pixels += n * stride;
-    y += step * n;
+    major += step * n;
     left -= n;
   }
 }
 
-// Fills a run of 1 to 4 bytes with four byte stores and no branch.
-struct ShortRun {
-  void operator()(std::uint8_t* p, Coord n, std::uint8_t slot) const {
-    const Coord second = n > 1 ? 1 : 0;
-    p[0] = slot;
-    p[second] = slot;
-    p[n - 1 - second] = slot;
-    p[n - 1] = slot;
-  }
-};
-struct AnyRun {
-  void operator()(std::uint8_t* p, Coord n, std::uint8_t slot) const {
-    FillBytes(p, static_cast<std::size_t>(n), slot);
-  }
-};
-
 // An x-major line: one run a row, the runs of consecutive rows next to each
 // other, so those of a tile row's rows make one span and their tiles are
 // marked once a tile row.
-template <typename Fill>
 void PaintRuns(const ThinLineWalk& walk, RunStepper run, std::uint8_t* pixels,
                std::ptrdiff_t stride, std::uint8_t* marks, std::size_t tile_columns,
-               std::uint8_t slot, Fill fill) {
+               std::uint8_t slot) {
   Coord x = walk.major;  // the row's first pixel, the way the line goes
   const Coord step = walk.major_step;
   int y = static_cast<int>(walk.minor);
   const int dy = static_cast<int>(walk.minor_step);
   while (!run.done()) {
-    const int rows = RowsInTileRow(y, dy, Surface::kTileHeight);
+    const int rows = StepsInBlock(y, dy, kBlock);
     const Coord begin = x;
     int k = 0;
     for (; k < rows && !run.done(); ++k, run.Next(), pixels += stride) {
       const Coord n = run.length();
-      fill(pixels + (step > 0 ? x : x + 1 - n), n, slot);
+      FillBytes(pixels + (step > 0 ? x : x + 1 - n), static_cast<std::size_t>(n), slot);
       x += step * n;
     }
     MarkTiles(marks + static_cast<std::size_t>(y >> Surface::kTileShiftY) * tile_columns,
@@ -210,24 +210,26 @@ void FillRowSpansMasked(std::uint8_t*, std::uint8_t*, const Coord*, std::size_t,
 
 void PaintThinLine(const ThinLineWalk& walk, std::uint8_t* first_row, std::ptrdiff_t down,
                    std::uint8_t* marks, std::size_t tile_columns, std::uint8_t slot) {
+  Lanes lanes;
   if (walk.y_major) {
     const std::ptrdiff_t stride = down * walk.major_step;
-    ColumnLanes lanes;
-    if (MakeColumnLanes(walk, stride, lanes)) {
-      PaintColumnsByLanes(walk, lanes, first_row, stride, marks, tile_columns, slot);
+    if (MakeLanes(walk, stride, walk.minor_step, lanes)) {
+      PaintByLanes<true>(walk, lanes, first_row + walk.minor,
+                         static_cast<std::int32_t>(walk.minor_step), marks, tile_columns, slot);
     } else {
       PaintColumnsStepped(walk, first_row, stride, marks, tile_columns, slot);
     }
     return;
   }
-  // Lines of short runs (down to a quarter of a pixel a column) have all
-  // of them filled without a branch.
+  // Flat lines of short runs (down to a quarter of a pixel a column) are
+  // painted pixel by pixel, the others a run a row.
   const std::ptrdiff_t stride = down * walk.minor_step;
   const RunStepper run(walk);
-  if (run.longest() <= 4) {
-    PaintRuns(walk, run, first_row, stride, marks, tile_columns, slot, ShortRun{});
+  if (run.longest() <= 4 && MakeLanes(walk, walk.major_step, stride, lanes)) {
+    PaintByLanes<false>(walk, lanes, first_row + walk.major, static_cast<std::int32_t>(stride),
+                        marks, tile_columns, slot);
   } else {
-    PaintRuns(walk, run, first_row, stride, marks, tile_columns, slot, AnyRun{});
+    PaintRuns(walk, run, first_row, stride, marks, tile_columns, slot);
   }
 }
 

@@ -25,6 +25,9 @@ int StepsInBlock(int v, int step, int left) {
 void PaintColumnsStepped(const ThinLineWalk& walk, std::uint8_t* pixels, std::ptrdiff_t stride,
                          std::uint8_t* marks, std::size_t tile_columns, std::uint8_t slot) {
   ColumnStepper column(walk);
+  // Bytes from pixels to the current row, counted apart: a pointer moved
+  // on past the last row would point off the surface.
+  std::ptrdiff_t row = 0;
   int y = static_cast<int>(walk.major);
   const int step = static_cast<int>(walk.major_step);
   int left = static_cast<int>(walk.count);
@@ -35,8 +38,8 @@ void PaintColumnsStepped(const ThinLineWalk& walk, std::uint8_t* pixels, std::pt
     Coord x = first;
     for (int k = 0; k < n; ++k) {
       x = column.x();
-      pixels[x] = slot;
-      pixels += stride;
+      pixels[row + x] = slot;
+      row += stride;
       column.Next();
     }
     row_marks[first >> Surface::kTileShiftX] = 1;
@@ -92,7 +95,7 @@ bool MakeLanes(const ThinLineWalk& walk, std::ptrdiff_t major_bytes, std::ptrdif
 }
 
 template <bool kYMajor>
-void PaintByLanes(const ThinLineWalk& walk, const Lanes& lanes, std::uint8_t* pixel,
+void PaintByLanes(const ThinLineWalk& walk, const Lanes& lanes, std::uint8_t* first,
                   std::int32_t minor_bytes, std::uint8_t* marks, std::size_t tile_columns,
                   std::uint8_t slot) {
   constexpr int kPixels = Lanes::kPixels;
@@ -109,6 +112,7 @@ void PaintByLanes(const ThinLineWalk& walk, const Lanes& lanes, std::uint8_t* pi
     marks[static_cast<std::size_t>(y >> Surface::kTileShiftY) * tile_columns +
           static_cast<std::size_t>(x >> Surface::kTileShiftX)] = 1;
   };
+  std::ptrdiff_t origin = 0;  // bytes from the line's first pixel to the block's
   alignas(32) std::int32_t at[kPixels];
   while (left > 0) {
     const int n = StepsInBlock(major, step, left);
@@ -117,9 +121,9 @@ void PaintByLanes(const ThinLineWalk& walk, const Lanes& lanes, std::uint8_t* pi
     }
     if (n == kPixels) {
 #pragma GCC unroll 16
-      for (int j = 0; j < kPixels; ++j) pixel[at[j]] = slot;
+      for (int j = 0; j < kPixels; ++j) first[origin + at[j]] = slot;
     } else {
-      for (int j = 0; j < n; ++j) pixel[at[j]] = slot;
+      for (int j = 0; j < n; ++j) first[origin + at[j]] = slot;
     }
     mark(major, minor);
     const int last = n - 1;
@@ -128,7 +132,7 @@ void PaintByLanes(const ThinLineWalk& walk, const Lanes& lanes, std::uint8_t* pi
     // The next block's first pixel, n steps on.
     const std::int32_t next = rem + lanes.rem[n];
     const bool carry = next > limit;
-    pixel += lanes.offset[n] + (carry ? minor_bytes : 0);
+    origin += lanes.offset[n] + (carry ? minor_bytes : 0);
     minor += lanes.moves[n] + (carry ? minor_step : 0);
     rem = carry ? next - two_major : next;
     major += step * n;
@@ -144,15 +148,16 @@ void PaintRuns(const ThinLineWalk& walk, RunStepper run, std::uint8_t* pixels,
                std::uint8_t slot) {
   Coord x = walk.major;  // the row's first pixel, the way the line goes
   const Coord step = walk.major_step;
+  std::ptrdiff_t row = 0;  // bytes from pixels to the row
   int y = static_cast<int>(walk.minor);
   const int dy = static_cast<int>(walk.minor_step);
   while (!run.done()) {
     const int rows = StepsInBlock(y, dy, kBlock);
     const Coord begin = x;
     int k = 0;
-    for (; k < rows && !run.done(); ++k, run.Next(), pixels += stride) {
+    for (; k < rows && !run.done(); ++k, run.Next(), row += stride) {
       const Coord n = run.length();
-      FillBytes(pixels + (step > 0 ? x : x + 1 - n), static_cast<std::size_t>(n), slot);
+      FillBytes(pixels + row + (step > 0 ? x : x + 1 - n), static_cast<std::size_t>(n), slot);
       x += step * n;
     }
     MarkTiles(marks + static_cast<std::size_t>(y >> Surface::kTileShiftY) * tile_columns,

@@ -17,6 +17,17 @@ using Wide = __int128;
 
 // Integer division rounding up / down, for a positive divisor.
 Wide CeilDiv(Wide n, Wide d) { return n / d + ((n % d) > 0 ? 1 : 0); }
+// n = quotient d + remainder, truncated, in 64 bits where both fit: a
+// 128-bit division is a library call, and lines on a screen never need it.
+void DivMod(Wide n, Wide d, Wide& quotient, Wide& remainder) {
+  if (n == static_cast<Coord>(n) && d == static_cast<Coord>(d)) {
+    quotient = static_cast<Coord>(n) / static_cast<Coord>(d);
+    remainder = static_cast<Coord>(n) % static_cast<Coord>(d);
+    return;
+  }
+  quotient = n / d;
+  remainder = n % d;
+}
 Wide FloorDiv(Wide n, Wide d) { return n / d - ((n % d) < 0 ? 1 : 0); }
 
 Coord ClampToCoord(Wide v, Coord lo, Coord hi) {
@@ -88,21 +99,26 @@ bool ClipThinLine(IPoint a, IPoint b, Coord width, Coord row_lo, Coord row_hi,
   auto first_step_reaching = [&](Wide k) -> Wide {
     if (k <= 0) return 0;
     if (amin == 0) return amaj;
-    return CeilDiv(two_maj * k - amaj + 1, Wide{2} * amin);
+    Wide q;
+    Wide r;
+    DivMod(two_maj * k - amaj + 1, Wide{2} * amin, q, r);
+    return q + (r > 0 ? 1 : 0);
   };
   i_lo = std::max(i_lo, first_step_reaching(m_lo));
   i_hi = std::min(i_hi, first_step_reaching(m_hi));
   if (i_lo >= i_hi) return false;
 
   // The first visible pixel's minor offset and error term, in closed form.
-  const Wide numerator = Wide{2} * i_lo * amin + amaj - 1;
+  Wide offset;
+  Wide rem;
+  DivMod(Wide{2} * i_lo * amin + amaj - 1, two_maj, offset, rem);
   walk.y_major = y_major;
   walk.major = maj0 + maj_step * static_cast<Coord>(i_lo);
   walk.major_step = maj_step;
-  walk.minor = min0 + min_step * static_cast<Coord>(numerator / two_maj);
+  walk.minor = min0 + min_step * static_cast<Coord>(offset);
   walk.minor_step = min_step;
   walk.count = static_cast<Coord>(i_hi - i_lo);
-  walk.rem = static_cast<Coord>(numerator % two_maj);
+  walk.rem = static_cast<Coord>(rem);
   walk.two_major = 2 * amaj;
   walk.two_minor = 2 * amin;
   return true;

@@ -119,11 +119,12 @@ void PaintByLanes(const ThinLineWalk& walk, const Lanes& lanes, std::uint8_t* fi
     for (int j = 0; j < kPixels; ++j) {
       at[j] = lanes.offset[j] + (rem + lanes.rem[j] > limit ? minor_bytes : 0);
     }
+    std::uint8_t* const block = first + origin;
     if (n == kPixels) {
 #pragma GCC unroll 16
-      for (int j = 0; j < kPixels; ++j) first[origin + at[j]] = slot;
+      for (int j = 0; j < kPixels; ++j) block[at[j]] = slot;
     } else {
-      for (int j = 0; j < n; ++j) first[origin + at[j]] = slot;
+      for (int j = 0; j < n; ++j) block[at[j]] = slot;
     }
     mark(major, minor);
     const int last = n - 1;

@@ -129,9 +129,9 @@ void ThinLineSpans(IPoint a, IPoint b, Coord width, Coord row_lo, Coord row_hi,
   ThinLineWalk walk;
   if (!ClipThinLine(a, b, width, row_lo, row_hi, walk)) return;
   if (walk.y_major) {
-    ColumnStepper column(walk);
+    MinorStepper column(walk);
     for (Coord k = 0; k < walk.count; ++k, column.Next()) {
-      sink(walk.major + walk.major_step * k, column.x(), column.x() + 1);
+      sink(walk.major + walk.major_step * k, column.minor(), column.minor() + 1);
     }
     return;
   }

@@ -95,28 +95,29 @@ struct ThinLineWalk {
 bool ClipThinLine(IPoint a, IPoint b, Coord width, Coord row_lo, Coord row_hi,
                   ThinLineWalk& walk);
 
-// Steps a y-major walk one row at a time: x() is the column of the current
-// row's pixel. The error term is kept biased by -two_major, so that both of
-// its next values come from it at once and the carry only picks one.
-class ColumnStepper {
+// Steps a walk one pixel at a time: minor() is the current pixel's minor
+// coordinate (a steep line's column, a flat line's row). The error term is
+// kept biased by -two_major, so that both of its next values come from it
+// at once and the carry only picks one.
+class MinorStepper {
  public:
-  explicit ColumnStepper(const ThinLineWalk& walk)
-      : x_(walk.minor),
+  explicit MinorStepper(const ThinLineWalk& walk)
+      : minor_(walk.minor),
         step_(walk.minor_step),
         error_(walk.rem - walk.two_major),
         up_(walk.two_minor),
         down_(walk.two_minor - walk.two_major) {}
-  Coord x() const { return x_; }
+  Coord minor() const { return minor_; }
   void Next() {
     const Coord stay = error_ + up_;
     const Coord carry = error_ + down_;
     const bool moves = stay >= 0;
     error_ = moves ? carry : stay;
-    x_ += moves ? step_ : 0;
+    minor_ += moves ? step_ : 0;
   }
 
  private:
-  Coord x_;
+  Coord minor_;
   Coord step_;
   Coord error_;
   Coord up_;

@@ -10,46 +10,61 @@
 namespace orvo::platform::raster {
 namespace {
 
-// The steps from coordinate v to the end of its block of 16 (a tile row's
-// rows) the way step goes, at most left.
+// Lines are painted in blocks of 16 steps along the major axis, aligned to
+// 16 (a tile row's rows, a quarter of a tile's columns). The pixels of a
+// block move by at most 16 along the minor axis and lie in one tile along
+// the major axis: they lie in at most two tiles, those of the block's
+// first and last pixel, which are marked once a block.
 constexpr int kBlock = 16;
+static_assert(Surface::kTileHeight == kBlock && Surface::kTileWidth % kBlock == 0);
+
+// The steps from coordinate v to the end of its block the way step goes,
+// at most left.
 int StepsInBlock(int v, int step, int left) {
   constexpr int kLast = kBlock - 1;
   return std::min(step > 0 ? kBlock - (v & kLast) : (v & kLast) + 1, left);
 }
 
-// A y-major line: one pixel a row. The column moves by at most one a row,
-// so the pixels of the rows of one tile row lie within 16 columns, in at
-// most two tiles: those of the first and the last pixel there, marked once
-// a tile row. This way takes any line, one error step a row.
-void PaintColumnsStepped(const ThinLineWalk& walk, std::uint8_t* pixels, std::ptrdiff_t stride,
-                         std::uint8_t* marks, std::size_t tile_columns, std::uint8_t slot) {
-  ColumnStepper column(walk);
-  // Bytes from pixels to the current row, counted apart: a pointer moved
-  // on past the last row would point off the surface.
-  std::ptrdiff_t row = 0;
-  int y = static_cast<int>(walk.major);
+// Marks the tile of the pixel at (major, minor).
+template <bool kYMajor>
+void Mark(std::uint8_t* marks, std::size_t tile_columns, int major, int minor) {
+  const int y = kYMajor ? major : minor;
+  const int x = kYMajor ? minor : major;
+  marks[static_cast<std::size_t>(y >> Surface::kTileShiftY) * tile_columns +
+        static_cast<std::size_t>(x >> Surface::kTileShiftX)] = 1;
+}
+
+// Any line, one error step a pixel, 16 steps along the major axis at a
+// time (a block, see Lanes for its tiles): for short lines, whose pixels
+// cost less than a table, and for lines too long for one. minor_unit: the
+// bytes from a pixel to the next one by +1 along the minor axis.
+template <bool kYMajor>
+void PaintStepped(const ThinLineWalk& walk, std::uint8_t* first, std::ptrdiff_t major_bytes,
+                  std::ptrdiff_t minor_unit, std::uint8_t* marks, std::size_t tile_columns,
+                  std::uint8_t slot) {
+  MinorStepper stepper(walk);
+  // Bytes from first to the current pixel's major step, counted apart: a
+  // pointer moved on past the last pixel would point off the surface.
+  std::ptrdiff_t along = 0;
+  auto major = static_cast<int>(walk.major);
   const int step = static_cast<int>(walk.major_step);
   int left = static_cast<int>(walk.count);
   while (left > 0) {
-    const int n = StepsInBlock(y, step, left);
-    std::uint8_t* row_marks = marks + static_cast<std::size_t>(y >> Surface::kTileShiftY) * tile_columns;
-    const Coord first = column.x();
-    Coord x = first;
-    for (int k = 0; k < n; ++k) {
-      x = column.x();
-      pixels[row + x] = slot;
-      row += stride;
-      column.Next();
+    const int n = StepsInBlock(major, step, left);
+    const auto minor_first = static_cast<int>(stepper.minor());
+    int minor = minor_first;
+    for (int k = 0; k < n; ++k, stepper.Next(), along += major_bytes) {
+      minor = static_cast<int>(stepper.minor());
+      first[along + (minor - walk.minor) * minor_unit] = slot;
     }
-    row_marks[first >> Surface::kTileShiftX] = 1;
-    row_marks[x >> Surface::kTileShiftX] = 1;
-    y += step * n;
+    Mark<kYMajor>(marks, tile_columns, major, minor_first);
+    Mark<kYMajor>(marks, tile_columns, major + step * (n - 1), minor);
+    major += step * n;
     left -= n;
   }
 }
 
-// Any line 16 pixels at a time, each pixel stored on its own: the pixel j
+// Any line a block at a time, each pixel stored on its own: the pixel j
 // steps after one with error term rem lies q_j + c_j steps further along
 // the minor axis, where q_j and r_j are the quotient and remainder of
 // j two_minor by two_major and c_j tells whether rem + r_j reaches
@@ -59,16 +74,11 @@ void PaintColumnsStepped(const ThinLineWalk& walk, std::uint8_t* pixels, std::pt
 // on an unpredictable branch. All in 32 bits: lines shorter than 2^29
 // pixels on surfaces with rows under 2^26 bytes.
 struct Lanes {
-  static constexpr int kPixels = kBlock;
+  static constexpr int kPixels = kBlock;  // a block's
   std::int32_t moves[kPixels + 1];   // minor_step q_j
   std::int32_t offset[kPixels + 1];  // the bytes from the first pixel to pixel j less its c_j
   std::int32_t rem[kPixels + 1];     // r_j
 };
-// The pixels of a block of 16 major coordinates, 16-aligned, move by at
-// most 16 along the minor axis and lie in one tile along the major axis
-// (tiles are 16 rows and 64 columns): they lie in at most two tiles, those
-// of the block's first and last pixel.
-static_assert(Surface::kTileHeight == kBlock && Surface::kTileWidth % kBlock == 0);
 
 // major_bytes and minor_bytes: the bytes from a pixel to the next one along
 // either axis, the way the line goes.
@@ -107,11 +117,6 @@ void PaintByLanes(const ThinLineWalk& walk, const Lanes& lanes, std::uint8_t* fi
   auto minor = static_cast<int>(walk.minor);
   const int step = static_cast<int>(walk.major_step);
   int left = static_cast<int>(walk.count);
-  auto mark = [&](int at_major, int at_minor) {
-    const int y = kYMajor ? at_major : at_minor, x = kYMajor ? at_minor : at_major;
-    marks[static_cast<std::size_t>(y >> Surface::kTileShiftY) * tile_columns +
-          static_cast<std::size_t>(x >> Surface::kTileShiftX)] = 1;
-  };
   std::ptrdiff_t origin = 0;  // bytes from the line's first pixel to the block's
   alignas(32) std::int32_t at[kPixels];
   while (left > 0) {
@@ -126,10 +131,10 @@ void PaintByLanes(const ThinLineWalk& walk, const Lanes& lanes, std::uint8_t* fi
     } else {
       for (int j = 0; j < n; ++j) block[at[j]] = slot;
     }
-    mark(major, minor);
+    Mark<kYMajor>(marks, tile_columns, major, minor);
     const int last = n - 1;
-    mark(major + step * last,
-         minor + lanes.moves[last] + (rem + lanes.rem[last] > limit ? minor_step : 0));
+    Mark<kYMajor>(marks, tile_columns, major + step * last,
+                  minor + lanes.moves[last] + (rem + lanes.rem[last] > limit ? minor_step : 0));
     // The next block's first pixel, n steps on.
     const std::int32_t next = rem + lanes.rem[n];
     const bool carry = next > limit;
@@ -216,24 +221,32 @@ void FillRowSpansMasked(std::uint8_t*, std::uint8_t*, const Coord*, std::size_t,
 
 void PaintThinLine(const ThinLineWalk& walk, std::uint8_t* first_row, std::ptrdiff_t down,
                    std::uint8_t* marks, std::size_t tile_columns, std::uint8_t slot) {
+  // Short lines cost less pixel by pixel than their table.
+  constexpr Coord kShort = 32;
   Lanes lanes;
   if (walk.y_major) {
+    std::uint8_t* const first = first_row + walk.minor;
     const std::ptrdiff_t stride = down * walk.major_step;
-    if (MakeLanes(walk, stride, walk.minor_step, lanes)) {
-      PaintByLanes<true>(walk, lanes, first_row + walk.minor,
-                         static_cast<std::int32_t>(walk.minor_step), marks, tile_columns, slot);
+    if (walk.count >= kShort && MakeLanes(walk, stride, walk.minor_step, lanes)) {
+      PaintByLanes<true>(walk, lanes, first, static_cast<std::int32_t>(walk.minor_step), marks,
+                         tile_columns, slot);
     } else {
-      PaintColumnsStepped(walk, first_row, stride, marks, tile_columns, slot);
+      PaintStepped<true>(walk, first, stride, 1, marks, tile_columns, slot);
     }
     return;
   }
   // Flat lines of short runs (down to a quarter of a pixel a column) are
-  // painted pixel by pixel, the others a run a row.
+  // painted pixel by pixel too, the others a run a row.
+  std::uint8_t* const first = first_row + walk.major;
   const std::ptrdiff_t stride = down * walk.minor_step;
+  if (walk.count < kShort) {
+    PaintStepped<false>(walk, first, walk.major_step, down, marks, tile_columns, slot);
+    return;
+  }
   const RunStepper run(walk);
   if (run.longest() <= 4 && MakeLanes(walk, walk.major_step, stride, lanes)) {
-    PaintByLanes<false>(walk, lanes, first_row + walk.major, static_cast<std::int32_t>(stride),
-                        marks, tile_columns, slot);
+    PaintByLanes<false>(walk, lanes, first, static_cast<std::int32_t>(stride), marks,
+                        tile_columns, slot);
   } else {
     PaintRuns(walk, run, first_row, stride, marks, tile_columns, slot);
   }

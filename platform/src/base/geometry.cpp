@@ -74,6 +74,24 @@ bool ClipThinLine(IPoint a, IPoint b, Coord width, Coord row_lo, Coord row_hi,
   const Coord min_lo = y_major ? 0 : row_lo;
   const Coord min_hi = y_major ? width : row_hi;
   if (maj_lo >= maj_hi || min_lo >= min_hi) return false;
+  walk.y_major = y_major;
+  walk.major_step = maj_step;
+  walk.minor_step = min_step;
+  walk.two_major = 2 * amaj;
+  walk.two_minor = 2 * amin;
+
+  // A line with both ends in the window is all visible: its pixels lie
+  // between them. Its first pixel is the start, m(0) = 0.
+  auto inside = [&](IPoint p) {
+    return p.x >= 0 && p.x < width && p.y >= row_lo && p.y < row_hi;
+  };
+  if (inside(a) && inside(b)) {
+    walk.major = maj0;
+    walk.minor = min0;
+    walk.count = amaj;
+    walk.rem = amaj - 1;
+    return true;
+  }
 
   // Steps whose major coordinate is visible.
   Wide i_lo = 0;
@@ -112,15 +130,10 @@ bool ClipThinLine(IPoint a, IPoint b, Coord width, Coord row_lo, Coord row_hi,
   Wide offset;
   Wide rem;
   DivMod(Wide{2} * i_lo * amin + amaj - 1, two_maj, offset, rem);
-  walk.y_major = y_major;
   walk.major = maj0 + maj_step * static_cast<Coord>(i_lo);
-  walk.major_step = maj_step;
   walk.minor = min0 + min_step * static_cast<Coord>(offset);
-  walk.minor_step = min_step;
   walk.count = static_cast<Coord>(i_hi - i_lo);
   walk.rem = static_cast<Coord>(rem);
-  walk.two_major = 2 * amaj;
-  walk.two_minor = 2 * amin;
   return true;
 }
 

@@ -1,6 +1,12 @@
 // Drawing-layer costs on a 1920 x 1080 memory surface.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
 #include "bench_surface.h"
 #include "orvo/platform.h"
 
@@ -38,6 +44,34 @@ void BM_WideLine(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_WideLine)->Arg(100)->Arg(1);
+
+// One-pixel lines through the screen's centre in 96 directions, 2 r pixels
+// along their major axis; 0: the steep ones (|dy| >= |dx|), 1: the flat
+// ones. Items are pixels, so the time per item is the time per pixel.
+void BM_ThinLineFan(benchmark::State& state) {
+  Screen screen(1);
+  const bool steep = state.range(0) == 0;
+  const int r = static_cast<int>(state.range(1));
+  std::vector<POINT> ends;
+  for (int i = 0; i < 96; ++i) {
+    const double angle = (i + 0.5) * 3.14159265358979 / 96;
+    const double dx = std::cos(angle), dy = std::sin(angle);
+    if ((std::abs(dy) >= std::abs(dx)) != steep) continue;
+    // Stretched to r along the major axis.
+    const double major = std::max(std::abs(dx), std::abs(dy));
+    ends.push_back(POINT{static_cast<int>(std::lround(r * dx / major)),
+                         static_cast<int>(std::lround(r * dy / major))});
+  }
+  for (auto _ : state) {
+    for (const POINT& e : ends) {
+      MoveToEx(screen.dc(), 960 - e.x, 540 - e.y, nullptr);
+      LineTo(screen.dc(), 960 + e.x, 540 + e.y);
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(ends.size()) * 2 * r);
+}
+// Lines of 1000 pixels, and of 8 as a saver's short streaks are.
+BENCHMARK(BM_ThinLineFan)->ArgsProduct({{0, 1}, {500, 4}});
 
 // A filled polygon covering a quarter of the screen (960 x 540 area).
 void BM_FilledPolygon(benchmark::State& state) {

@@ -17,6 +17,17 @@ using Wide = __int128;
 
 // Integer division rounding up / down, for a positive divisor.
 Wide CeilDiv(Wide n, Wide d) { return n / d + ((n % d) > 0 ? 1 : 0); }
+// n = quotient d + remainder, truncated, in 64 bits where both fit: a
+// 128-bit division is a library call, and lines on a screen never need it.
+void DivMod(Wide n, Wide d, Wide& quotient, Wide& remainder) {
+  if (n == static_cast<Coord>(n) && d == static_cast<Coord>(d)) {
+    quotient = static_cast<Coord>(n) / static_cast<Coord>(d);
+    remainder = static_cast<Coord>(n) % static_cast<Coord>(d);
+    return;
+  }
+  quotient = n / d;
+  remainder = n % d;
+}
 Wide FloorDiv(Wide n, Wide d) { return n / d - ((n % d) < 0 ? 1 : 0); }
 
 Coord ClampToCoord(Wide v, Coord lo, Coord hi) {
@@ -44,27 +55,11 @@ Coord FloorCoord(double v) { return ToCoord(std::floor(v)); }
 // pixel to the ideal line with halves rounded towards the start. Because
 // m(i) is known in closed form, clipping jumps straight to the first
 // visible pixel and walks only the visible ones.
-void ThinLineSpans(IPoint a, IPoint b, Coord width, Coord row_lo, Coord row_hi,
-                   const SpanSink& sink) {
-  ThinLineSpans(
-      a, b, width, row_lo, row_hi,
-      [&](Coord y, Coord step, const Coord* bounds, std::size_t count) {
-        for (std::size_t i = 0; i < count; ++i) {
-          sink(y + step * static_cast<Coord>(i), bounds[2 * i], bounds[2 * i + 1]);
-        }
-      },
-      [&](Coord y, Coord step, const Coord* xs, std::size_t count) {
-        for (std::size_t i = 0; i < count; ++i) {
-          sink(y + step * static_cast<Coord>(i), xs[i], xs[i] + 1);
-        }
-      });
-}
-
-void ThinLineSpans(IPoint a, IPoint b, Coord width, Coord row_lo, Coord row_hi,
-                   const RunSink& runs, const ColumnSink& columns) {
+bool ClipThinLine(IPoint a, IPoint b, Coord width, Coord row_lo, Coord row_hi,
+                  ThinLineWalk& walk) {
   const Coord dx = b.x - a.x;
   const Coord dy = b.y - a.y;
-  if (dx == 0 && dy == 0) return;
+  if (dx == 0 && dy == 0) return false;
   const Coord adx = dx < 0 ? -dx : dx;
   const Coord ady = dy < 0 ? -dy : dy;
   const bool y_major = ady >= adx;
@@ -78,7 +73,25 @@ void ThinLineSpans(IPoint a, IPoint b, Coord width, Coord row_lo, Coord row_hi,
   const Coord maj_hi = y_major ? row_hi : width;
   const Coord min_lo = y_major ? 0 : row_lo;
   const Coord min_hi = y_major ? width : row_hi;
-  if (maj_lo >= maj_hi || min_lo >= min_hi) return;
+  if (maj_lo >= maj_hi || min_lo >= min_hi) return false;
+  walk.y_major = y_major;
+  walk.major_step = maj_step;
+  walk.minor_step = min_step;
+  walk.two_major = 2 * amaj;
+  walk.two_minor = 2 * amin;
+
+  // A line with both ends in the window is all visible: its pixels lie
+  // between them. Its first pixel is the start, m(0) = 0.
+  auto inside = [&](IPoint p) {
+    return p.x >= 0 && p.x < width && p.y >= row_lo && p.y < row_hi;
+  };
+  if (inside(a) && inside(b)) {
+    walk.major = maj0;
+    walk.minor = min0;
+    walk.count = amaj;
+    walk.rem = amaj - 1;
+    return true;
+  }
 
   // Steps whose major coordinate is visible.
   Wide i_lo = 0;
@@ -104,88 +117,44 @@ void ThinLineSpans(IPoint a, IPoint b, Coord width, Coord row_lo, Coord row_hi,
   auto first_step_reaching = [&](Wide k) -> Wide {
     if (k <= 0) return 0;
     if (amin == 0) return amaj;
-    return CeilDiv(two_maj * k - amaj + 1, Wide{2} * amin);
+    Wide q;
+    Wide r;
+    DivMod(two_maj * k - amaj + 1, Wide{2} * amin, q, r);
+    return q + (r > 0 ? 1 : 0);
   };
   i_lo = std::max(i_lo, first_step_reaching(m_lo));
   i_hi = std::min(i_hi, first_step_reaching(m_hi));
-  if (i_lo >= i_hi) return;
+  if (i_lo >= i_hi) return false;
 
-  // Walk the visible steps with the usual incremental error term.
-  const Wide numerator = Wide{2} * i_lo * amin + amaj - 1;
-  Coord m = static_cast<Coord>(numerator / two_maj);
-  Coord rem = static_cast<Coord>(numerator % two_maj);
-  const Coord two_maj_c = 2 * amaj;
-  const Coord two_min_c = 2 * amin;
-  Coord major = maj0 + maj_step * static_cast<Coord>(i_lo);
-  const Coord count = static_cast<Coord>(i_hi - i_lo);
-  if (y_major) {
-    // Without a branch: the carry comes unpredictably.
-    auto next = [&](Coord& m_at, Coord& rem_at) {
-      const Coord x = min0 + min_step * m_at;
-      rem_at += two_min_c;
-      const Coord carry = rem_at >= two_maj_c ? 1 : 0;
-      rem_at -= two_maj_c & -carry;
-      m_at += carry;
-      return x;
-    };
-    constexpr Coord kBatch = 256;
-    Coord xs[kBatch];
-    for (Coord done = 0; done < count; done += kBatch) {
-      const Coord n = std::min(kBatch, count - done);
-      // Each step waits for the one before; a batch is walked as two halves
-      // at once, the second started from the closed form, so that the two
-      // chains overlap.
-      const Coord half = n >= 32 ? n / 2 : 0;
-      const Wide second = Wide{2} * (i_lo + done + half) * amin + amaj - 1;
-      Coord m2 = static_cast<Coord>(second / two_maj);
-      Coord rem2 = static_cast<Coord>(second % two_maj);
-      for (Coord k = 0; k < half; ++k) {
-        xs[k] = next(m, rem);
-        xs[half + k] = next(m2, rem2);
-      }
-      if (half > 0) {
-        m = m2;
-        rem = rem2;
-      }
-      for (Coord k = 2 * half; k < n; ++k) xs[k] = next(m, rem);
-      columns(major, maj_step, xs, static_cast<std::size_t>(n));
-      major += maj_step * n;
+  // The first visible pixel's minor offset and error term, in closed form.
+  Wide offset;
+  Wide rem;
+  DivMod(Wide{2} * i_lo * amin + amaj - 1, two_maj, offset, rem);
+  walk.major = maj0 + maj_step * static_cast<Coord>(i_lo);
+  walk.minor = min0 + min_step * static_cast<Coord>(offset);
+  walk.count = static_cast<Coord>(i_hi - i_lo);
+  walk.rem = static_cast<Coord>(rem);
+  return true;
+}
+
+void ThinLineSpans(IPoint a, IPoint b, Coord width, Coord row_lo, Coord row_hi,
+                   const SpanSink& sink) {
+  ThinLineWalk walk;
+  if (!ClipThinLine(a, b, width, row_lo, row_hi, walk)) return;
+  if (walk.y_major) {
+    MinorStepper column(walk);
+    for (Coord k = 0; k < walk.count; ++k, column.Next()) {
+      sink(walk.major + walk.major_step * k, column.minor(), column.minor() + 1);
     }
     return;
   }
-  // x-major: the pixels of one row are contiguous and every row has some,
-  // so the line is one run a row on consecutive rows. A run ends where the
-  // error term carries; that comes unpredictably, so each step writes the
-  // current run's bounds and the carry only decides whether they stay.
-  constexpr std::size_t kBatch = 256;
-  Coord bounds[2 * kBatch + 2];
-  Coord batch_y = min0 + min_step * m;
-  std::size_t done = 0;
-  Coord start = major;
-  for (Coord k = 0; k < count; ++k) {
-    const Coord last = major;
-    major += maj_step;
-    rem += two_min_c;
-    const Coord carry = rem >= two_maj_c ? 1 : 0;
-    rem -= two_maj_c & -carry;
-    bounds[2 * done] = std::min(start, last);
-    bounds[2 * done + 1] = std::max(start, last) + 1;
-    done += static_cast<std::size_t>(carry);
-    start = carry != 0 ? major : start;
-    if (done == kBatch) {
-      runs(batch_y, min_step, bounds, done);
-      batch_y += min_step * static_cast<Coord>(done);
-      done = 0;
-    }
+  Coord y = walk.minor;
+  Coord x = walk.major;  // the row's first pixel, the way the line goes
+  for (RunStepper run(walk); !run.done(); run.Next(), y += walk.minor_step) {
+    const Coord next = x + walk.major_step * run.length();
+    sink(y, std::min(x, next + 1), std::max(x + 1, next));
+    x = next;
   }
-  // The last run, unless the last step ended it.
-  if (start != major) {
-    const Coord last = major - maj_step;
-    bounds[2 * done] = std::min(start, last);
-    bounds[2 * done + 1] = std::max(start, last) + 1;
-    ++done;
-  }
-  if (done > 0) runs(batch_y, min_step, bounds, done);
 }
 
 // ---- Wide strokes ------------------------------------------------------------------

@@ -9,6 +9,7 @@
 // 32-bit range neither overflow nor lose the unclipped shape's pixels.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <type_traits>
@@ -62,12 +63,6 @@ using SpanSink = SinkRef<Coord, Coord, Coord>;
 // Receives the spans of one row at once, as count pairs [x0, x1) in
 // bounds[0..2 count), left to right: for shapes with many spans per row.
 using RowSink = SinkRef<Coord, const Coord*, std::size_t>;
-// Receives the pixels of a steep line, one a row: (xs[i], y + i * step) for
-// i < count, step +1 or -1.
-using ColumnSink = SinkRef<Coord, Coord, const Coord*, std::size_t>;
-// Receives the pixels of a flat line, one run a row: [bounds[2i],
-// bounds[2i + 1]) on row y + i * step for i < count, step +1 or -1.
-using RunSink = SinkRef<Coord, Coord, const Coord*, std::size_t>;
 
 // A one-pixel line from a to b: the start pixel is painted, the end pixel
 // is not; the major axis is y when |dx| = |dy|. Only pixels with
@@ -76,10 +71,102 @@ using RunSink = SinkRef<Coord, Coord, const Coord*, std::size_t>;
 // as one span.
 void ThinLineSpans(IPoint a, IPoint b, Coord width, Coord row_lo, Coord row_hi,
                    const SpanSink& sink);
-// The same pixels a few hundred rows at a time: those of a line with
-// |dy| >= |dx| (one a row) handed to columns, the others to runs.
-void ThinLineSpans(IPoint a, IPoint b, Coord width, Coord row_lo, Coord row_hi,
-                   const RunSink& runs, const ColumnSink& columns);
+
+// The visible pixels of a one-pixel line (those ThinLineSpans gives), as a
+// walk along its major axis (y when y_major, x otherwise): pixel k, for
+// k < count, lies at major + k * major_step on that axis, and on the other
+// at minor, which moves by minor_step whenever the error term (rem at the
+// first pixel, 0 <= rem < two_major, growing by two_minor <= two_major a
+// step) reaches two_major and drops by it. count > 0, and the visible
+// pixels lie in 0 <= x < width, row_lo <= y < row_hi, so with a
+// window inside a surface every coordinate of the walk fits an int.
+struct ThinLineWalk {
+  bool y_major = false;
+  Coord major = 0;
+  Coord major_step = 1;
+  Coord minor = 0;
+  Coord minor_step = 1;
+  Coord count = 0;
+  Coord rem = 0;
+  Coord two_major = 1;
+  Coord two_minor = 0;
+};
+// The walk of the line's visible pixels; false when none is visible.
+bool ClipThinLine(IPoint a, IPoint b, Coord width, Coord row_lo, Coord row_hi,
+                  ThinLineWalk& walk);
+
+// Steps a walk one pixel at a time: minor() is the current pixel's minor
+// coordinate (a steep line's column, a flat line's row). The error term is
+// kept biased by -two_major, so that both of its next values come from it
+// at once and the carry only picks one.
+class MinorStepper {
+ public:
+  explicit MinorStepper(const ThinLineWalk& walk)
+      : minor_(walk.minor),
+        step_(walk.minor_step),
+        error_(walk.rem - walk.two_major),
+        up_(walk.two_minor),
+        down_(walk.two_minor - walk.two_major) {}
+  Coord minor() const { return minor_; }
+  void Next() {
+    const Coord stay = error_ + up_;
+    const Coord carry = error_ + down_;
+    const bool moves = stay >= 0;
+    error_ = moves ? carry : stay;
+    minor_ += moves ? step_ : 0;
+  }
+
+ private:
+  Coord minor_;
+  Coord step_;
+  Coord error_;
+  Coord up_;
+  Coord down_;
+};
+
+// Steps an x-major walk one row at a time: length() is the number of
+// pixels of the current row, at most what is left of count. A row's length
+// is the quotient of two_major by two_minor or one more (longest()),
+// decided by a second error term, so the cost is per row, not per pixel.
+class RunStepper {
+ public:
+  explicit RunStepper(const ThinLineWalk& walk) : left_(walk.count) {
+    if (walk.two_minor == 0) {  // horizontal: one row
+      length_ = left_;
+      quotient_ = left_;
+      return;
+    }
+    // Row t >= 1 starts at the first step k with rem + k two_minor >=
+    // t two_major: ceil((t two_major - rem) / two_minor), whose numerator
+    // grows by two_major a row. The remainder is kept biased by -two_minor.
+    const Coord first = walk.two_major - walk.rem + walk.two_minor - 1;
+    length_ = std::min(first / walk.two_minor, left_);
+    error_ = first % walk.two_minor - walk.two_minor;
+    quotient_ = walk.two_major / walk.two_minor;
+    up_ = walk.two_major % walk.two_minor;
+    two_minor_ = walk.two_minor;
+  }
+  Coord length() const { return length_; }
+  Coord longest() const { return quotient_ + 1; }
+  bool done() const { return left_ == 0; }
+  // Without a branch (the compiler makes one of a select here): which rows
+  // are longer comes unpredictably.
+  void Next() {
+    left_ -= length_;
+    error_ += up_;
+    const Coord longer = ~(error_ >> 63);  // all ones when the error reached 0
+    error_ -= two_minor_ & longer;
+    length_ = std::min(quotient_ - longer, left_);
+  }
+
+ private:
+  Coord left_;
+  Coord length_ = 0;
+  Coord error_ = 0;
+  Coord quotient_ = 0;
+  Coord up_ = 0;
+  Coord two_minor_ = 0;
+};
 
 // Wide strokes: every pixel whose centre lies within radius of one of the
 // segments of the path (round caps and joins). A pixel exactly on the

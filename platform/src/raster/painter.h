@@ -72,46 +72,19 @@ class Painter {
     return [this, slot](Coord y, Coord x0, Coord x1) { Fill(y, x0, x1, slot); };
   }
 
-  // A column sink that sets every pixel it receives to slot: pixels on the
-  // surface (the line generators clip them), set one by one.
-  auto ColumnFiller(std::uint8_t slot) {
-    return [this, slot](Coord y, Coord step, const Coord* xs, std::size_t count) {
-      if (clip_ != nullptr) {
-        for (std::size_t i = 0; i < count; ++i) {
-          Fill(y + step * static_cast<Coord>(i), xs[i], xs[i] + 1, slot);
-        }
-        return;
-      }
-      int row = static_cast<int>(y);
-      const int dy = static_cast<int>(step);
-      std::uint8_t* pixels = surface_.row(row);
-      std::uint8_t* const marks = surface_.ChangeMarks();
-      const auto columns = static_cast<std::size_t>(surface_.tile_columns());
-      const std::ptrdiff_t stride = RowStride(step);
-      for (std::size_t i = 0; i < count; ++i, row += dy, pixels += stride) {
-        const int x = static_cast<int>(xs[i]);
-        pixels[x] = slot;
-        marks[static_cast<std::size_t>(row >> Surface::kTileShiftY) * columns +
-              static_cast<std::size_t>(x >> Surface::kTileShiftX)] = 1;
-      }
-    };
-  }
-
-  // A run sink that fills every run it receives with slot: runs on the
-  // surface (the line generators clip them).
-  auto RunFiller(std::uint8_t slot) {
-    return [this, slot](Coord y, Coord step, const Coord* bounds, std::size_t count) {
-      if (clip_ != nullptr) {
-        for (std::size_t i = 0; i < count; ++i) {
-          Fill(y + step * static_cast<Coord>(i), bounds[2 * i], bounds[2 * i + 1], slot);
-        }
-        return;
-      }
-      const int row = static_cast<int>(y);
-      FillRowRuns(surface_.row(row), RowStride(step), surface_.ChangeMarks(),
-                  static_cast<std::size_t>(surface_.tile_columns()), row, static_cast<int>(step),
-                  bounds, count, slot);
-    };
+  // Paints the one-pixel line from a to b (ThinLineSpans' pixels) with
+  // slot. Without a clip region the line's walk goes straight to the
+  // surface; with one, its spans are clipped one by one.
+  void ThinLine(IPoint a, IPoint b, std::uint8_t slot) {
+    if (clip_ != nullptr) {
+      ThinLineSpans(a, b, width(), row_lo(), row_hi(), Filler(slot));
+      return;
+    }
+    ThinLineWalk walk;
+    if (!ClipThinLine(a, b, width(), row_lo(), row_hi(), walk)) return;
+    const int first_row = static_cast<int>(walk.y_major ? walk.major : walk.minor);
+    PaintThinLine(walk, surface_.row(first_row), RowStride(1), surface_.ChangeMarks(),
+                  static_cast<std::size_t>(surface_.tile_columns()), slot);
   }
 
  private:

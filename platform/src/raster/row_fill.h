@@ -66,12 +66,12 @@ inline void FillRowSpans(std::uint8_t* pixels, std::uint8_t* marks, const Coord*
   }
 }
 
-// Fills one run a row, [bounds[2i], bounds[2i + 1]) within the surface, on
-// row + i * step for i < count: pixels is row's first pixel and stride the
-// bytes from one of these rows to the next; marks are the surface's tile
-// marks, tile_columns to a tile row.
-void FillRowRuns(std::uint8_t* pixels, std::ptrdiff_t stride, std::uint8_t* marks,
-                 std::size_t tile_columns, int row, int step, const Coord* bounds,
-                 std::size_t count, std::uint8_t slot);
+// Paints the pixels of a one-pixel line's walk (ClipThinLine with a window
+// inside the surface) with slot and marks their tiles: first_row is the
+// first pixel's row, down the bytes from a row to the row below it (negative
+// for a bottom-up surface); marks are the surface's tile marks, tile_columns
+// to a tile row.
+void PaintThinLine(const ThinLineWalk& walk, std::uint8_t* first_row, std::ptrdiff_t down,
+                   std::uint8_t* marks, std::size_t tile_columns, std::uint8_t slot);
 
 }  // namespace orvo::platform::raster

@@ -66,16 +66,10 @@ void Stroker::Stroke(Painter& painter, std::span<const IPoint> points, bool clos
     case Kind::kNull:
       return;
     case Kind::kThin: {
-      auto runs = painter.RunFiller(slot_);
-      auto columns = painter.ColumnFiller(slot_);
       for (std::size_t i = 0; i + 1 < points.size(); ++i) {
-        ThinLineSpans(points[i], points[i + 1], painter.width(), painter.row_lo(),
-                      painter.row_hi(), runs, columns);
+        painter.ThinLine(points[i], points[i + 1], slot_);
       }
-      if (closed && points.size() > 1) {
-        ThinLineSpans(points.back(), points.front(), painter.width(), painter.row_lo(),
-                      painter.row_hi(), runs, columns);
-      }
+      if (closed && points.size() > 1) painter.ThinLine(points.back(), points.front(), slot_);
       return;
     }
     case Kind::kWide: {

@@ -61,6 +61,12 @@ TEST(ChangeTracking, EveryDrawingCallMarksExactlyTheTilesOfItsPixels) {
          MoveToEx(c.dc(), 10, 10, nullptr);
          LineTo(c.dc(), 600, 300);
        }},
+      {"steep thin line from far outside",
+       [](Canvas& c) {
+         c.Pen(1, RGB(255, 255, 255));
+         MoveToEx(c.dc(), 330 - (1 << 29), 235 - (1 << 29), nullptr);
+         LineTo(c.dc(), 330 + (1 << 29), 245 + (1 << 29));
+       }},
       {"wide line",
        [](Canvas& c) {
          c.Pen(9, RGB(0, 255, 0));

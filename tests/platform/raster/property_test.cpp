@@ -120,33 +120,35 @@ TEST(RasterProperty, NothingIsWrittenOutsideTheSurfaceOrTheClip) {
   DeleteObject(reinterpret_cast<HGDIOBJ>(bar));
 }
 
-TEST(RasterProperty, OnePixelLinesPaintTheirMajorLength) {
+TEST(RasterProperty, OnePixelLinesPaintTheNearestPixelOfEveryStepAndMarkTheirTiles) {
   Random random(99);
   Canvas c(200, 150);
   c.Pen(1, RGB(255, 255, 255));
   for (int i = 0; i < 400; ++i) {
     const int x0 = random.Between(0, 199), y0 = random.Between(0, 149);
     const int x1 = random.Between(0, 199), y1 = random.Between(0, 149);
+    c.surface().set_bottom_up(i % 2 == 1);  // rows the other way round in memory
     c.Clear();
+    c.surface().ClearChanges();
     MoveToEx(c.dc(), x0, y0, nullptr);
     LineTo(c.dc(), x1, y1);
     const PixelSet drawn = c.Painted();
+    // Step s of the major axis paints the pixel nearest to the ideal line,
+    // a tie going to the one nearer the start: its offset u along the minor
+    // axis has -major <= 2 (u major - s minor) < major.
     const int dx = std::abs(x1 - x0), dy = std::abs(y1 - y0);
-    ASSERT_EQ(drawn.size(), static_cast<std::size_t>(std::max(dx, dy)));
-    if (dx == 0 && dy == 0) continue;
-    EXPECT_EQ(drawn.count({x0, y0}), 1u);
-    EXPECT_EQ(drawn.count({x1, y1}), 0u);
-    // One pixel per step along the major axis, each within half a pixel
-    // of the ideal line.
     const bool y_major = dy >= dx;
-    std::set<int> majors;
-    for (const auto& [x, y] : drawn) {
-      majors.insert(y_major ? y : x);
-      const double t = y_major ? double(y - y0) / (y1 - y0) : double(x - x0) / (x1 - x0);
-      const double ideal = y_major ? x0 + t * (x1 - x0) : y0 + t * (y1 - y0);
-      EXPECT_LE(std::abs((y_major ? x : y) - ideal), 0.5 + 1e-9);
+    const int major = std::max(dx, dy), minor = std::min(dx, dy);
+    PixelSet expected;
+    for (int s = 0; s < major; ++s) {
+      int u = 0;
+      while (2 * ((u + 1) * major - s * minor) < major) ++u;
+      const int along = (y_major ? (y1 > y0 ? 1 : -1) : (x1 > x0 ? 1 : -1)) * s;
+      const int across = (y_major ? (x1 > x0 ? 1 : -1) : (y1 > y0 ? 1 : -1)) * u;
+      expected.insert(y_major ? std::pair{x0 + across, y0 + along} : std::pair{x0 + along, y0 + across});
     }
-    EXPECT_EQ(majors.size(), drawn.size());
+    ASSERT_EQ(drawn, expected) << x0 << "," << y0 << " -> " << x1 << "," << y1;
+    ASSERT_EQ(ChangedTiles(c.surface()), TilesOf(drawn)) << x0 << "," << y0 << " -> " << x1 << "," << y1;
   }
 }
 

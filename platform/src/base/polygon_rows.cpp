@@ -60,7 +60,15 @@ void PolygonParityRows(const std::vector<IPoint>& points, Coord row_lo, Coord ro
     std::uint64_t* row = masks.data() + static_cast<std::size_t>(y0 - first);
     if (polygon_rows::FixedEdge::Exact(top, bottom)) {
       polygon_rows::FixedEdge e(top, bottom, y0);
-      for (Coord y = y0; y < y1; ++y, ++row, e.Advance()) toggle(row, e.x());
+      if (std::min(top.x, bottom.x) >= lo_bit && std::max(top.x, bottom.x) <= hi_bit) {
+        // Every crossing lies between the ends: none to clamp.
+        for (Coord y = y0; y < y1; ++y, ++row, e.Advance()) {
+          const Coord bit = e.x() - lo_bit;
+          row[static_cast<std::size_t>(bit >> 6) * rows] ^= std::uint64_t{1} << (bit & 63);
+        }
+      } else {
+        for (Coord y = y0; y < y1; ++y, ++row, e.Advance()) toggle(row, e.x());
+      }
     } else {
       polygon_rows::ActiveEdge e = polygon_rows::Activate(polygon_rows::PendingEdge{top, bottom, 1}, y0);
       for (Coord y = y0; y < y1; ++y, ++row) {

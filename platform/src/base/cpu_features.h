@@ -1,9 +1,11 @@
 // What the processor offers beyond the baseline, asked once at run time, for
 // the loops that have a path for it (wide strokes, row fills, the pixel
-// converter). ORVO_X86_VECTOR is defined where such paths are compiled.
+// converter). ORVO_X86_VECTOR is defined where such paths are compiled;
+// ORVO_NO_VECTOR leaves them out, as other processors' builds do.
 #pragma once
 
-#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
+#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__)) && \
+    !defined(ORVO_NO_VECTOR)
 #define ORVO_X86_VECTOR 1
 #include <immintrin.h>
 #endif

@@ -4,7 +4,6 @@
 
 #include "base/polygon_rows.h"
 #include "raster/painter.h"
-#include "raster/parity_fill.h"
 
 using namespace orvo::platform;
 using namespace orvo::platform::raster;
@@ -91,14 +90,14 @@ void FillPolygonRows(Painter& painter, const std::vector<IPoint>& path, bool win
                     });
 }
 
-// A triangle's interior on a surface without a clip region, its rows
-// filled straight on the surface with the addresses worked out once; false,
-// filling nothing, when ForEachTriangleRow leaves it to the sweep.
-bool FillTriangle(Surface& surface, const IPoint* points, std::uint8_t slot) {
+}  // namespace
+
+bool Painter::FillTriangle(const IPoint* points, std::uint8_t slot) {
+  if (clip_ != nullptr) return false;
+  Surface& surface = surface_;
   if (surface.height() <= 0 || surface.width() <= 0) return true;
   std::uint8_t* const top = surface.row(0);
-  const std::ptrdiff_t stride =
-      (surface.bottom_up() ? -1 : 1) * static_cast<std::ptrdiff_t>(surface.stride());
+  const std::ptrdiff_t stride = RowStride(1);
   const Coord width = surface.width();
   const auto columns = static_cast<std::size_t>(surface.tile_columns());
   std::uint8_t* marks = nullptr;  // asked for at the first pixel: asking counts as a change
@@ -111,8 +110,6 @@ bool FillTriangle(Surface& surface, const IPoint* points, std::uint8_t slot) {
     MarkTiles(marks + static_cast<std::size_t>(y >> Surface::kTileShiftY) * columns, x0, x1);
   });
 }
-
-}  // namespace
 
 BOOL MoveToEx(HDC hdc, int x, int y, POINT* previous) {
   DeviceContext* dc = FindDC(hdc);
@@ -158,16 +155,13 @@ BOOL Polygon(HDC hdc, const POINT* points, int count) {
   if (const auto slot = BrushSlot(dc, dc.brush)) {
     if (dc.fill_mode != WINDING && painter.unclipped() && path.size() >= kParityMinPoints) {
       // Many edges crossing each row: crossing masks instead of sorted spans.
-      Surface& surface = painter.surface();
       PolygonParityRows(path, painter.row_lo(), painter.row_hi(), painter.width(),
-                        [&surface, fill = *slot](Coord y, std::size_t first_word,
+                        [&painter, fill = *slot](Coord y, std::size_t first_word,
                                                  std::uint64_t* words, std::size_t count,
                                                  std::size_t stride) {
-                          FillRowParity(surface, static_cast<int>(y), first_word, words, count,
-                                        stride, fill);
+                          painter.FillParityRow(y, first_word, words, count, stride, fill);
                         });
-    } else if (path.size() == 3 && painter.unclipped() &&
-               FillTriangle(painter.surface(), path.data(), *slot)) {
+    } else if (path.size() == 3 && painter.FillTriangle(path.data(), *slot)) {
       // Filled: a triangle needs no edge list.
     } else {
       FillPolygonRows(painter, path, dc.fill_mode == WINDING, *slot);

@@ -15,6 +15,7 @@
 #include "gdi/clip.h"
 #include "gdi/gdi_objects.h"
 #include "base/geometry.h"
+#include "raster/parity_fill.h"
 #include "raster/row_fill.h"
 
 namespace orvo::platform::raster {
@@ -67,6 +68,18 @@ class Painter {
     FillRowSpans(surface_.row(static_cast<int>(y)), MarksOfRow(static_cast<int>(y)),
                  bounds + 2 * first, count - first, width, slot);
   }
+  // Fills row y from crossing masks (PolygonParityRows), taking them: only
+  // without a clip region (unclipped()).
+  void FillParityRow(Coord y, std::size_t first_word, std::uint64_t* words, std::size_t count,
+                     std::size_t stride, std::uint8_t slot) {
+    FillRowParity(surface_, static_cast<int>(y), first_word, words, count, stride, slot);
+  }
+  // Fills the triangle through points[0..2] (ForEachTriangleRow's rows)
+  // with slot, straight on the surface with the row and mark addresses
+  // worked out once; false, filling nothing, with a clip region or for a
+  // triangle that the active-edge sweep must take.
+  bool FillTriangle(const IPoint* points, std::uint8_t slot);
+
   // A sink that fills every span it receives with slot.
   auto Filler(std::uint8_t slot) {
     return [this, slot](Coord y, Coord x0, Coord x1) { Fill(y, x0, x1, slot); };
